@@ -1,0 +1,40 @@
+// Clock seam: wall time for the sampling timeline, a monotonic clock for waits and countdowns.
+#pragma once
+
+#include <QtGlobal>
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual double SecondsSinceMidnight() = 0;
+    // Never jumps back and does not wrap at midnight.
+    virtual qint64 MonotonicMs() = 0;
+    // Passes time: the system clock sleeps, a manual clock just moves on.
+    virtual void SleepMs(qint64 ms) = 0;
+};
+
+class SystemClock : public Clock {
+public:
+    double SecondsSinceMidnight() override;
+    qint64 MonotonicMs() override;
+    void SleepMs(qint64 ms) override;
+    static SystemClock &instance();
+};
+
+// A clock that only moves when told to; tests and the in-process supply use it.
+class ManualClock : public Clock {
+public:
+    double SecondsSinceMidnight() override { return wallS_; }
+    qint64 MonotonicMs() override { return monoMs_; }
+    void SleepMs(qint64 ms) override { advance(ms); }
+    void setSecondsSinceMidnight(double s) { wallS_ = s; }
+    void setMonotonicMs(qint64 ms) { monoMs_ = ms; }
+    void advance(qint64 ms) {
+        monoMs_ += ms;
+        wallS_ += ms / 1000.0;
+    }
+
+private:
+    double wallS_ = 0;
+    qint64 monoMs_ = 0;
+};

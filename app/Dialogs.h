@@ -1,0 +1,26 @@
+// Dialog seam: every message box, input box and file dialog the operator sees goes through here,
+// so tests can script the answers and check the exact texts.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class Dialogs {
+public:
+    enum class Buttons { Ok, YesNo, OkCancel };
+    enum class Icon { None, Exclamation, Critical, Information, Question };
+    enum class Answer { Ok, Yes, No, Cancel };
+
+    virtual ~Dialogs() = default;
+    // A box without a title of its own shows the application title "QVR2".
+    virtual Answer MsgBox(const QString &text, Buttons buttons = Buttons::Ok,
+                          Icon icon = Icon::None, const QString &title = QString()) = 0;
+    // Returns nothing when the operator cancels.
+    virtual std::optional<QString> InputBox(const QString &prompt, const QString &defaultText,
+                                            const QString &title = QString()) = 0;
+    // Returns nothing when the operator cancels.
+    virtual std::optional<QString> SaveFileName(const QString &caption, const QString &fileName,
+                                                const QString &filter) = 0;
+
+    static QString AppTitle() { return QStringLiteral("QVR2"); }
+};

@@ -1,0 +1,71 @@
+#include "QtDialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+QString titleOr(const QString &title) {
+    return title.isEmpty() ? Dialogs::AppTitle() : title;
+}
+
+QMessageBox::Icon qtIcon(Dialogs::Icon icon) {
+    switch (icon) {
+    case Dialogs::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    case Dialogs::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+Dialogs::Answer QtDialogs::MsgBox(const QString &text, Buttons buttons, Icon icon,
+                                  const QString &title) {
+    QMessageBox box(qtIcon(icon), titleOr(title), text, QMessageBox::NoButton, parent_);
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
+}
+
+std::optional<QString> QtDialogs::InputBox(const QString &prompt, const QString &defaultText,
+                                           const QString &title) {
+    bool ok = false;
+    QString text =
+        QInputDialog::getText(parent_, titleOr(title), prompt, QLineEdit::Normal, defaultText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> QtDialogs::SaveFileName(const QString &caption, const QString &fileName,
+                                               const QString &filter) {
+    QString chosen = QFileDialog::getSaveFileName(parent_, caption, fileName, filter);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}

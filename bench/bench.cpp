@@ -1,0 +1,100 @@
+// qvr-bench: performance figures of QVR against qvr-supply-sim, one "name=value" per line.
+#include "Clock.h"
+#include "Exchange.h"
+#include "SerialComm1.h"
+#include "SimProcess.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+constexpr int CharDelayUs = 1042; // 9600 baud, 10 bits a character
+
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double wallSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+void print(const char *name, double value) {
+    std::printf("%s=%.3f\n", name, value);
+}
+
+bool attach(SimProcess &sim, SerialComm1 &port) {
+    if (!sim.started()) {
+        std::fprintf(stderr, "qvr-bench: qvr-supply-sim did not start\n");
+        return false;
+    }
+    qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
+    port.setCommPort(1);
+    port.setPortOpen(true);
+    return true;
+}
+
+// GETD round trips on a paced line: how much the exchange adds to the line's own time.
+bool exchangeLatency() {
+    SimProcess sim({"--char-delay-us", QString::number(CharDelayUs)});
+    SerialComm1 port;
+    if (!attach(sim, port))
+        return false;
+    auto &clock = SystemClock::instance();
+    std::vector<double> ms;
+    for (int i = 0; i < 200; ++i) {
+        const double t0 = wallSeconds();
+        const QByteArray reply = Exchange(port, clock, Protocol::Line("GETD"), Protocol::GetdWait);
+        ms.push_back((wallSeconds() - t0) * 1000);
+        if (reply.size() != 14) {
+            std::fprintf(stderr, "qvr-bench: short GETD reply (%d)\n", int(reply.size()));
+            return false;
+        }
+    }
+    std::sort(ms.begin(), ms.end());
+    const double median = ms[ms.size() / 2];
+    const double p99 = ms[std::min(ms.size() - 1, size_t(ms.size() * 0.99))];
+    const double floorMs = 19 * CharDelayUs / 1000.0;
+    print("getd_wire_floor_ms", floorMs);
+    print("getd_median_ms", median);
+    print("getd_p99_ms", p99);
+    print("exchange_latency_ratio", median / floorMs);
+    return true;
+}
+
+// CPU spent while waiting for a supply that never answers: a busy wait would show ~100.
+bool silentWaitCpu() {
+    SimProcess sim({"--silent"});
+    SerialComm1 port;
+    if (!attach(sim, port))
+        return false;
+    auto &clock = SystemClock::instance();
+    const double cpu0 = cpuSeconds(), wall0 = wallSeconds();
+    for (int i = 0; i < 20; ++i)
+        Exchange(port, clock, Protocol::Line("GETD"), {14, 0.2});
+    const double cpu = cpuSeconds() - cpu0, wall = wallSeconds() - wall0;
+    print("silent_wait_wall_s", wall);
+    print("silent_wait_cpu_pct", cpu / wall * 100);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    try {
+        bool ok = exchangeLatency();
+        ok = silentWaitCpu() && ok;
+        return ok ? 0 : 1;
+    } catch (const CommError &e) {
+        std::fprintf(stderr, "qvr-bench: %s\n", e.what());
+        return 1;
+    }
+}

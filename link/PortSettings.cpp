@@ -1,0 +1,40 @@
+#include "PortSettings.h"
+
+#include <QStringList>
+
+QString PortSettings::text() const {
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(baud)
+        .arg(QChar::fromLatin1(parity))
+        .arg(dataBits)
+        .arg(stopBits);
+}
+
+std::optional<PortSettings> PortSettings::parse(const QString &text) {
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4)
+        return std::nullopt;
+    PortSettings s;
+    bool okBaud = false, okBits = false;
+    s.baud = parts[0].trimmed().toInt(&okBaud);
+    s.dataBits = parts[2].trimmed().toInt(&okBits);
+    const QString parity = parts[1].trimmed().toUpper();
+    s.stopBits = parts[3].trimmed();
+    if (!okBaud || s.baud <= 0 || !okBits || s.dataBits < 4 || s.dataBits > 8 ||
+        parity.size() != 1 || !QStringLiteral("EONMS").contains(parity) ||
+        (s.stopBits != u"1" && s.stopBits != u"1.5" && s.stopBits != u"2"))
+        return std::nullopt;
+    s.parity = parity[0].toLatin1();
+    return s;
+}
+
+QString DevicePathFor(int port) {
+    const QByteArray var = "QVR_COM" + QByteArray::number(port);
+    if (qEnvironmentVariableIsSet(var.constData()))
+        return qEnvironmentVariable(var.constData());
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(port);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}

@@ -1,0 +1,68 @@
+// The supply's command lines and reply layouts, as pure functions.
+// Lines are the command word, its argument digits and one CR. Every reply starts with the echo of
+// the whole line; field positions below are 1-based in the text read from the port.
+#pragma once
+
+#include <QByteArray>
+#include <optional>
+
+namespace Protocol {
+
+constexpr char CR = '\r';
+
+// How long one exchange waits: at least `minChars` characters or `timeoutS` seconds.
+struct Wait {
+    int minChars;
+    double timeoutS;
+};
+constexpr Wait GmaxStartupWait{14, 0.3};
+constexpr Wait GmaxResetWait{11, 0.3};
+constexpr Wait GetdWait{14, 0.2};
+constexpr Wait SetpointWait{10, 0.2};
+constexpr Wait SteppingWait{10, 0.3};
+constexpr Wait StopWait{7, 0.3};
+
+QByteArray Line(const QByteArray &word, const QByteArray &args = QByteArray());
+
+// Value x scale as three digits, to the nearest count ("000").
+QByteArray Digits3(float value, int scale);
+QByteArray VoltLine(float volts); // "VOLT123\r" for 12.3 V
+QByteArray CurrLine(float amps);  // "CURR125\r" for 1.25 A
+
+// Characters first..last (1-based) of a reply; short or empty where the reply is short.
+QByteArray Field(const QByteArray &reply, int first, int last);
+// Field read with the leading-number parse (non-digits read as 0) and divided by `divisor`.
+float FieldValue(const QByteArray &reply, int first, int last, float divisor);
+// "OK" at positions pos, pos+1.
+bool OkAt(const QByteArray &reply, int pos);
+
+struct Limits {
+    float volt = 0;
+    float curr = 0;
+    bool answered() const { return volt > 0 && curr > 0; }
+};
+// GMAX: 6-8 max voltage (0.1 V), 9-11 max current (0.01 A), cut from whatever arrived.
+Limits ParseGmax(const QByteArray &reply);
+// The reset form: a reply shorter than 11 characters is not parsed (both 0).
+Limits ParseGmaxStrict(const QByteArray &reply);
+
+struct Reading {
+    float volt = -1; // -1 = no reading (empty reply)
+    float curr = -1;
+    std::optional<char> mode; // character 12 when the reply has at least 12 characters
+};
+Reading ParseGetd(const QByteArray &reply);
+
+struct Mode {
+    bool constantCurrent;
+    bool programRunning;
+};
+// Mode digit "0"-"3"; nothing for any other character (indicators stay as they are).
+std::optional<Mode> DecodeMode(char digit);
+
+// STOP at shutdown: at least 7 characters and "OK" at 6-7.
+bool StopAccepted(const QByteArray &reply);
+// VOLT/CURR when stepping: "OK" at 9-10.
+bool SetpointAccepted(const QByteArray &reply);
+
+} // namespace Protocol

@@ -1,0 +1,139 @@
+#include "SerialComm1.h"
+
+#include <QElapsedTimer>
+
+SerialComm1::SerialComm1() = default;
+
+void SerialComm1::fail(const QString &what) {
+    QString text = QStringLiteral("%1 (port %2, %3)").arg(what).arg(port_).arg(device_);
+    if (serial_.error() != QSerialPort::NoError)
+        text += QStringLiteral(": ") + serial_.errorString();
+    serial_.clearError();
+    throw CommError(text);
+}
+
+void SerialComm1::setCommPort(int port) {
+    if (serial_.isOpen())
+        throw CommError(QStringLiteral("Port already open"));
+    if (port < 1 || port > 255)
+        throw CommError(QStringLiteral("Invalid port number %1").arg(port));
+    port_ = port;
+}
+
+void SerialComm1::setSettings(const QString &settings) {
+    auto parsed = PortSettings::parse(settings);
+    if (!parsed)
+        throw CommError(QStringLiteral("Invalid port settings \"%1\"").arg(settings));
+    settings_ = *parsed;
+    if (serial_.isOpen())
+        apply();
+}
+
+void SerialComm1::setHandshaking(int mode) {
+    if (mode < 0 || mode > 3)
+        throw CommError(QStringLiteral("Invalid flow control mode %1").arg(mode));
+    handshaking_ = mode;
+    if (serial_.isOpen())
+        apply();
+}
+
+void SerialComm1::apply() {
+    using SP = QSerialPort;
+    if (settings_.dataBits < 5)
+        fail(QStringLiteral("%1 data bits are not supported").arg(settings_.dataBits));
+    SP::Parity parity = settings_.parity == 'E'   ? SP::EvenParity
+                        : settings_.parity == 'O' ? SP::OddParity
+                        : settings_.parity == 'M' ? SP::MarkParity
+                        : settings_.parity == 'S' ? SP::SpaceParity
+                                                  : SP::NoParity;
+    SP::StopBits stop = settings_.stopBits == u"2"     ? SP::TwoStop
+                        : settings_.stopBits == u"1.5" ? SP::OneAndHalfStop
+                                                       : SP::OneStop;
+    // QSerialPort has no combined Xon/Xoff + RTS/CTS: mode 3 uses RTS/CTS, the stronger of the two.
+    SP::FlowControl flow = handshaking_ == 1   ? SP::SoftwareControl
+                           : handshaking_ >= 2 ? SP::HardwareControl
+                                               : SP::NoFlowControl;
+    if (!serial_.setBaudRate(settings_.baud) ||
+        !serial_.setDataBits(static_cast<SP::DataBits>(settings_.dataBits)) ||
+        !serial_.setParity(parity) || !serial_.setStopBits(stop) || !serial_.setFlowControl(flow))
+        fail(QStringLiteral("Cannot apply settings %1").arg(settings_.text()));
+}
+
+void SerialComm1::setPortOpen(bool open) {
+    if (!open) {
+        if (serial_.isOpen())
+            serial_.close();
+        return;
+    }
+    if (serial_.isOpen())
+        throw CommError(QStringLiteral("Port already open"));
+    device_ = DevicePathFor(port_);
+    serial_.setPortName(device_);
+    if (!serial_.open(QIODevice::ReadWrite))
+        fail(QStringLiteral("Cannot open serial port"));
+    try {
+        apply();
+    } catch (...) {
+        serial_.close();
+        throw;
+    }
+}
+
+int SerialComm1::InBufferCount() {
+    if (!serial_.isOpen())
+        fail(QStringLiteral("Port is not open"));
+    return int(serial_.bytesAvailable());
+}
+
+void SerialComm1::ClearInBuffer() {
+    if (!serial_.isOpen())
+        fail(QStringLiteral("Port is not open"));
+    serial_.clear(QSerialPort::Input);
+    serial_.readAll(); // whatever QSerialPort had already taken from the driver
+}
+
+void SerialComm1::ClearOutBuffer() {
+    if (!serial_.isOpen())
+        fail(QStringLiteral("Port is not open"));
+    serial_.clear(QSerialPort::Output);
+}
+
+void SerialComm1::Output(const QByteArray &text) {
+    if (!serial_.isOpen())
+        fail(QStringLiteral("Port is not open"));
+    if (serial_.write(text) != text.size())
+        fail(QStringLiteral("Cannot write to serial port"));
+    // Hand the line to the driver now rather than on the next event-loop turn.
+    serial_.flush();
+    if (serial_.error() == QSerialPort::ResourceError || serial_.error() == QSerialPort::WriteError)
+        fail(QStringLiteral("Serial port lost"));
+}
+
+QByteArray SerialComm1::Input() {
+    if (!serial_.isOpen())
+        fail(QStringLiteral("Port is not open"));
+    return serial_.readAll();
+}
+
+bool SerialComm1::WaitForChars(int count, int timeoutMs) {
+    if (!serial_.isOpen())
+        fail(QStringLiteral("Port is not open"));
+    QElapsedTimer timer; // monotonic
+    timer.start();
+    while (serial_.bytesAvailable() < count) {
+        const qint64 remaining = timeoutMs - timer.elapsed();
+        if (remaining <= 0)
+            return false;
+        if (!serial_.waitForReadyRead(int(remaining))) {
+            const auto error = serial_.error();
+            serial_.clearError();
+            if (error == QSerialPort::TimeoutError)
+                continue; // the loop head decides whether time is up
+            if (error == QSerialPort::NoError)
+                return serial_.bytesAvailable() >= count; // never loop on an idle false
+            throw CommError(
+                QStringLiteral("Serial port lost (port %1, %2)").arg(port_).arg(device_));
+        }
+    }
+    return true;
+}

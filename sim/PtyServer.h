@@ -1,0 +1,31 @@
+// Serves a SupplyModel on a pseudo-terminal, optionally at the pace of a real line: every
+// character received and every character sent takes `charDelayUs` (1042 us at 9600 baud).
+#pragma once
+
+#include "SupplyModel.h"
+
+#include <QString>
+#include <csignal>
+
+class PtyServer {
+public:
+    PtyServer(SupplyModel &model, int charDelayUs, const QString &logPath);
+    ~PtyServer();
+
+    // Creates the pseudo-terminal; returns the device path the program opens. Throws on failure.
+    QString open();
+    // Serves until `stop` becomes non-zero or the model unplugs the port.
+    void serve(const volatile std::sig_atomic_t &stop);
+
+private:
+    void send(const QByteArray &bytes);
+    void closeAll();
+
+    SupplyModel &model_;
+    int charDelayUs_;
+    QString logPath_;
+    int master_ = -1;
+    int slave_ = -1; // kept open so the terminal survives the program closing it
+    int log_ = -1;
+    long long txSlotUs_ = 0;
+};

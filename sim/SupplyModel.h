@@ -1,0 +1,80 @@
+// A model of the bench supply behind its serial protocol: a test instrument, small and
+// deterministic. Time is whatever the caller says it is (milliseconds on any monotonic scale).
+//
+// Reply layouts (1-based positions, every reply starts with the echo of the line and its CR):
+//   GMAX  "GMAX\r" VVV III "0" "OK"         14 chars; the three after the limits are a reserved
+//                                            digit "0" and "OK"
+//   GETD  "GETD\r" VVV III M "OK"            14 chars; M = 0 C.V., 1 C.C., 2/3 with a program
+//   VOLT/CURR/STOP/PROP/RUNP/PROM/RUNM       echo + "OK"
+//   GETP  "GETP\r" + 10 x (index digit, VVV, III, MM, SS, ";") + "OK"   127 chars
+//   GETM0 "GETM0\r" + 9 x (VVV III ";") + "OK"                         71 chars
+//   SESS/ENDS and unknown lines: echo only.
+// SRST makes the supply silent (no echo either) for 10 s.
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <array>
+
+struct SupplyFaults {
+    bool silent = false;  // no answer at all, not even the echo
+    QByteArray scope;     // command word the faults below apply to; empty = every one
+    int answerFrom = 1;   // answer only from the k-th request of a command word on
+    int cutChars = 0;     // drop this many characters from the end of each reply
+    QByteArray extra;     // characters appended to each reply
+    bool garbage = false; // answer characters after the echo replaced by "#?X!" ...
+    int unplugAfter = 0;  // lines handled before the port disappears; 0 = never
+};
+
+class SupplyModel {
+public:
+    struct Step {
+        int deciVolt = 0, centiAmp = 0, minutes = 0, seconds = 0;
+    };
+
+    SupplyModel();
+
+    // Feeds received characters; returns what the supply sends back (possibly nothing).
+    QByteArray Receive(const QByteArray &bytes, qint64 nowMs);
+
+    SupplyFaults faults;
+    float maxVolt = 30.0f;
+    float maxCurr = 3.00f;
+    float loadOhm = 10.0f;
+
+    // Inspection for tests and the log.
+    bool remote() const { return remote_; }
+    bool unplugged() const { return unplugged_; }
+    bool programRunning(qint64 nowMs);
+    float setVolt() const { return setVolt_; }
+    float setCurr() const { return setCurr_; }
+    const Step &programStep(int i) const { return program_[i]; }
+    const std::array<std::pair<int, int>, 9> &memories() const { return memories_; }
+    int requestsOf(const QByteArray &word) const { return counts_.value(word); }
+
+    struct Output {
+        float volt, curr;
+        bool constantCurrent;
+    };
+    Output output(qint64 nowMs);
+
+private:
+    QByteArray handleLine(const QByteArray &line, qint64 nowMs);
+    QByteArray answer(const QByteArray &line, qint64 nowMs);
+    QByteArray applyFaults(const QByteArray &echo, QByteArray answer);
+    bool activeStep(qint64 nowMs, Step *step);
+
+    QByteArray pending_;
+    QHash<QByteArray, int> counts_;
+    int linesHandled_ = 0;
+    bool unplugged_ = false;
+    bool remote_ = false;
+    qint64 silentUntilMs_ = -1;
+    float setVolt_ = 0, setCurr_ = 3.0f; // a fresh supply limits at its full current
+    std::array<Step, 10> program_{};
+    bool running_ = false;
+    int runCycles_ = 0;
+    qint64 runStartMs_ = 0;
+    std::array<std::pair<int, int>, 9> memories_{}; // deci-volts, centi-amps
+};

@@ -1,0 +1,74 @@
+#include "ScriptedDialogs.h"
+
+#include <QTest>
+
+void ScriptedDialogs::expectMsg(const QString &text, Answer answer, Icon icon) {
+    queue_.push_back({QStringLiteral("msg"), text, answer, icon, QString(), false});
+}
+
+void ScriptedDialogs::expectInput(const QString &prompt, std::optional<QString> answer) {
+    queue_.push_back({QStringLiteral("input"), prompt, Answer::Ok, Icon::None,
+                      answer.value_or(QString()), !answer});
+}
+
+void ScriptedDialogs::expectSave(std::optional<QString> fileName) {
+    queue_.push_back({QStringLiteral("save"), QString(), Answer::Ok, Icon::None,
+                      fileName.value_or(QString()), !fileName});
+}
+
+bool ScriptedDialogs::allShown() {
+    if (queue_.empty())
+        return true;
+    QTest::qFail(qPrintable(QStringLiteral("dialog never shown: %1 \"%2\"")
+                                .arg(queue_.front().kind, queue_.front().text)),
+                 __FILE__, __LINE__);
+    return false;
+}
+
+ScriptedDialogs::Expected ScriptedDialogs::take(const QString &kind, const QString &text) {
+    if (queue_.empty() || queue_.front().kind != kind ||
+        (kind != u"save" && queue_.front().text != text)) {
+        const QString want = queue_.empty()
+                                 ? QStringLiteral("nothing")
+                                 : queue_.front().kind + " \"" + queue_.front().text + '"';
+        QTest::qFail(
+            qPrintable(QStringLiteral("unexpected %1 \"%2\" (expected %3)").arg(kind, text, want)),
+            __FILE__, __LINE__);
+        if (!queue_.empty())
+            queue_.pop_front();
+        Expected refused;
+        refused.kind = kind;
+        refused.answer = Answer::Cancel;
+        refused.cancelled = true;
+        return refused;
+    }
+    Expected e = queue_.front();
+    queue_.pop_front();
+    return e;
+}
+
+Dialogs::Answer ScriptedDialogs::MsgBox(const QString &text, Buttons buttons, Icon icon,
+                                        const QString &title) {
+    shown.append({QStringLiteral("msg"), text, buttons, icon, title});
+    const Expected e = take(QStringLiteral("msg"), text);
+    if (e.icon != icon)
+        QTest::qFail(qPrintable(QStringLiteral("wrong icon for \"%1\"").arg(text)), __FILE__,
+                     __LINE__);
+    return e.answer;
+}
+
+std::optional<QString> ScriptedDialogs::InputBox(const QString &prompt, const QString &defaultText,
+                                                 const QString &title) {
+    shown.append({QStringLiteral("input"), prompt, Buttons::OkCancel, Icon::None, title});
+    defaults << defaultText;
+    const Expected e = take(QStringLiteral("input"), prompt);
+    return e.cancelled ? std::nullopt : std::optional<QString>(e.reply);
+}
+
+std::optional<QString> ScriptedDialogs::SaveFileName(const QString &caption,
+                                                     const QString &fileName, const QString &) {
+    shown.append({QStringLiteral("save"), caption + u'|' + fileName, Buttons::OkCancel, Icon::None,
+                  QString()});
+    const Expected e = take(QStringLiteral("save"), caption);
+    return e.cancelled ? std::nullopt : std::optional<QString>(e.reply);
+}

@@ -1,0 +1,45 @@
+// Dialogs for tests: every box must be expected, in order, with its exact text; the answers are
+// queued by the test. Anything unexpected fails the running test.
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QStringList>
+#include <deque>
+
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        QString kind; // "msg", "input" or "save"
+        QString text;
+        Buttons buttons = Buttons::Ok;
+        Icon icon = Icon::None;
+        QString title;
+    };
+
+    void expectMsg(const QString &text, Answer answer = Answer::Ok, Icon icon = Icon::None);
+    void expectInput(const QString &prompt, std::optional<QString> answer);
+    void expectSave(std::optional<QString> fileName);
+    // True when every expected dialog was shown; reports the rest as a failure.
+    bool allShown();
+
+    Answer MsgBox(const QString &text, Buttons buttons, Icon icon, const QString &title) override;
+    std::optional<QString> InputBox(const QString &prompt, const QString &defaultText,
+                                    const QString &title) override;
+    std::optional<QString> SaveFileName(const QString &caption, const QString &fileName,
+                                        const QString &filter) override;
+
+    QList<Shown> shown;   // every dialog in order
+    QStringList defaults; // default texts of the input boxes, in order
+
+private:
+    struct Expected {
+        QString kind, text;
+        Answer answer = Answer::Ok;
+        Icon icon = Icon::None;
+        QString reply;
+        bool cancelled = false;
+    };
+    Expected take(const QString &kind, const QString &text);
+    std::deque<Expected> queue_;
+};

@@ -1,0 +1,201 @@
+#include "Clock.h"
+#include "Exchange.h"
+#include "Module1.h"
+#include "PortSettings.h"
+#include "Protocol.h"
+#include "SerialComm1.h"
+#include "SimComm1.h"
+
+#include <QTest>
+
+using namespace Protocol;
+
+class TestLink : public QObject {
+    Q_OBJECT
+private slots:
+    void commandLines() {
+        QCOMPARE(Line("GETD"), QByteArray("GETD\r"));
+        QCOMPARE(VoltLine(12.3f), QByteArray("VOLT123\r"));
+        QCOMPARE(VoltLine(0.0f), QByteArray("VOLT000\r"));
+        QCOMPARE(VoltLine(30.0f), QByteArray("VOLT300\r"));
+        QCOMPARE(CurrLine(1.25f), QByteArray("CURR125\r"));
+        QCOMPARE(CurrLine(0.05f), QByteArray("CURR005\r"));
+        QCOMPARE(CurrLine(9.99f), QByteArray("CURR999\r"));
+    }
+
+    void getdReplies_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<float>("volt");
+        QTest::addColumn<float>("curr");
+        QTest::addColumn<QString>("mode"); // empty: no mode character
+        QTest::newRow("14 chars, C.C.") << QByteArray("GETD\r1231251xy") << 12.3f << 1.25f << "1";
+        QTest::newRow("12 chars") << QByteArray("GETD\r1231250") << 12.3f << 1.25f << "0";
+        QTest::newRow("11 chars: no mode") << QByteArray("GETD\r123125") << 12.3f << 1.25f << "";
+        QTest::newRow("short field") << QByteArray("GETD\r1231") << 12.3f << 0.01f << "";
+        QTest::newRow("echo only") << QByteArray("GETD\r") << 0.0f << 0.0f << "";
+        QTest::newRow("empty") << QByteArray() << -1.0f << -1.0f << "";
+        QTest::newRow("garbage") << QByteArray("GETD\r#?X!#?X!#?") << 0.0f << 0.0f << "X";
+        QTest::newRow("long") << QByteArray("GETD\r3003003OKjunk") << 30.0f << 3.0f << "3";
+    }
+    void getdReplies() {
+        QFETCH(QByteArray, reply);
+        QFETCH(float, volt);
+        QFETCH(float, curr);
+        QFETCH(QString, mode);
+        const Reading r = ParseGetd(reply);
+        QCOMPARE(r.volt, volt);
+        QCOMPARE(r.curr, curr);
+        QCOMPARE(r.mode.has_value(), !mode.isEmpty());
+        if (r.mode)
+            QCOMPARE(QString(QChar(*r.mode)), mode);
+    }
+
+    void modeDigits() {
+        QVERIFY(DecodeMode('0') && !DecodeMode('0')->constantCurrent &&
+                !DecodeMode('0')->programRunning);
+        QVERIFY(DecodeMode('1')->constantCurrent && !DecodeMode('1')->programRunning);
+        QVERIFY(!DecodeMode('2')->constantCurrent && DecodeMode('2')->programRunning);
+        QVERIFY(DecodeMode('3')->constantCurrent && DecodeMode('3')->programRunning);
+        QVERIFY(!DecodeMode('4') && !DecodeMode('#') && !DecodeMode(' '));
+    }
+
+    void gmaxAndStopReplies() {
+        Limits l = ParseGmax("GMAX\r300300");
+        QCOMPARE(l.volt, 30.0f);
+        QCOMPARE(l.curr, 3.0f);
+        QVERIFY(l.answered());
+        QVERIFY(!ParseGmax("GMAX\r000300").answered());
+        QVERIFY(!ParseGmax("GMAX\r300000").answered());
+        QVERIFY(!ParseGmax("").answered());
+        // Start-up cuts fields from whatever came; the reset form refuses fewer than 11.
+        QCOMPARE(ParseGmax("GMAX\r30030").curr, 0.3f);
+        QCOMPARE(ParseGmaxStrict("GMAX\r30030").volt, 0.0f);
+        QCOMPARE(ParseGmaxStrict("GMAX\r300300").curr, 3.0f);
+
+        QVERIFY(StopAccepted("STOP\rOK"));
+        QVERIFY(StopAccepted("STOP\rOKjunk"));
+        QVERIFY(!StopAccepted("STOP\rO"));
+        QVERIFY(!StopAccepted("STOP\rNO"));
+        QVERIFY(!StopAccepted(""));
+        QVERIFY(SetpointAccepted("VOLT123\rOK"));
+        QVERIFY(!SetpointAccepted("VOLT123\rO"));
+    }
+
+    void portSettingsText() {
+        for (const char *text : {"9600,N,8,1", "9600,N,8,1.5", "19200,E,7,2", "110,M,5,1"}) {
+            auto s = PortSettings::parse(text);
+            QVERIFY2(s, text);
+            QCOMPARE(s->text(), QString(text));
+        }
+        QCOMPARE(PortSettings::parse(" 9600 ,n, 8 ,1.5")->text(), QString("9600,N,8,1.5"));
+        for (const char *bad : {"", "9600,N,8", "fast,N,8,1", "9600,X,8,1", "9600,N,9,1",
+                                "9600,N,8,3", "9600,N,8,1,0"})
+            QVERIFY2(!PortSettings::parse(bad), bad);
+    }
+
+    void portNumbersMapToDevices() {
+        qunsetenv("QVR_COM3");
+        QCOMPARE(DevicePathFor(3), QString("/dev/ttyS2"));
+        qputenv("QVR_COM3", "/dev/ttyUSB0");
+        QCOMPARE(DevicePathFor(3), QString("/dev/ttyUSB0"));
+        qunsetenv("QVR_COM3");
+    }
+
+    void missingPortIsNamed() {
+        qputenv("QVR_COM7", "/nonexistent/qvr-tty");
+        SerialComm1 port;
+        port.setCommPort(7);
+        try {
+            port.setPortOpen(true);
+            QFAIL("opening a missing device succeeded");
+        } catch (const CommError &e) {
+            QVERIFY2(e.description().contains("/nonexistent/qvr-tty"), e.what());
+        }
+        QVERIFY(!port.PortOpen());
+        QVERIFY_THROWS_EXCEPTION(CommError, port.Output("GETD\r"));
+        QVERIFY_THROWS_EXCEPTION(CommError, port.setSettings("9600,Q,8,1"));
+        qunsetenv("QVR_COM7");
+    }
+
+    void exchangeSendsClearsAndReads() {
+        SupplyModel supply;
+        ManualClock clock;
+        SimComm1 port(supply, clock);
+        port.setPortOpen(true);
+        port.inject("stale bytes");
+        const QByteArray reply = Exchange(port, clock, Line("GETD"), GetdWait);
+        QCOMPARE(port.sent, QByteArray("GETD\r"));
+        QCOMPARE(port.events,
+                 QStringList({"clear-in", "clear-out", "out:GETD\r", "in:GETD\r0000000OK"}));
+        QCOMPARE(reply, QByteArray("GETD\r0000000OK"));
+        QCOMPARE(Module1::LastReply, QString("GETD\r0000000OK"));
+        QCOMPARE(clock.MonotonicMs(), qint64(0)); // the reply was there at once
+    }
+
+    void exchangeTiming() {
+        SupplyModel supply;
+        ManualClock clock;
+        // 9600 baud: 5 characters out, 14 back, 1.042 ms each.
+        SimComm1 paced(supply, clock, 1042);
+        paced.setPortOpen(true);
+        QCOMPARE(Exchange(paced, clock, Line("GETD"), GetdWait).size(), 14);
+        QCOMPARE(clock.MonotonicMs(), qint64(20)); // ceil(19 x 1.042)
+
+        supply.faults.silent = true;
+        clock.setMonotonicMs(1000);
+        QCOMPARE(Exchange(paced, clock, Line("GETD"), GetdWait), QByteArray());
+        QCOMPARE(clock.MonotonicMs(), qint64(1200));
+        QCOMPARE(Module1::WaitStart, 1.0);
+
+        // Fewer characters than asked for: the wait runs to its end and returns what came.
+        supply.faults = {};
+        supply.faults.cutChars = 1;
+        clock.setMonotonicMs(0);
+        QCOMPARE(Exchange(paced, clock, Line("STOP"), StopWait), QByteArray("STOP\rO"));
+        QCOMPARE(clock.MonotonicMs(), qint64(300));
+        QVERIFY(!StopAccepted(Module1::LastReply.toLatin1()));
+    }
+
+    void faultyReplies() {
+        SupplyModel supply;
+        ManualClock clock;
+        SimComm1 port(supply, clock);
+        port.setPortOpen(true);
+
+        supply.faults.scope = "GMAX";
+        supply.faults.answerFrom = 3;
+        QVERIFY(!ParseGmax(Exchange(port, clock, Line("GMAX"), GmaxStartupWait)).answered());
+        QVERIFY(ParseGetd(Exchange(port, clock, Line("GETD"), GetdWait)).mode); // others answer
+        QVERIFY(!ParseGmax(Exchange(port, clock, Line("GMAX"), GmaxStartupWait)).answered());
+        QCOMPARE(Exchange(port, clock, Line("GMAX"), GmaxStartupWait),
+                 QByteArray("GMAX\r3003000OK"));
+
+        supply.faults = {};
+        supply.faults.garbage = true;
+        const Reading g = ParseGetd(Exchange(port, clock, Line("GETD"), GetdWait));
+        QCOMPARE(g.volt, 0.0f);
+        QCOMPARE(g.curr, 0.0f);
+        QVERIFY(g.mode && !DecodeMode(*g.mode));
+
+        supply.faults = {};
+        supply.faults.cutChars = 3;
+        const Reading s = ParseGetd(Exchange(port, clock, Line("GETD"), GetdWait));
+        QCOMPARE(Module1::LastReply.size(), 11);
+        QVERIFY(!s.mode);
+
+        supply.faults = {};
+        supply.faults.extra = "ZZZZ";
+        QCOMPARE(Exchange(port, clock, Line("STOP"), StopWait), QByteArray("STOP\rOKZZZZ"));
+
+        supply.faults = {};
+        supply.faults.unplugAfter = 2; // the port goes after the second line
+        Exchange(port, clock, Line("GETD"), GetdWait);
+        QCOMPARE(Exchange(port, clock, Line("GETD"), GetdWait).size(), 14);
+        QVERIFY_THROWS_EXCEPTION(CommError, Exchange(port, clock, Line("GETD"), GetdWait));
+        QVERIFY(!port.PortOpen());
+        QVERIFY_THROWS_EXCEPTION(CommError, port.setPortOpen(true));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "test_link.moc"

@@ -1,0 +1,144 @@
+#include "Module1.h"
+
+#include <QTest>
+
+using namespace Module1;
+
+class TestModule1 : public QObject {
+    Q_OBJECT
+private slots:
+    void normDecimalStr_data() {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<double>("value");
+        QTest::newRow("comma") << "12,5"
+                               << "12.5" << 12.5;
+        QTest::newRow("point") << "12.5"
+                               << "12.5" << 12.5;
+        QTest::newRow("none") << "125"
+                              << "125" << 125.0;
+        QTest::newRow("empty") << ""
+                               << "" << 0.0;
+        QTest::newRow("only first") << "1,2,3"
+                                    << "1.2,3" << 1.2;
+        QTest::newRow("leading") << ",5"
+                                 << ".5" << 0.5;
+        QTest::newRow("trailing") << "12,"
+                                  << "12." << 12.0;
+        QTest::newRow("point then comma") << "1.2,3"
+                                          << "1.2,3" << 1.2;
+    }
+    void normDecimalStr() {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QFETCH(double, value);
+        const QString original = in;
+        QCOMPARE(NormDecimalStr(in), out);
+        QCOMPARE(in, original);
+        QCOMPARE(LeadingNumber(NormDecimalStr(in)), value);
+    }
+
+    void leadingNumber_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("unit") << "12.3V" << 12.3;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("letters") << "abc" << 0.0;
+        QTest::newRow("blank first") << " 1" << 1.0;
+        QTest::newRow("two points") << "1.2.3" << 1.2;
+        QTest::newRow("comma stops") << "12,5" << 12.0;
+        QTest::newRow("negative") << "-3" << -3.0;
+        QTest::newRow("point only") << "." << 0.0;
+        QTest::newRow("digits then garbage") << "3#?" << 3.0;
+        QTest::newRow("inner blank stops") << "1 2" << 1.0;
+    }
+    void leadingNumber() {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(LeadingNumber(text), value);
+        QCOMPARE(LeadingNumber(text.toLatin1()), value);
+    }
+
+    void format_data() {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("volt") << 12.34f << "00.0"
+                              << "12.3";
+        QTest::newRow("volt pad") << 5.0f << "00.0"
+                                  << "05.0";
+        QTest::newRow("volt zero") << 0.0f << "00.0"
+                                   << "00.0";
+        QTest::newRow("curr") << 0.05f << "0.00"
+                              << "0.05";
+        QTest::newRow("curr whole") << 3.0f << "0.00"
+                                    << "3.00";
+        QTest::newRow("half up one place") << 0.05f << "0.0"
+                                           << "0.1";
+        QTest::newRow("half up as typed") << 2.675f << "0.00"
+                                          << "2.68";
+        QTest::newRow("half of a volt step") << 12.25f << "00.0"
+                                             << "12.3";
+        QTest::newRow("carry") << 99.95f << "00.0"
+                               << "100.0";
+        QTest::newRow("wire volt") << 12.3f * 10 << "000"
+                                   << "123";
+        QTest::newRow("wire small") << 0.05f * 100 << "000"
+                                    << "005";
+        QTest::newRow("wire 1.15") << 1.15f * 100 << "000"
+                                   << "115";
+        QTest::newRow("minutes") << 1.0f << "00"
+                                 << "01";
+        QTest::newRow("negative") << -1.25f << "0.0"
+                                  << "-1.3";
+        QTest::newRow("negative to zero") << -0.04f << "0.0"
+                                          << "0.0";
+    }
+    void format() {
+        QFETCH(float, value);
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QCOMPARE(Format(value, pattern), text);
+    }
+
+    void numberTexts() {
+        QCOMPARE(NumStr(30.0f), QString("30"));
+        QCOMPARE(NumStr(2.5f), QString("2.5"));
+        QCOMPARE(NumStr(0.1f), QString("0.1"));
+        QCOMPARE(NumStr(0.01f), QString("0.01"));
+        QCOMPARE(NumStr(29.9f), QString("29.9"));
+        QCOMPARE(NumStr(3.0), QString("3"));
+        QCOMPARE(StrSigned(1), QString(" 1"));
+        QCOMPARE(StrSigned(3), QString(" 3"));
+        QCOMPARE(StrSigned(0), QString(" 0"));
+        QCOMPARE(StrSigned(-1), QString("-1"));
+    }
+
+    void nearestHalvesToEven() {
+        QCOMPARE(nearest(2.5), 2.0);
+        QCOMPARE(nearest(3.5), 4.0);
+        QCOMPARE(nearest(-2.5), -2.0);
+        QCOMPARE(nearest(-3.5), -4.0);
+        QCOMPARE(nearest(2.4), 2.0);
+        QCOMPARE(nearest(2.6), 3.0);
+        QCOMPARE(nearest(0.5), 0.0);
+    }
+
+    void sharedStateStartsAsDocumented() {
+        MeasVolt = 3;
+        Connected = true;
+        SampleMs = 500;
+        ResetSharedState();
+        QCOMPARE(MeasVolt, -1.0f);
+        QCOMPARE(MaxVolt, 0.0f);
+        QCOMPARE(Connected, false);
+        QCOMPARE(PollInterval, 300);
+        QCOMPARE(SampleMs, qint64(2000));
+        QCOMPARE(NotReadyMsg,
+                 QString("The Power Supply is not ready .\r\nMake sure the Power Supply "
+                         "is\r\nturned on and connected to the computer ."));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestModule1)
+#include "test_module1.moc"
