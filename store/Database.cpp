@@ -1,0 +1,215 @@
+#include "Database.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <sqlite3.h>
+
+namespace {
+
+// One prepared statement, finalized when the operation ends.
+class Statement {
+public:
+    Statement(sqlite3 *db, const QString &sql) {
+        const QByteArray utf8 = sql.toUtf8();
+        rc_ = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt_, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    bool ok() const { return rc_ == SQLITE_OK; }
+    sqlite3_stmt *get() const { return stmt_; }
+
+private:
+    sqlite3_stmt *stmt_ = nullptr;
+    int rc_;
+};
+
+QString columnText(sqlite3_stmt *stmt, int i) {
+    const auto *text = reinterpret_cast<const char16_t *>(sqlite3_column_text16(stmt, i));
+    return text ? QString::fromUtf16(text, sqlite3_column_bytes16(stmt, i) / 2) : QString();
+}
+
+// Rolls back unless committed, so a failure half way leaves the old content.
+class Transaction {
+public:
+    explicit Transaction(sqlite3 *db) : db_(db) {}
+    ~Transaction() {
+        if (!done_)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void commit() { done_ = true; }
+
+private:
+    sqlite3 *db_;
+    bool done_ = false;
+};
+
+} // namespace
+
+Database::~Database() {
+    Close();
+}
+
+QString Database::DefaultDir() {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(appDir).isWritable())
+        return appDir;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    return data;
+}
+
+QString Database::QuoteName(const QString &name) {
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+void Database::fail(const QString &context) {
+    QString text = QString::fromUtf8(sqlite3_errmsg(db_));
+    if (!context.isEmpty())
+        text = context + QStringLiteral(": ") + text;
+    throw StoreError(text);
+}
+
+void Database::Open(const QString &path) {
+    Close();
+    path_ = path;
+    const bool exists = QFileInfo(path).exists();
+    const QByteArray file = QFile::encodeName(path);
+    const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE);
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(file.constData(), &db, flags, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_key(db, Password, int(qstrlen(Password)));
+    // SQLCipher takes any key; only the first read shows whether it fits.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason =
+            db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        sqlite3_close(db);
+        openError_ = QStringLiteral("Cannot open the database %1: %2 (wrong password or damaged "
+                                    "file; it was left unchanged)")
+                         .arg(QDir::toNativeSeparators(path), reason);
+        throw StoreError(openError_);
+    }
+    db_ = db;
+    sqlite3_busy_timeout(db_, 2000);
+}
+
+void Database::Close() {
+    if (db_)
+        sqlite3_close(db_);
+    db_ = nullptr;
+}
+
+sqlite3 *Database::handle() {
+    if (!db_)
+        throw StoreError(openError_);
+    return db_;
+}
+
+void Database::exec(const QString &sql) {
+    if (sqlite3_exec(handle(), sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QString());
+}
+
+QStringList Database::TableNames() {
+    Statement st(handle(),
+                 QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"));
+    if (!st.ok())
+        fail(QString());
+    QStringList names;
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
+        names << columnText(st.get(), 0);
+    if (rc != SQLITE_DONE)
+        fail(QString());
+    return names;
+}
+
+bool Database::TableExists(const QString &name) {
+    Statement st(handle(), QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
+                                          "name = ?1"));
+    if (!st.ok())
+        fail(QString());
+    sqlite3_bind_text16(st.get(), 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        fail(QString());
+    return rc == SQLITE_ROW;
+}
+
+void Database::CreateTable(const QString &name, const QList<FieldDef> &fields) {
+    // Field sizes are enforced by the engine itself, as a fixed-size text field would be.
+    QStringList columns;
+    for (const FieldDef &f : fields) {
+        const QString q = QuoteName(f.name);
+        columns << QStringLiteral("%1 TEXT CHECK (length(%1) <= %2)").arg(q).arg(f.size);
+    }
+    exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(QuoteName(name), columns.join(u", ")));
+}
+
+void Database::DeleteTable(const QString &name) {
+    exec(QStringLiteral("DROP TABLE %1").arg(QuoteName(name)));
+}
+
+void Database::EmptyTable(const QString &name) {
+    exec(QStringLiteral("DELETE FROM %1").arg(QuoteName(name)));
+}
+
+void Database::AppendRecord(const QString &name, const QStringList &values) {
+    QStringList marks;
+    for (int i = 1; i <= values.size(); ++i)
+        marks << QStringLiteral("?%1").arg(i);
+    Statement st(
+        handle(),
+        QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(QuoteName(name), marks.join(u',')));
+    if (!st.ok())
+        fail(QString());
+    for (int i = 0; i < values.size(); ++i)
+        sqlite3_bind_text16(st.get(), i + 1, values[i].utf16(), int(values[i].size() * 2),
+                            SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_CONSTRAINT)
+        throw StoreError(QStringLiteral("A value is too long for its field in table '%1' (%2)")
+                             .arg(name, values.join(u' ')));
+    if (rc != SQLITE_DONE)
+        fail(QString());
+}
+
+QList<QStringList> Database::ReadAll(const QString &name) {
+    Statement st(handle(), QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(QuoteName(name)));
+    if (!st.ok())
+        fail(QString());
+    QList<QStringList> rows;
+    const int columns = sqlite3_column_count(st.get());
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        QStringList row;
+        for (int i = 0; i < columns; ++i)
+            row << columnText(st.get(), i);
+        rows << row;
+    }
+    if (rc != SQLITE_DONE)
+        fail(QString());
+    return rows;
+}
+
+void Database::RewriteTable(const QString &name, const QList<FieldDef> &fields,
+                            const QList<QStringList> &rows) {
+    exec(QStringLiteral("BEGIN IMMEDIATE"));
+    Transaction tx(db_);
+    if (TableExists(name))
+        EmptyTable(name);
+    else
+        CreateTable(name, fields);
+    for (const QStringList &row : rows)
+        AppendRecord(name, row);
+    exec(QStringLiteral("COMMIT"));
+    tx.commit();
+}

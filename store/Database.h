@@ -1,0 +1,68 @@
+// The program's one database file: SQLCipher, password protected, text tables whose records keep
+// their insertion order. Names built from operator text are always quoted identifiers.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+struct sqlite3;
+
+// A database operation that failed; what() is the engine's description.
+class StoreError : public std::runtime_error {
+public:
+    explicit StoreError(const QString &description)
+        : std::runtime_error(description.toStdString()) {}
+    QString description() const { return QString::fromStdString(what()); }
+};
+
+struct FieldDef {
+    QString name;
+    int size; // characters
+};
+
+class Database {
+public:
+    static constexpr const char *FileName = "QVRdb.mdb";
+    static constexpr const char *Password = "wkzt";
+
+    Database() = default;
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    // The program's directory when it is writable, else the per-user application data directory.
+    static QString DefaultDir();
+
+    // Creates the file when it does not exist, else opens it and proves the key with a read.
+    // A file that cannot be opened is left exactly as it is; every later operation then fails
+    // with the same description.
+    void Open(const QString &path);
+    void Close();
+    bool IsOpen() const { return db_ != nullptr; }
+    QString Path() const { return path_; }
+
+    QStringList TableNames(); // catalogue (creation) order
+    bool TableExists(const QString &name);
+    void CreateTable(const QString &name, const QList<FieldDef> &fields);
+    void DeleteTable(const QString &name);
+    void EmptyTable(const QString &name);
+    void AppendRecord(const QString &name, const QStringList &values);
+    QList<QStringList> ReadAll(const QString &name);
+    // Replaces the table's records (creating the table first when missing) in one transaction:
+    // the old content stays whole unless the new content was written completely.
+    void RewriteTable(const QString &name, const QList<FieldDef> &fields,
+                      const QList<QStringList> &rows);
+
+    static QString QuoteName(const QString &name);
+
+private:
+    sqlite3 *handle();
+    void exec(const QString &sql);
+    [[noreturn]] void fail(const QString &context);
+
+    sqlite3 *db_ = nullptr;
+    QString path_;
+    QString openError_ = QStringLiteral("The database is not open");
+};

@@ -1,0 +1,66 @@
+#include "Tables.h"
+
+#include "Module1.h"
+
+namespace Tables {
+
+QString Prefix(Family family) {
+    switch (family) {
+    case Family::Internal:
+        return QStringLiteral("A_");
+    case Family::External:
+        return QStringLiteral("B_");
+    case Family::Preset:
+        return QStringLiteral("C_");
+    }
+    return QString();
+}
+
+QString TableName(Family family, const QString &userName) {
+    return Prefix(family) + userName;
+}
+
+QList<FieldDef> Fields(Family family) {
+    if (family == Family::Preset)
+        return {{"Option", 4}, {"Voltage", 4}, {"Current", 4}};
+    return {{"Voltage", 4}, {"Current", 4}, {"Minute", 4}, {"Second", 4}};
+}
+
+} // namespace Tables
+
+namespace SettingsTable {
+
+QList<FieldDef> Fields() {
+    return {{"CommPort", 50}, {"Property", 50}};
+}
+
+std::optional<int> ReadCommPort(Database &db) {
+    if (!db.TableExists(Name))
+        return std::nullopt;
+    for (const QStringList &record : db.ReadAll(Name))
+        if (record.value(0) == PortRecord)
+            return int(Module1::LeadingNumber(record.value(1)));
+    return std::nullopt;
+}
+
+bool RememberPort(Database &db, int port) {
+    const QStringList record{PortRecord, Module1::StrSigned(port)};
+    if (!db.TableExists(Name)) {
+        db.RewriteTable(Name, Fields(), {record});
+        return true;
+    }
+    QList<QStringList> records = db.ReadAll(Name);
+    for (QStringList &r : records) {
+        if (r.value(0) != PortRecord)
+            continue;
+        if (int(Module1::LeadingNumber(r.value(1))) == port)
+            return false;
+        r[1] = record[1];
+        db.RewriteTable(Name, Fields(), records);
+        return true;
+    }
+    db.AppendRecord(Name, record);
+    return true;
+}
+
+} // namespace SettingsTable

@@ -1,0 +1,31 @@
+// Table families of the store: the program tables of the three pages and the settings table.
+#pragma once
+
+#include "Database.h"
+
+#include <optional>
+
+namespace Tables {
+
+enum class Family { Internal, External, Preset };
+
+QString Prefix(Family family); // "A_", "B_", "C_"
+// The prefix and the typed name unchanged: no trimming, case kept, any character allowed.
+QString TableName(Family family, const QString &userName);
+QList<FieldDef> Fields(Family family);
+
+} // namespace Tables
+
+namespace SettingsTable {
+
+inline const QString Name = QStringLiteral("QVRSYS");
+inline const QString PortRecord = QStringLiteral("CommPort");
+QList<FieldDef> Fields();
+
+// The remembered port number; nothing when there is no table or no "CommPort" record.
+std::optional<int> ReadCommPort(Database &db);
+// Stores the port as " 1", " 3"... Creates the table on first use; writes only when the stored
+// number differs. Returns whether anything was written.
+bool RememberPort(Database &db, int port);
+
+} // namespace SettingsTable
