@@ -1,11 +1,373 @@
 #include "TabbedFrm.h"
 
-TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, QWidget *parent)
-    : QMainWindow(parent), comm1_(port), dialogs_(dialogs), clock_(clock) {
-    setWindowTitle(NormalTitle(QStringLiteral("Internal Timed Program")));
-    resize(900, 600);
-}
+#include "Clock.h"
+#include "Connection.h"
+#include "DataLogPage.h"
+#include "Dialogs.h"
+#include "Module1.h"
+#include "Panel.h"
+#include "ProgramPages.h"
+#include "Tables.h"
+
+#include <QCloseEvent>
+#include <QVBoxLayout>
+#include <cstdio>
+
+using namespace Module1;
+
+const QStringList TabbedFrm::PageCaptions{"Internal Timed Program", "External Timed Program",
+                                          "Internal Preset Memory", "Data Log"};
 
 QString TabbedFrm::NormalTitle(const QString &pageCaption) {
     return QStringLiteral(" QVR 2.0") + QStringLiteral(" [") + pageCaption.trimmed() + u']';
+}
+
+TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString &databasePath,
+                     QWidget *parent)
+    : QMainWindow(parent), comm1_(port), dialogs_(dialogs), clock_(clock),
+      databasePath_(databasePath) {
+    setObjectName(QStringLiteral("TabbedFrm"));
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    Tab1 = new QTabWidget(central);
+    Tab1->setObjectName(QStringLiteral("Tab1"));
+    internalPage = new InternalPage(Tab1);
+    externalPage = new ExternalPage(Tab1);
+    presetPage = new PresetPage(Tab1);
+    dataLogPage = new DataLogPage(Tab1);
+    Tab1->addTab(internalPage, PageCaptions[0]);
+    Tab1->addTab(externalPage, PageCaptions[1]);
+    Tab1->addTab(presetPage, PageCaptions[2]);
+    Tab1->addTab(dataLogPage, PageCaptions[3]);
+    panel = new Panel(central);
+    column->addWidget(Tab1, 1);
+    column->addWidget(panel);
+    setCentralWidget(central);
+    resize(940, 640);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(PollInterval);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &TabbedFrm::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &TabbedFrm::Timer2_Timer);
+    connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
+    for (int i = 0; i < 3; ++i)
+        connect(panel->Command4[i], &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
+}
+
+TabbedFrm::~TabbedFrm() = default;
+
+bool TabbedFrm::Form_Load() {
+    // Only the number conversion of the two input boxes ends start-up; a port or a database
+    // that fails just leads to the not-ready path.
+    Tab1->setCurrentIndex(0);
+
+    PollInterval = 300;
+    SampleMs = 2000;
+    MaxVolt = MaxCurr = 0;
+    Timer1->stop();
+    Connected = false;
+    NotReadyMsg = BuildNotReadyMsg();
+
+    try {
+        db_.Open(databasePath_);
+    } catch (const StoreError &e) {
+        dialogs_.MsgBox(e.description(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    }
+
+    setWindowTitle(NormalTitle(PageCaptions[0]));
+    ResetPanel();
+
+    try {
+        if (const auto port = SettingsTable::ReadCommPort(db_)) {
+            if (comm1_.PortOpen())
+                comm1_.setPortOpen(false);
+            comm1_.setCommPort(*port);
+            if (!comm1_.PortOpen())
+                comm1_.setPortOpen(true);
+            Connection::ProbeAtStartup(comm1_, clock_);
+        }
+    } catch (const std::runtime_error &e) {
+        std::fprintf(stderr, "qvr: %s\n", e.what()); // start-up goes on without a supply
+    }
+
+    if (Connected) {
+        try {
+            PollOutputState();
+        } catch (const CommError &e) {
+            std::fprintf(stderr, "qvr: %s\n", e.what());
+        }
+    } else {
+        MeasVolt = MeasCurr = -1;
+        panel->Text2[0]->setText(QStringLiteral("00.0V"));
+        panel->Text2[1]->setText(QStringLiteral("0.00A"));
+        dialogs_.MsgBox(NotReadyMsg);
+        const auto volt =
+            AskLimit(QStringLiteral("Input max voltage value please ."), QStringLiteral("00.0"));
+        if (!volt)
+            return EndProgram(1);
+        MaxVolt = *volt;
+        const auto curr =
+            AskLimit(QStringLiteral("Input max current value please ."), QStringLiteral("0.00"));
+        if (!curr)
+            return EndProgram(1);
+        MaxCurr = *curr;
+    }
+
+    try {
+        comm1_.ClearInBuffer();
+        if (Connected)
+            Connection::Announce(comm1_);
+    } catch (const CommError &) {
+        // no port open: nothing to clear or announce
+    }
+    ShowStatus();
+    return true;
+}
+
+std::optional<float> TabbedFrm::AskLimit(const QString &prompt, const QString &pattern) {
+    const auto answer = dialogs_.InputBox(prompt, pattern);
+    if (!answer)
+        return std::nullopt;
+    // The whole entry must be a number; a point or a comma may separate the decimals.
+    bool ok = false;
+    const double value = NormDecimalStr(answer->trimmed()).toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return float(LeadingNumber(Format(value, pattern)));
+}
+
+bool TabbedFrm::EndProgram(int code) {
+    exitCode_ = code;
+    unloaded_ = true;
+    try {
+        if (comm1_.PortOpen())
+            comm1_.setPortOpen(false);
+    } catch (const CommError &) {
+    }
+    db_.Close();
+    return false;
+}
+
+void TabbedFrm::ResetPanel() {
+    for (int i : {0, 1, 4, 5})
+        panel->Label5[i]->clear();
+    panel->Label5[4]->hide();
+    panel->Label5[5]->hide();
+    Panel::SetTextColor(panel->Label5[2], Panel::DarkGrey);
+    Panel::SetTextColor(panel->Label5[3], Panel::DarkGrey);
+}
+
+void TabbedFrm::Form_Activate() {
+    if (!Connected) {
+        Timer1->stop();
+        return;
+    }
+    RestartLiveLogging();
+    Timer1->setInterval(PollInterval);
+    Timer1->start();
+    panel->Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")) + u'V');
+    panel->Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")) + u'A');
+}
+
+void TabbedFrm::RestartLiveLogging() {
+    LogStartMs = clock_.MonotonicMs();
+    LogCount = 0;
+}
+
+void TabbedFrm::ChartDefaults() {
+    // The chart scales go back to their defaults here once the chart exists.
+}
+
+void TabbedFrm::closeEvent(QCloseEvent *event) {
+    Form_Unload();
+    event->accept();
+}
+
+void TabbedFrm::Form_Unload() {
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    Timer1->stop();
+    Timer2->stop();
+    try {
+        if (internalPage->Command0[0]->text() == u"Stop" && comm1_.PortOpen())
+            Connection::StopProgram(comm1_, clock_, 4);
+    } catch (const CommError &e) {
+        std::fprintf(stderr, "qvr: %s\n", e.what());
+    }
+    CurCmd = QStringLiteral("ENDS");
+    try {
+        if (comm1_.PortOpen()) {
+            Connection::Farewell(comm1_);
+            comm1_.setPortOpen(false);
+        }
+    } catch (const CommError &e) {
+        std::fprintf(stderr, "qvr: %s\n", e.what());
+    }
+    db_.Close();
+}
+
+void TabbedFrm::Tab1_Click(int index) {
+    if (internalPage->Command0[0]->text() == u"Stop")
+        setWindowTitle(QStringLiteral(" QVR 2.0") + QStringLiteral(" [Program Table") +
+                       QStringLiteral(" Running]"));
+    else if (externalPage->Command1[0]->text() == u"Stop")
+        setWindowTitle(QStringLiteral(" QVR 2.0") + QStringLiteral(" [User Table") +
+                       QStringLiteral(" (") + externalPage->Combo1[0]->currentText() +
+                       QStringLiteral(") Running]"));
+    else
+        setWindowTitle(NormalTitle(PageCaptions.value(index)));
+}
+
+void TabbedFrm::Command4_Click(int index) {
+    if (index == 1) {
+        if (MeasVolt == -1 || !Connected)
+            Reconnect();
+    }
+    if (Connected)
+        ChartDefaults();
+}
+
+void TabbedFrm::Reconnect() {
+    QPushButton *button = panel->Command4[1];
+    Tab1->setEnabled(false);
+    Timer1->stop();
+    panel->Picture0->setFocus();
+    button->setEnabled(false);
+    Panel::SetTextColor(panel->Label5[2], Panel::DarkGrey);
+    Panel::SetTextColor(panel->Label5[3], Panel::DarkGrey);
+    try {
+        if (!comm1_.PortOpen())
+            comm1_.setPortOpen(true);
+        if (Connection::ProbeLimits(comm1_, clock_)) {
+            Connected = true;
+            try {
+                SettingsTable::RememberPort(db_, comm1_.CommPort());
+            } catch (const StoreError &e) {
+                // The supply answered: keep working with it even if the port cannot be stored.
+                dialogs_.MsgBox(e.description());
+            }
+            PollOutputState();
+            panel->Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
+            panel->Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
+            Timer1->setInterval(PollInterval);
+            Timer1->start();
+            Timer2->start();
+            button->setEnabled(true);
+            Tab1->setEnabled(true);
+            RestartLiveLogging();
+        } else {
+            Timer1->stop();
+            LastReply.clear();
+            dialogs_.MsgBox(NotReadyMsg);
+            button->setEnabled(true);
+            button->setFocus();
+            Tab1->setEnabled(true);
+            dataLogPage->Light1->hide();
+            Connected = false;
+        }
+    } catch (const CommError &e) {
+        dialogs_.MsgBox(e.description());
+        button->setEnabled(true);
+        Tab1->setEnabled(true);
+    }
+    ShowStatus();
+}
+
+void TabbedFrm::Timer1_Timer() {
+    if (CurCmd == u"SRST")
+        return; // the reset countdown owns Timer1
+    try {
+        PollOutputState();
+    } catch (const CommError &e) {
+        LinkLost(e.description());
+    }
+}
+
+void TabbedFrm::LinkLost(const QString &description) {
+    // A port that failed under a poll (a pulled adapter): stop polling and say so once; "Reset"
+    // then looks for the supply again.
+    Timer1->stop();
+    Connected = false;
+    MeasVolt = MeasCurr = -1;
+    ResetPanel();
+    dataLogPage->Light1->hide();
+    ShowStatus();
+    dialogs_.MsgBox(description, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+}
+
+void TabbedFrm::Timer2_Timer() {
+    QLabel *light = dataLogPage->Light1;
+    if (!Connected)
+        light->hide();
+    else if (dataLogPage->Option3[0]->isChecked())
+        light->setVisible(!light->isVisible());
+    else
+        light->show();
+}
+
+void TabbedFrm::PollOutputState() {
+    const Protocol::Reading r = Connection::Poll(comm1_, clock_);
+    if (r.volt == -1) {
+        panel->Label5[0]->clear();
+        panel->Label5[1]->clear();
+    } else {
+        panel->Label5[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
+        panel->Label5[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
+    }
+    if (!r.mode)
+        return;
+    if ((*r.mode == '0' || *r.mode == '1') && internalPage->Command0[0]->text() == u"Stop")
+        InternalProgramEnded();
+    if (const auto mode = Protocol::DecodeMode(*r.mode)) {
+        Panel::SetTextColor(panel->Label5[2], mode->constantCurrent ? Panel::Red : Panel::DarkGrey);
+        Panel::SetTextColor(panel->Label5[3],
+                            mode->constantCurrent ? Panel::DarkGrey : Panel::Yellow);
+    }
+}
+
+void TabbedFrm::InternalProgramEnded() {
+    setWindowTitle(NormalTitle(PageCaptions.value(Tab1->currentIndex())));
+    internalPage->Command0[0]->setText(QStringLiteral("Run"));
+    Tab1->setTabEnabled(1, true);
+    Tab1->setTabEnabled(2, true);
+    Connection::StopProgram(comm1_, clock_, 1); // answer read and discarded
+    RestoreEnableStates();
+    for (QComboBox *box : internalPage->Combo0)
+        box->setEnabled(true);
+    for (QLineEdit *box : panel->Text2)
+        box->setEnabled(true);
+}
+
+void TabbedFrm::SaveEnableStates() {
+    for (size_t i = 0; i < saved_.command0.size(); ++i)
+        saved_.command0[i] = internalPage->Command0[i]->isEnabled();
+    for (size_t i = 0; i < saved_.command1.size(); ++i)
+        saved_.command1[i] = externalPage->Command1[i]->isEnabled();
+    for (size_t i = 0; i < saved_.command2.size(); ++i)
+        saved_.command2[i] = presetPage->Command2[i]->isEnabled();
+    for (size_t i = 0; i < saved_.command4.size(); ++i)
+        saved_.command4[i] = panel->Command4[i]->isEnabled();
+}
+
+void TabbedFrm::RestoreEnableStates() {
+    for (size_t i = 0; i < saved_.command0.size(); ++i)
+        internalPage->Command0[i]->setEnabled(saved_.command0[i]);
+    for (size_t i = 0; i < saved_.command1.size(); ++i)
+        externalPage->Command1[i]->setEnabled(saved_.command1[i]);
+    for (size_t i = 0; i < saved_.command2.size(); ++i)
+        presetPage->Command2[i]->setEnabled(saved_.command2[i]);
+    for (size_t i = 0; i < saved_.command4.size(); ++i)
+        panel->Command4[i]->setEnabled(saved_.command4[i]);
+}
+
+void TabbedFrm::ShowStatus() {
+    panel->Picture0->setText(
+        QStringLiteral("Port %1\n%2")
+            .arg(comm1_.CommPort())
+            .arg(Connected ? QStringLiteral("connected") : QStringLiteral("not connected")));
 }

@@ -1,17 +1,29 @@
 #include "Clock.h"
 #include "QtDialogs.h"
 #include "SerialComm1.h"
+#include "SignalCloser.h"
 #include "TabbedFrm.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QVR2"));
+
+    // QVR_DATA_DIR moves the database elsewhere (the demo keeps its own).
+    const QString dataDir = qEnvironmentVariableIsSet("QVR_DATA_DIR")
+                                ? qEnvironmentVariable("QVR_DATA_DIR")
+                                : Database::DefaultDir();
     SerialComm1 port;
     QtDialogs dialogs;
-    TabbedFrm window(port, dialogs, SystemClock::instance());
+    TabbedFrm window(port, dialogs, SystemClock::instance(),
+                     QDir(dataDir).filePath(Database::FileName));
     dialogs.setParent(&window);
+    SignalCloser closer(&window);
+    if (!window.Form_Load())
+        return window.exitCode();
     window.show();
+    window.Form_Activate();
     return QApplication::exec();
 }

@@ -3,8 +3,14 @@
 #include "Exchange.h"
 #include "SerialComm1.h"
 #include "SimProcess.h"
+#include "Tables.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -85,6 +91,50 @@ bool silentWaitCpu() {
     return true;
 }
 
+// From starting the qvr process to the first GETD byte reaching the supply (settings record
+// present, supply answering at 9600-baud pace, offscreen).
+bool startupTime()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("rx.log");
+    SimProcess sim({"--char-delay-us", QString::number(CharDelayUs), "--log", log});
+    if (!sim.started())
+        return false;
+    {
+        Database db;
+        db.Open(QDir(dir.path()).filePath(Database::FileName));
+        SettingsTable::RememberPort(db, 1);
+    }
+    QProcess qvr;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QVR_DATA_DIR", dir.path());
+    env.insert(sim.variable(), sim.device());
+    qvr.setProcessEnvironment(env);
+    const double t0 = wallSeconds();
+    qvr.start(QCoreApplication::applicationDirPath() + "/qvr", {});
+    double ms = -1;
+    QFile f(log);
+    while (wallSeconds() - t0 < 10) {
+        if (f.open(QIODevice::ReadOnly)) {
+            if (f.readAll().contains("GETD")) {
+                ms = (wallSeconds() - t0) * 1000;
+                break;
+            }
+            f.close();
+        }
+        QThread::usleep(500);
+    }
+    qvr.terminate();
+    qvr.waitForFinished(5000);
+    if (ms < 0) {
+        std::fprintf(stderr, "qvr-bench: qvr never polled\n");
+        return false;
+    }
+    print("startup_ms", ms);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -92,8 +142,9 @@ int main(int argc, char *argv[]) {
     try {
         bool ok = exchangeLatency();
         ok = silentWaitCpu() && ok;
+        ok = startupTime() && ok;
         return ok ? 0 : 1;
-    } catch (const CommError &e) {
+    } catch (const std::runtime_error &e) {
         std::fprintf(stderr, "qvr-bench: %s\n", e.what());
         return 1;
     }

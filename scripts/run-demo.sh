@@ -5,6 +5,11 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/deps.sh"
 bash "$top/scripts/build.sh" build
 
+# The demo keeps its own database, with port 1 remembered, so it starts without the first-run
+# questions; a real first start still asks for the limits.
+export QVR_DATA_DIR="$top/demo"
+[ -f "$QVR_DATA_DIR/QVRdb.mdb" ] || "$top/build/bin/qvr-setport" "$QVR_DATA_DIR" 1
+
 sim_out=$(mktemp)
 "$top/build/bin/qvr-supply-sim" --port 1 --baud 9600 >"$sim_out" &
 sim_pid=$!

@@ -1,0 +1,24 @@
+#include "WindowFixture.h"
+
+#include "Module1.h"
+#include "Tables.h"
+
+void WindowFixture::rememberPort(int portNumber) {
+    Database db;
+    db.Open(dbPath());
+    SettingsTable::RememberPort(db, portNumber);
+}
+
+TabbedFrm &WindowFixture::make() {
+    Module1::ResetSharedState();
+    window = std::make_unique<TabbedFrm>(port, dialogs, clock, dbPath());
+    return *window;
+}
+
+TabbedFrm &WindowFixture::startConnected() {
+    rememberPort(1);
+    make();
+    window->Form_Load();
+    window->Form_Activate();
+    return *window;
+}

@@ -1,0 +1,29 @@
+// A main window wired to the in-process supply, a manual clock, scripted dialogs and a database
+// in a temporary directory.
+#pragma once
+
+#include "Clock.h"
+#include "Database.h"
+#include "ScriptedDialogs.h"
+#include "SimComm1.h"
+#include "SupplyModel.h"
+#include "TabbedFrm.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+struct WindowFixture {
+    QTemporaryDir dir;
+    SupplyModel supply;
+    ManualClock clock;
+    SimComm1 port{supply, clock};
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TabbedFrm> window;
+
+    QString dbPath() const { return dir.filePath(Database::FileName); }
+    // Remembers `port` in the settings table before start-up, as an earlier run would have.
+    void rememberPort(int portNumber);
+    TabbedFrm &make();
+    // Makes the window and runs start-up with a supply on the remembered port 1.
+    TabbedFrm &startConnected();
+};

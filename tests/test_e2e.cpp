@@ -1,0 +1,91 @@
+// The program against qvr-supply-sim on a pseudo-terminal: the window in-process with the real
+// port, and the qvr executable itself.
+#include "Clock.h"
+#include "Module1.h"
+#include "Panel.h"
+#include "ProgramPages.h"
+#include "ScriptedDialogs.h"
+#include "SerialComm1.h"
+#include "SimProcess.h"
+#include "TabbedFrm.h"
+#include "Tables.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+void seedPort(const QString &dir, int port) {
+    Database db;
+    db.Open(QDir(dir).filePath(Database::FileName));
+    SettingsTable::RememberPort(db, port);
+}
+} // namespace
+
+class TestE2E : public QObject {
+    Q_OBJECT
+private slots:
+    void windowOverRealPort() {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("rx.log");
+        SimProcess sim({"--baud", "9600", "--log", log, "--only", "STOP", "--cut", "1"});
+        QVERIFY(sim.started());
+        qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
+        seedPort(dir.path(), 1);
+
+        Module1::ResetSharedState();
+        SerialComm1 port;
+        ScriptedDialogs dialogs;
+        TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
+        QVERIFY(w.Form_Load());
+        w.Form_Activate();
+        QVERIFY(Module1::Connected);
+        QCOMPARE(w.panel->Label5[0]->text(), QString("00.0"));
+        QTest::qWait(1000); // about three polls
+        const QByteArray polled = readAll(log);
+        QVERIFY2(polled.startsWith("GMAX\rGETD\rSESS\rGETD\rGETD\r"), polled.constData());
+
+        // Shutdown while the internal program runs: four unacknowledged STOPs, then ENDS.
+        w.internalPage->Command0[0]->setText("Stop");
+        w.close();
+        QTest::qWait(200);
+        QVERIFY2(readAll(log).endsWith("GETD\rSTOP\rSTOP\rSTOP\rSTOP\rENDS\r"),
+                 readAll(log).constData());
+        QVERIFY(dialogs.allShown());
+    }
+
+    void programPollsAndEndsOnSigterm() {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("rx.log");
+        SimProcess sim({"--log", log});
+        QVERIFY(sim.started());
+        seedPort(dir.path(), 1);
+        QProcess qvr;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QVR_DATA_DIR", dir.path());
+        env.insert(sim.variable(), sim.device());
+        qvr.setProcessEnvironment(env);
+        qvr.start(QCoreApplication::applicationDirPath() + "/qvr", {});
+        QVERIFY(qvr.waitForStarted());
+        // Offscreen there is no window activation: polling must start all the same.
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).count("GETD") >= 4, 5000);
+        qvr.terminate(); // SIGTERM
+        QVERIFY(qvr.waitForFinished(5000));
+        QCOMPARE(qvr.exitCode(), 0);
+        const QByteArray bytes = readAll(log);
+        QVERIFY2(bytes.startsWith("GMAX\rGETD\rSESS\rGETD\r") && bytes.endsWith("GETD\rENDS\r"),
+                 bytes.constData());
+    }
+};
+
+QTEST_MAIN(TestE2E)
+#include "test_e2e.moc"

@@ -1,0 +1,260 @@
+// The main window's start-up, reconnect, polling and shutdown against the in-process supply.
+#include "DataLogPage.h"
+#include "Database.h"
+#include "Module1.h"
+#include "Panel.h"
+#include "ProgramPages.h"
+#include "SignalCloser.h"
+#include "WindowFixture.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTest>
+#include <csignal>
+
+using namespace Module1;
+
+namespace {
+QByteArray fileHash(const QString &path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartAsksForTheLimits() {
+        WindowFixture f;
+        TabbedFrm &w = f.make();
+        f.dialogs.expectMsg(NotReadyMsg);
+        f.dialogs.expectInput("Input max voltage value please .", QString("30"));
+        f.dialogs.expectInput("Input max current value please .", QString("3"));
+        QVERIFY(w.Form_Load());
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(f.dialogs.defaults, QStringList({"00.0", "0.00"}));
+        QVERIFY(f.dialogs.shown[0].title.isEmpty()); // the application title "QVR2"
+        QVERIFY(!f.port.PortOpen());
+        QVERIFY(f.port.sent.isEmpty());
+        QCOMPARE(MaxVolt, 30.0f);
+        QCOMPARE(MaxCurr, 3.0f);
+        QCOMPARE(MeasVolt, -1.0f);
+        QCOMPARE(w.panel->Text2[0]->text(), QString("00.0V"));
+        QCOMPARE(w.panel->Text2[1]->text(), QString("0.00A"));
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
+        w.Form_Activate();
+        QVERIFY(!w.Timer1->isActive());
+        QVERIFY(QFile::exists(f.dbPath()));
+        QVERIFY(w.db().TableNames().isEmpty()); // a new file holds no tables
+    }
+
+    void limitAnswersThatEndTheProgram_data() {
+        QTest::addColumn<QString>("volt");
+        QTest::addColumn<QString>("curr");
+        QTest::addColumn<bool>("goesOn");
+        QTest::newRow("cancel first") << "<cancel>"
+                                      << "" << false;
+        QTest::newRow("empty") << ""
+                               << "" << false;
+        QTest::newRow("not a number") << "12"
+                                      << "abc" << false;
+        QTest::newRow("trailing letters") << "12V"
+                                          << "" << false;
+        QTest::newRow("cancel second") << "12"
+                                       << "<cancel>" << false;
+        QTest::newRow("comma and rounding") << "12,34"
+                                            << " 1.255 " << true;
+    }
+    void limitAnswersThatEndTheProgram() {
+        QFETCH(QString, volt);
+        QFETCH(QString, curr);
+        QFETCH(bool, goesOn);
+        auto answer = [](const QString &t) {
+            return t == "<cancel>" ? std::nullopt : std::optional<QString>(t);
+        };
+        WindowFixture f;
+        TabbedFrm &w = f.make();
+        f.dialogs.expectMsg(NotReadyMsg);
+        f.dialogs.expectInput("Input max voltage value please .", answer(volt));
+        if (volt != "<cancel>" && !volt.isEmpty() && volt != "12V")
+            f.dialogs.expectInput("Input max current value please .", answer(curr));
+        QCOMPARE(w.Form_Load(), goesOn);
+        QVERIFY(f.dialogs.allShown());
+        if (goesOn) {
+            QCOMPARE(MaxVolt, 12.3f);
+            QCOMPARE(MaxCurr, 1.26f);
+        } else {
+            QCOMPARE(w.exitCode(), 1);
+        }
+    }
+
+    void startUpAndShutdownInOrder() {
+        WindowFixture f;
+        f.supply.Receive("VOLT123\r", 0);
+        TabbedFrm &w = f.startConnected();
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(f.port.sent, QByteArray("GMAX\rGETD\rSESS\r"));
+        // SESS clears only the receive buffer.
+        QCOMPARE(f.port.events.mid(f.port.events.size() - 2),
+                 QStringList({"clear-in", "out:SESS\r"}));
+        QVERIFY(Connected);
+        QCOMPARE(MaxVolt, 30.0f);
+        QCOMPARE(w.panel->Label5[0]->text(), QString("12.3"));
+        QCOMPARE(w.panel->Label5[1]->text(), QString("1.23"));
+        QCOMPARE(Panel::TextColor(w.panel->Label5[3]), Panel::Yellow);
+        QCOMPARE(Panel::TextColor(w.panel->Label5[2]), Panel::DarkGrey);
+        QCOMPARE(w.panel->Text2[0]->text(), QString("12.3V"));
+        QCOMPARE(w.panel->Text2[1]->text(), QString("1.23A"));
+        QVERIFY(w.Timer1->isActive());
+        QCOMPARE(w.Timer1->interval(), 300);
+        QCOMPARE(w.panel->Picture0->text(), QString("Port 1\nconnected"));
+
+        w.Timer1_Timer();
+        QVERIFY(f.port.sent.endsWith("SESS\rGETD\r"));
+        w.close();
+        QVERIFY(f.port.sent.endsWith("GETD\rENDS\r"));
+        QCOMPARE(CurCmd, QString("ENDS"));
+        QVERIFY(!f.port.PortOpen());
+        QVERIFY(!w.db().IsOpen());
+    }
+
+    void startUpProbesFourTimes() {
+        for (int answerFrom : {4, 5}) {
+            WindowFixture f;
+            f.supply.faults.scope = "GMAX";
+            f.supply.faults.answerFrom = answerFrom;
+            f.rememberPort(1);
+            TabbedFrm &w = f.make();
+            if (answerFrom == 5) {
+                f.dialogs.expectMsg(NotReadyMsg);
+                f.dialogs.expectInput("Input max voltage value please .", QString("30"));
+                f.dialogs.expectInput("Input max current value please .", QString("3"));
+            }
+            QVERIFY(w.Form_Load());
+            QVERIFY(f.dialogs.allShown());
+            QCOMPARE(f.supply.requestsOf("GMAX"), 4);
+            QCOMPARE(Connected, answerFrom == 4);
+            QCOMPARE(f.port.sent.endsWith("SESS\r"), answerFrom == 4);
+        }
+    }
+
+    void shutdownStopsARunningProgram() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        f.supply.faults.scope = "STOP";
+        f.supply.faults.cutChars = 1; // "STOP\rO": never acknowledged
+        w.internalPage->Command0[0]->setText("Stop");
+        f.port.sent.clear();
+        w.close();
+        QCOMPARE(f.port.sent, QByteArray("STOP\rSTOP\rSTOP\rSTOP\rENDS\r"));
+
+        WindowFixture g;
+        TabbedFrm &v = g.startConnected();
+        v.internalPage->Command0[0]->setText("Stop");
+        g.port.sent.clear();
+        v.close();
+        QCOMPARE(g.port.sent, QByteArray("STOP\rENDS\r")); // acknowledged at once
+    }
+
+    void signalsCloseTheWindowInOrder() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        SignalCloser closer(&w);
+        w.show();
+        for (int sig : {SIGTERM}) {
+            std::raise(sig);
+            QTRY_VERIFY(!f.port.PortOpen());
+        }
+        QVERIFY(f.port.sent.endsWith("ENDS\r"));
+        QVERIFY(!w.isVisible());
+    }
+
+    void reconnectRemembersThePort() {
+        WindowFixture f;
+        f.rememberPort(1);
+        f.port.supplyPort = 3;
+        f.supply.faults.scope = "GMAX";
+        f.supply.faults.answerFrom = 3;
+        TabbedFrm &w = f.make();
+        f.dialogs.expectMsg(NotReadyMsg);
+        f.dialogs.expectInput("Input max voltage value please .", QString("10"));
+        f.dialogs.expectInput("Input max current value please .", QString("1"));
+        QVERIFY(w.Form_Load());
+        QVERIFY(!Connected && f.port.PortOpen());
+
+        // The operator picks port 3 (the options dialog closes and reopens the port).
+        f.port.setPortOpen(false);
+        f.port.setCommPort(3);
+        f.port.sent.clear();
+        w.Command4_Click(1);
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(Connected);
+        QCOMPARE(f.port.sent, QByteArray("GMAX\rGMAX\rGMAX\rGETD\r")); // third attempt answers
+        QCOMPARE(MaxVolt, 30.0f);
+        QCOMPARE(w.panel->Text2[0]->text(), QString("00.0")); // no unit letter here
+        QVERIFY(w.Timer1->isActive() && w.Timer2->isActive());
+        QVERIFY(w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
+        QCOMPARE(w.db().ReadAll("QVRSYS"), QList<QStringList>({{"CommPort", " 3"}}));
+
+        // Reconnecting on the same port leaves the record (and the file) untouched.
+        const QByteArray before = fileHash(f.dbPath());
+        Connected = false;
+        w.Command4_Click(1);
+        QVERIFY(Connected);
+        QCOMPARE(fileHash(f.dbPath()), before);
+    }
+
+    void reconnectGivesUpAfterThreeAttempts() {
+        WindowFixture f;
+        f.supply.faults.scope = "GMAX";
+        f.supply.faults.answerFrom = 4;
+        TabbedFrm &w = f.make();
+        f.dialogs.expectMsg(NotReadyMsg);
+        f.dialogs.expectInput("Input max voltage value please .", QString("30"));
+        f.dialogs.expectInput("Input max current value please .", QString("3"));
+        QVERIFY(w.Form_Load());
+        f.dialogs.expectMsg(NotReadyMsg);
+        w.Command4_Click(1);
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(f.port.sent, QByteArray("GMAX\rGMAX\rGMAX\r"));
+        QVERIFY(!Connected);
+        QCOMPARE(MaxVolt, 0.0f);
+        QVERIFY(!w.Timer1->isActive());
+        QVERIFY(w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
+        QVERIFY(!w.db().TableExists("QVRSYS"));
+
+        // A port that cannot be opened: its description, and the window usable again.
+        f.port.setPortOpen(false);
+        f.port.setCommPort(9);
+        f.dialogs.expectMsg("Cannot open serial port (port 9, sim9): No such file or directory");
+        w.Command4_Click(1);
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
+    }
+
+    void unreadableDatabaseIsReportedAndKept() {
+        WindowFixture f;
+        QFile junk(f.dbPath());
+        junk.open(QIODevice::WriteOnly);
+        junk.write(QByteArray(4096, 'j'));
+        junk.close();
+        const QByteArray before = fileHash(f.dbPath());
+        TabbedFrm &w = f.make();
+        f.dialogs.expectMsg(
+            QString("Cannot open the database %1: file is encrypted or is not a database (wrong "
+                    "password or damaged file; it was left unchanged)")
+                .arg(f.dbPath()),
+            Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
+        f.dialogs.expectMsg(NotReadyMsg);
+        f.dialogs.expectInput("Input max voltage value please .", QString("30"));
+        f.dialogs.expectInput("Input max current value please .", QString("3"));
+        QVERIFY(w.Form_Load());
+        QVERIFY(f.dialogs.allShown());
+        w.close();
+        QCOMPARE(fileHash(f.dbPath()), before);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
