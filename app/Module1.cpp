@@ -19,6 +19,12 @@ qint64 SampleMs = 2000;
 qint64 LogStartMs = 0;
 qint64 LogCount = 0;
 QString NotReadyMsg = BuildNotReadyMsg();
+SampleStore LiveStore;
+
+void SampleStore::Clear() {
+    for (auto &channel : values)
+        channel.fill(-1);
+}
 
 void ResetSharedState() {
     MeasVolt = MeasCurr = -1;
@@ -32,6 +38,7 @@ void ResetSharedState() {
     LogStartMs = 0;
     LogCount = 0;
     NotReadyMsg = BuildNotReadyMsg();
+    LiveStore.Clear();
 }
 
 QString BuildNotReadyMsg() {

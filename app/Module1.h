@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <array>
 
 namespace Module1 {
 
@@ -20,6 +21,17 @@ extern qint64 SampleMs;  // live sampling interval (ms)
 extern qint64 LogStartMs;
 extern qint64 LogCount;
 extern QString NotReadyMsg;
+
+// Samples of the two channels (1 voltage, 2 current) by slot 1..3600, slot 1 the newest;
+// -1 = no sample.
+struct SampleStore {
+    static constexpr int Slots = 3600;
+    std::array<std::array<float, Slots>, 2> values;
+    SampleStore() { Clear(); }
+    void Clear();
+    float &at(int channel, int slot) { return values[channel - 1][slot - 1]; }
+};
+extern SampleStore LiveStore;
 
 // Puts every shared variable back to its value at program start.
 void ResetSharedState();

@@ -10,6 +10,9 @@ const QColor Panel::Yellow(0xFF, 0xFF, 0);
 const QColor Panel::DarkGreen(0, 0x80, 0);
 
 void Panel::SetTextColor(QWidget *w, const QColor &color) {
+    if (w->palette().color(QPalette::WindowText) == color &&
+        w->palette().color(QPalette::Text) == color)
+        return; // every poll sets the indicators: repaint only on a change
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, color);
     p.setColor(QPalette::Text, color);

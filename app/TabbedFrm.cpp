@@ -56,6 +56,8 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
     for (int i = 0; i < 3; ++i)
         connect(panel->Command4[i], &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
+    for (QLineEdit *box : panel->Text2)
+        box->installEventFilter(this);
 }
 
 TabbedFrm::~TabbedFrm() = default;
@@ -182,6 +184,12 @@ void TabbedFrm::ChartDefaults() {
     // The chart scales go back to their defaults here once the chart exists.
 }
 
+void TabbedFrm::LiveChartFrame() {
+    if (dataLogPage->Option3[0]->isChecked()) {
+        // The live chart frame is drawn here once the chart exists.
+    }
+}
+
 void TabbedFrm::closeEvent(QCloseEvent *event) {
     Form_Unload();
     event->accept();
@@ -221,15 +229,12 @@ void TabbedFrm::Tab1_Click(int index) {
                        QStringLiteral(") Running]"));
     else
         setWindowTitle(NormalTitle(PageCaptions.value(index)));
-}
-
-void TabbedFrm::Command4_Click(int index) {
-    if (index == 1) {
-        if (MeasVolt == -1 || !Connected)
-            Reconnect();
+    if (index == 3) {
+        Timer2->setInterval(500);
+        Timer2->start();
+        LiveChartFrame();
+        panel->Picture0->setFocus();
     }
-    if (Connected)
-        ChartDefaults();
 }
 
 void TabbedFrm::Reconnect() {
@@ -240,47 +245,42 @@ void TabbedFrm::Reconnect() {
     button->setEnabled(false);
     Panel::SetTextColor(panel->Label5[2], Panel::DarkGrey);
     Panel::SetTextColor(panel->Label5[3], Panel::DarkGrey);
-    try {
-        if (!comm1_.PortOpen())
-            comm1_.setPortOpen(true);
-        if (Connection::ProbeLimits(comm1_, clock_)) {
-            Connected = true;
-            try {
-                SettingsTable::RememberPort(db_, comm1_.CommPort());
-            } catch (const StoreError &e) {
-                // The supply answered: keep working with it even if the port cannot be stored.
-                dialogs_.MsgBox(e.description());
-            }
-            PollOutputState();
-            panel->Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
-            panel->Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
-            Timer1->setInterval(PollInterval);
-            Timer1->start();
-            Timer2->start();
-            button->setEnabled(true);
-            Tab1->setEnabled(true);
-            RestartLiveLogging();
-        } else {
-            Timer1->stop();
-            LastReply.clear();
-            dialogs_.MsgBox(NotReadyMsg);
-            button->setEnabled(true);
-            button->setFocus();
-            Tab1->setEnabled(true);
-            dataLogPage->Light1->hide();
-            Connected = false;
+    if (!comm1_.PortOpen())
+        comm1_.setPortOpen(true);
+    if (Connection::ProbeLimits(comm1_, clock_)) {
+        Connected = true;
+        try {
+            SettingsTable::RememberPort(db_, comm1_.CommPort());
+        } catch (const StoreError &e) {
+            // The supply answered: keep working with it even if the port cannot be stored.
+            dialogs_.MsgBox(e.description());
         }
-    } catch (const CommError &e) {
-        dialogs_.MsgBox(e.description());
+        PollOutputState();
+        panel->Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
+        panel->Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
+        Timer1->setInterval(PollInterval);
+        Timer1->start();
+        Timer2->start();
         button->setEnabled(true);
         Tab1->setEnabled(true);
+        RestartLiveLogging();
+    } else {
+        Timer1->stop();
+        LastReply.clear();
+        dialogs_.MsgBox(NotReadyMsg);
+        button->setEnabled(true);
+        button->setFocus();
+        Tab1->setEnabled(true);
+        dataLogPage->Light1->hide();
+        Connected = false;
     }
-    ShowStatus();
 }
 
 void TabbedFrm::Timer1_Timer() {
-    if (CurCmd == u"SRST")
-        return; // the reset countdown owns Timer1
+    if (CurCmd == u"SRST") {
+        ResetCountdown();
+        return;
+    }
     try {
         PollOutputState();
     } catch (const CommError &e) {
@@ -305,7 +305,7 @@ void TabbedFrm::Timer2_Timer() {
     if (!Connected)
         light->hide();
     else if (dataLogPage->Option3[0]->isChecked())
-        light->setVisible(!light->isVisible());
+        light->setHidden(!light->isHidden());
     else
         light->show();
 }

@@ -54,9 +54,18 @@ public slots:
     void Timer1_Timer();
     void Timer2_Timer();
     void PollOutputState();
+    void LiveChartFrame();
+
+    // Setpoint boxes (index 0 voltage, 1 current) and "Set".
+    void Text2_GotFocus(int index);
+    void Text2_KeyUp(int index);
+    void Text2_Enter(int index);
+    void Text2_LostFocus(int index);
+    void SetOutput();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct EnableStates {
@@ -68,6 +77,13 @@ private:
 
     void ResetPanel();
     void Reconnect();
+    void ResetSupply();
+    void ResetCountdown();
+    void ShowOptions();
+    void ColourSetpoints();
+    // Runs one panel command under its error trap: the port's description in a box, the button
+    // and the pages usable again.
+    template <typename F> void Trapped(int index, F &&command);
     void InternalProgramEnded();
     void LinkLost(const QString &description);
     void RestartLiveLogging();
@@ -86,4 +102,7 @@ private:
     EnableStates saved_;
     int exitCode_ = 0;
     bool unloaded_ = false;
+    int ResetCount = -1;           // -1 = countdown about to start, then 0..10
+    qint64 ResetStartMs = 0;       // monotonic clock at the start of the countdown
+    bool setpointMessage_ = false; // our own box is up: its focus change is not the operator's
 };

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -91,10 +93,79 @@ bool silentWaitCpu() {
     return true;
 }
 
+// A qvr process polling a supply that the bench started, with its database in `dir`.
+class QvrRun {
+public:
+    QvrRun(const QStringList &simArgs, const QString &log = QString()) {
+        QStringList args = simArgs;
+        if (!log.isEmpty())
+            args << "--log" << log;
+        sim_ = std::make_unique<SimProcess>(args);
+        if (!sim_->started())
+            return;
+        Database db;
+        db.Open(QDir(dir_.path()).filePath(Database::FileName));
+        SettingsTable::RememberPort(db, 1);
+    }
+    bool start() {
+        if (!sim_->started())
+            return false;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QVR_DATA_DIR", dir_.path());
+        env.insert(sim_->variable(), sim_->device());
+        qvr_.setProcessEnvironment(env);
+        qvr_.start(QCoreApplication::applicationDirPath() + "/qvr", {});
+        return qvr_.waitForStarted();
+    }
+    // CPU seconds the qvr process has used so far (user + system).
+    double cpuSeconds() const {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(qvr_.processId()));
+        if (!stat.open(QIODevice::ReadOnly))
+            return 0;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+    }
+    ~QvrRun() {
+        qvr_.terminate();
+        qvr_.waitForFinished(5000);
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<SimProcess> sim_;
+    QProcess qvr_;
+};
+
+// CPU the program uses while it polls: a supply that answers at 9600-baud pace, and one that
+// answered GMAX but stays silent to every GETD.
+bool pollCpu() {
+    const double seconds = qEnvironmentVariableIntValue("QVR_BENCH_SECONDS") > 0
+                               ? qEnvironmentVariableIntValue("QVR_BENCH_SECONDS")
+                               : 30;
+    double worst = 0;
+    for (const auto &[name, args] :
+         {std::pair<const char *, QStringList>{"poll_cpu_pct_answering",
+                                               {"--char-delay-us", QString::number(CharDelayUs)}},
+          {"poll_cpu_pct_silent", {"--only", "GETD", "--silent"}}}) {
+        QvrRun run(args);
+        if (!run.start())
+            return false;
+        QThread::sleep(1); // past start-up
+        const double cpu0 = run.cpuSeconds(), wall0 = wallSeconds();
+        QThread::usleep(static_cast<unsigned long>(seconds * 1e6));
+        const double pct = (run.cpuSeconds() - cpu0) / (wallSeconds() - wall0) * 100;
+        print(name, pct);
+        worst = std::max(worst, pct);
+    }
+    print("poll_cpu_pct", worst);
+    return true;
+}
+
 // From starting the qvr process to the first GETD byte reaching the supply (settings record
 // present, supply answering at 9600-baud pace, offscreen).
-bool startupTime()
-{
+bool startupTime() {
     QTemporaryDir dir;
     const QString log = dir.filePath("rx.log");
     SimProcess sim({"--char-delay-us", QString::number(CharDelayUs), "--log", log});
@@ -143,6 +214,7 @@ int main(int argc, char *argv[]) {
         bool ok = exchangeLatency();
         ok = silentWaitCpu() && ok;
         ok = startupTime() && ok;
+        ok = pollCpu() && ok;
         return ok ? 0 : 1;
     } catch (const std::runtime_error &e) {
         std::fprintf(stderr, "qvr-bench: %s\n", e.what());

@@ -5,12 +5,16 @@
 
 #include <cmath>
 
-QByteArray Exchange(Comm1 &port, Clock &clock, const QByteArray &line, Protocol::Wait wait) {
+void SendAndWait(Comm1 &port, Clock &clock, const QByteArray &line, Protocol::Wait wait) {
     port.ClearInBuffer();
     port.ClearOutBuffer();
     port.Output(line);
     Module1::WaitStart = clock.MonotonicMs() / 1000.0;
     port.WaitForChars(wait.minChars, int(std::lround(wait.timeoutS * 1000)));
+}
+
+QByteArray Exchange(Comm1 &port, Clock &clock, const QByteArray &line, Protocol::Wait wait) {
+    SendAndWait(port, clock, line, wait);
     QByteArray reply = port.Input();
     Module1::LastReply = QString::fromLatin1(reply);
     return reply;

@@ -53,6 +53,15 @@ private slots:
         const QByteArray polled = readAll(log);
         QVERIFY2(polled.startsWith("GMAX\rGETD\rSESS\rGETD\rGETD\r"), polled.constData());
 
+        // "Set" goes out on the wire and the next polls show the new output.
+        w.panel->Text2[0]->setText("12.3V");
+        w.panel->Text2[1]->setText("2.00A");
+        w.Command4_Click(0);
+        QVERIFY(readAll(log).endsWith("VOLT123\rCURR200\r"));
+        QTRY_COMPARE(w.panel->Label5[0]->text(), QString("12.3"));
+        QCOMPARE(w.panel->Label5[1]->text(), QString("1.23"));
+        QCOMPARE(Panel::TextColor(w.panel->Label5[3]), Panel::Yellow);
+
         // Shutdown while the internal program runs: four unacknowledged STOPs, then ENDS.
         w.internalPage->Command0[0]->setText("Stop");
         w.close();

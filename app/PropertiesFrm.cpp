@@ -1,0 +1,238 @@
+#include "PropertiesFrm.h"
+
+#include "Clock.h"
+#include "Comm1.h"
+#include "Dialogs.h"
+#include "Module1.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+using namespace Module1;
+
+namespace {
+
+const QStringList SamplingTimes{"0.5s", "1s",  "2s",  "3s",  "5s",  "6s",
+                                "10s",  "12s", "15s", "20s", "30s", "60s"};
+const QStringList Speeds{"110",   "300",   "600",   "1200",  "2400",  "4800",   "9600",   "14400",
+                         "19200", "28800", "38400", "56000", "57600", "115200", "128000", "256000"};
+const QStringList DataBits{"4", "5", "6", "7", "8"};
+const QStringList Parities{"Even", "Odd", "None", "Mark", "Space"};
+const QStringList StopBits{"1", "1.5", "2"};
+
+QComboBox *combo(const QString &name, const QStringList &items, QWidget *parent) {
+    auto *box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->addItems(items);
+    return box;
+}
+
+template <size_t N>
+QGroupBox *options(const QString &title, std::array<QRadioButton *, N> &buttons,
+                   const QString &name, const QStringList &captions, QWidget *parent) {
+    auto *frame = new QGroupBox(title, parent);
+    auto *column = new QVBoxLayout(frame);
+    for (size_t i = 0; i < N; ++i) {
+        buttons[i] = new QRadioButton(captions[int(i)], frame);
+        buttons[i]->setObjectName(name + u'_' + QString::number(i));
+        column->addWidget(buttons[i]);
+    }
+    return frame;
+}
+
+} // namespace
+
+PropertiesFrm::PropertiesFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, QWidget *parent)
+    : QDialog(parent), comm1_(port), dialogs_(dialogs), clock_(clock) {
+    setObjectName(QStringLiteral("PropertiesFrm"));
+    setWindowTitle(QStringLiteral("Options"));
+    setModal(true);
+    auto *column = new QVBoxLayout(this);
+    SSTab1 = new QTabWidget(this);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->addTab(buildSamplingPage(), QStringLiteral("    Sampling  Time    "));
+    SSTab1->addTab(buildPortPage(), QStringLiteral("    Communication  Port  Properties   "));
+    column->addWidget(SSTab1);
+    auto *buttons = new QHBoxLayout;
+    CmdOK = new QPushButton(QStringLiteral("OK"), this);
+    CmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    CmdDefault = new QPushButton(QStringLiteral("Default"), this);
+    CmdOK->setObjectName(QStringLiteral("CmdOK"));
+    CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
+    CmdDefault->setObjectName(QStringLiteral("CmdDefault"));
+    CmdOK->setDefault(true);
+    buttons->addStretch();
+    buttons->addWidget(CmdOK);
+    buttons->addWidget(CmdCancel);
+    buttons->addWidget(CmdDefault);
+    column->addLayout(buttons);
+
+    connect(SSTab1, &QTabWidget::currentChanged, this, &PropertiesFrm::SSTab1_Click);
+    connect(CmdOK, &QPushButton::clicked, this, &PropertiesFrm::CmdOK_Click);
+    connect(CmdCancel, &QPushButton::clicked, this, &PropertiesFrm::CmdCancel_Click);
+    connect(CmdDefault, &QPushButton::clicked, this, &PropertiesFrm::CmdDefault_Click);
+    for (int i = 0; i < 4; ++i)
+        connect(OptFlow[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                FlowMode = i;
+        });
+    connect(OptEcho[1], &QRadioButton::toggled, this, [this](bool on) { EchoOff = on; });
+    LoadPropertySettings();
+}
+
+QWidget *PropertiesFrm::buildSamplingPage() {
+    auto *page = new QWidget(this);
+    auto *form = new QFormLayout(page);
+    CboAS = combo(QStringLiteral("CboAS"), {}, page);
+    form->addRow(QStringLiteral("Data Log Sampling Time :"), CboAS);
+    return page;
+}
+
+QWidget *PropertiesFrm::buildPortPage() {
+    auto *page = new QWidget(this);
+    auto *row = new QHBoxLayout(page);
+    auto *connectFrame = new QGroupBox(QStringLiteral("Connect"), page);
+    auto *form = new QFormLayout(connectFrame);
+    CboPort = combo(QStringLiteral("CboPort"), {}, connectFrame);
+    CboSpeed = combo(QStringLiteral("CboSpeed"), {}, connectFrame);
+    CboDataBits = combo(QStringLiteral("CboDataBits"), {}, connectFrame);
+    CboParity = combo(QStringLiteral("CboParity"), {}, connectFrame);
+    CboStopBits = combo(QStringLiteral("CboStopBits"), {}, connectFrame);
+    form->addRow(QStringLiteral("Port:"), CboPort);
+    form->addRow(QStringLiteral("Speed:"), CboSpeed);
+    form->addRow(QStringLiteral("Data bit:"), CboDataBits);
+    form->addRow(QStringLiteral("Odd/Even:"), CboParity);
+    form->addRow(QStringLiteral("Stop bit:"), CboStopBits);
+    row->addWidget(connectFrame);
+    auto *right = new QVBoxLayout;
+    right->addWidget(options(QStringLiteral("Flow control"), OptFlow, QStringLiteral("OptFlow"),
+                             {"No", "Xon/Xoff", "RTS", "Xon/RTS"}, page));
+    right->addWidget(options(QStringLiteral("Answer"), OptEcho, QStringLiteral("OptEcho"),
+                             {" On", " Off"}, page));
+    right->addStretch();
+    row->addLayout(right);
+    return page;
+}
+
+PropertiesFrm::SettingsParts PropertiesFrm::SplitSettings(const QString &s) {
+    const int k = s.contains(u'.') ? 2 : 0;
+    const int n = int(s.size());
+    return {s.left(n - 6 - k), s.mid(n - 5 - k, 1), s.mid(n - 3 - k, 1), s.right(1 + k)};
+}
+
+void PropertiesFrm::LoadPropertySettings() {
+    FlowMode = 0;
+    EchoOff = false;
+    // The port can only be changed while no supply is connected.
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{CboPort, CboSpeed, CboDataBits, CboParity, CboStopBits,
+                                          OptFlow[0]->parentWidget(), OptEcho[0]->parentWidget()})
+        w->setEnabled(!Connected);
+
+    CboAS->clear();
+    CboAS->addItems(SamplingTimes);
+    CboPort->clear();
+    for (int i = 1; i <= 16; ++i)
+        CboPort->addItem(QStringLiteral("Com%1").arg(i));
+    CboSpeed->clear();
+    CboSpeed->addItems(Speeds);
+    CboDataBits->clear();
+    CboDataBits->addItems(DataBits);
+    CboParity->clear();
+    CboParity->addItems(Parities);
+    CboStopBits->clear();
+    CboStopBits->addItems(StopBits);
+
+    for (int i = 0; i < CboAS->count(); ++i)
+        if (LeadingNumber(CboAS->itemText(i)) == SampleMs / 1000.0)
+            CboAS->setCurrentIndex(i);
+
+    const SettingsParts parts = SplitSettings(comm1_.Settings());
+    CboSpeed->setCurrentText(parts.speed);
+    CboDataBits->setCurrentText(parts.dataBits);
+    CboStopBits->setCurrentText(parts.stopBits);
+    for (int i = 0; i < CboParity->count(); ++i)
+        if (CboParity->itemText(i).left(1).compare(parts.parity, Qt::CaseInsensitive) == 0)
+            CboParity->setCurrentIndex(i);
+
+    CboPort->setCurrentIndex(comm1_.CommPort() - 1);
+    OptFlow[std::clamp(comm1_.Handshaking(), 0, 3)]->setChecked(true);
+    OptEcho[0]->setChecked(true);
+    FlowMode = comm1_.Handshaking();
+}
+
+void PropertiesFrm::SSTab1_Click(int page) {
+    if (page == 0)
+        CmdDefault->setEnabled(true);
+    else if (Connected)
+        CmdDefault->setEnabled(false);
+}
+
+void PropertiesFrm::CmdDefault_Click() {
+    if (SSTab1->currentIndex() == 0) {
+        CboAS->setCurrentText(QStringLiteral("2s"));
+        return;
+    }
+    CboPort->setCurrentText(QStringLiteral("Com1"));
+    CboSpeed->setCurrentText(QStringLiteral("9600"));
+    CboDataBits->setCurrentText(QStringLiteral("8"));
+    CboParity->setCurrentText(QStringLiteral("None"));
+    CboStopBits->setCurrentText(QStringLiteral("1"));
+    OptEcho[0]->setChecked(true);
+    OptFlow[0]->setChecked(true);
+}
+
+void PropertiesFrm::CmdOK_Click() {
+    hide();
+    const double seconds = LeadingNumber(CboAS->currentText());
+    if (seconds != SampleMs / 1000.0 &&
+        dialogs_.MsgBox(QStringLiteral("Are you really doing it ?"), Dialogs::Buttons::YesNo) ==
+            Dialogs::Answer::Yes) {
+        LiveStore.Clear();
+        LogStartMs = clock_.MonotonicMs();
+        LogCount = 0;
+        SampleMs = qint64(seconds * 1000);
+    }
+
+    auto fail = [this](const CommError &e) {
+        dialogs_.MsgBox(e.description(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+        reject();
+    };
+    const int oldPort = comm1_.CommPort();
+    const int newPort = CboPort->currentIndex() + 1;
+    if (newPort != oldPort) {
+        const bool wasOpen = comm1_.PortOpen();
+        try {
+            if (wasOpen)
+                comm1_.setPortOpen(false);
+            comm1_.setCommPort(newPort);
+            if (wasOpen)
+                comm1_.setPortOpen(true);
+        } catch (const CommError &e) {
+            comm1_.setCommPort(oldPort); // the port stays closed
+            return fail(e);
+        }
+    }
+    const QString settings =
+        CboSpeed->currentText().trimmed() + u',' + CboParity->currentText().trimmed().left(1) +
+        u',' + CboDataBits->currentText().trimmed() + u',' + CboStopBits->currentText().trimmed();
+    try {
+        comm1_.setSettings(settings);
+    } catch (const CommError &e) {
+        return fail(e);
+    }
+    try {
+        comm1_.setHandshaking(FlowMode);
+    } catch (const CommError &e) {
+        return fail(e);
+    }
+    emit liveChartChanged();
+    accept();
+}
+
+void PropertiesFrm::CmdCancel_Click() {
+    reject();
+}

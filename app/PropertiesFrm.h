@@ -1,0 +1,53 @@
+// The "Options" dialog: data-log sampling time and the serial port properties for this run.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <array>
+
+class Clock;
+class Comm1;
+class Dialogs;
+
+class PropertiesFrm : public QDialog {
+    Q_OBJECT
+public:
+    PropertiesFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, QWidget *parent = nullptr);
+
+    struct SettingsParts {
+        QString speed, parity, dataBits, stopBits;
+    };
+    // Cuts "9600,N,8,1" or "9600,N,8,1.5" at the positions counted from its end.
+    static SettingsParts SplitSettings(const QString &settings);
+
+    QTabWidget *SSTab1 = nullptr;
+    QComboBox *CboAS = nullptr, *CboPort = nullptr, *CboSpeed = nullptr, *CboDataBits = nullptr,
+              *CboParity = nullptr, *CboStopBits = nullptr;
+    std::array<QRadioButton *, 4> OptFlow{};
+    std::array<QRadioButton *, 2> OptEcho{};
+    QPushButton *CmdOK = nullptr, *CmdCancel = nullptr, *CmdDefault = nullptr;
+    int FlowMode = 0;
+    bool EchoOff = false;
+
+signals:
+    // The sampling or port settings changed while the live chart is shown.
+    void liveChartChanged();
+
+public slots:
+    void LoadPropertySettings();
+    void SSTab1_Click(int page);
+    void CmdDefault_Click();
+    void CmdOK_Click();
+    void CmdCancel_Click();
+
+private:
+    QWidget *buildSamplingPage();
+    QWidget *buildPortPage();
+
+    Comm1 &comm1_;
+    Dialogs &dialogs_;
+    Clock &clock_;
+};

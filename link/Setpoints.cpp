@@ -1,0 +1,40 @@
+#include "Setpoints.h"
+
+#include "Exchange.h"
+#include "Module1.h"
+
+using namespace Module1;
+
+namespace Setpoints {
+
+float BoxValue(const QString &text, bool commaConversion) {
+    return float(LeadingNumber(commaConversion ? NormDecimalStr(text) : text));
+}
+
+bool VoltValid(float volts) {
+    return volts >= 0 && volts <= MaxVolt;
+}
+bool CurrValid(float amps) {
+    return amps > 0 && amps <= MaxCurr;
+}
+
+QString VoltMessage(bool onEnter) {
+    return QStringLiteral("Voltage must be 0 or ") + NumStr(0.1f) + QStringLiteral(" - ") +
+           NumStr(MaxVolt) +
+           (onEnter ? QStringLiteral(" and 1 digit o precision .")
+                    : QStringLiteral(" and 1 digit of precision ."));
+}
+
+QString CurrMessage(bool onEnter) {
+    return QStringLiteral("Current must be ") + NumStr(0.01f) + QStringLiteral(" - ") +
+           NumStr(MaxCurr) +
+           (onEnter ? QStringLiteral(" and 2 digit of precision .")
+                    : QStringLiteral(" and 2 digit o precision ."));
+}
+
+void Send(Comm1 &port, Clock &clock, float volts, float amps) {
+    SendAndWait(port, clock, Protocol::VoltLine(volts), Protocol::SetpointWait);
+    SendAndWait(port, clock, Protocol::CurrLine(amps), Protocol::SetpointWait);
+}
+
+} // namespace Setpoints

@@ -1,0 +1,27 @@
+// The output setpoints: how a box's text is read, what is valid, the operator's messages and
+// the "Set" sequence.
+#pragma once
+
+#include "Comm1.h"
+
+#include <QString>
+
+class Clock;
+
+namespace Setpoints {
+
+// A box's number: with the comma conversion (leaving the box, sending, colouring) or straight
+// (the Enter check), then the leading-number parse. Unit letters are ignored.
+float BoxValue(const QString &text, bool commaConversion = true);
+
+bool VoltValid(float volts); // 0 <= V <= MaxVolt (0 V allowed)
+bool CurrValid(float amps);  // 0 < A <= MaxCurr (0 A not)
+
+// The two handlers word the precision clause differently; the operator has always seen these.
+QString VoltMessage(bool onEnter);
+QString CurrMessage(bool onEnter);
+
+// VOLT then CURR, each waiting for 10 characters or 0.2 s; the replies are not read.
+void Send(Comm1 &port, Clock &clock, float volts, float amps);
+
+} // namespace Setpoints

@@ -1,0 +1,356 @@
+// Polling, the reset countdown, the setpoint boxes and the options dialog.
+#include "DataLogPage.h"
+#include "Module1.h"
+#include "Panel.h"
+#include "ProgramPages.h"
+#include "PropertiesFrm.h"
+#include "WindowFixture.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+using namespace Module1;
+
+class TestPanel : public QObject {
+    Q_OBJECT
+
+    static QColor colour(QWidget *w) { return Panel::TextColor(w); }
+    static QColor textColour(QLineEdit *w) { return w->palette().color(QPalette::Text); }
+
+private slots:
+    void pollingShowsOutputAndMode() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        auto *cc = w.panel->Label5[2], *cv = w.panel->Label5[3];
+
+        f.supply.Receive("VOLT300\rCURR100\r", 0); // 30 V into 10 ohm wants 3 A: limited at 1 A
+        w.Timer1_Timer();
+        QCOMPARE(w.panel->Label5[0]->text(), QString("10.0"));
+        QCOMPARE(w.panel->Label5[1]->text(), QString("1.00"));
+        QCOMPARE(colour(cc), Panel::Red);
+        QCOMPARE(colour(cv), Panel::DarkGrey);
+        QCOMPARE(LastReply, QString("1"));
+
+        // 11 characters: readouts follow, indicators stay.
+        f.supply.Receive("CURR300\r", 0);
+        f.supply.faults.cutChars = 3;
+        w.Timer1_Timer();
+        QCOMPARE(w.panel->Label5[0]->text(), QString("30.0"));
+        QCOMPARE(colour(cc), Panel::Red);
+
+        // Garbage: readouts read 0, the mode character is unknown, indicators stay.
+        f.supply.faults = {};
+        f.supply.faults.garbage = true;
+        w.Timer1_Timer();
+        QCOMPARE(w.panel->Label5[0]->text(), QString("00.0"));
+        QCOMPARE(colour(cc), Panel::Red);
+
+        // Silent: no reading, polling goes on.
+        f.supply.faults = {};
+        f.supply.faults.silent = true;
+        w.Timer1_Timer();
+        QCOMPARE(MeasVolt, -1.0f);
+        QVERIFY(w.panel->Label5[0]->text().isEmpty() && w.panel->Label5[1]->text().isEmpty());
+        QVERIFY(w.Timer1->isActive());
+        f.supply.faults = {};
+        w.Timer1_Timer();
+        QCOMPARE(colour(cv), Panel::Yellow);
+        QCOMPARE(colour(cc), Panel::DarkGrey);
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    void pollNoticesTheEndOfAnInternalProgram() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        f.supply.Receive("PROP01001000005\r", f.clock.MonotonicMs()); // 10 V, 1 A, 5 s
+        f.supply.Receive("RUNP1\r", f.clock.MonotonicMs());
+        // What Run leaves behind: running caption and title, pages and buttons locked.
+        w.internalPage->Command0[0]->setText("Stop");
+        w.internalPage->Command0[3]->setEnabled(false);
+        w.Tab1->setTabEnabled(1, false);
+        w.Tab1->setTabEnabled(2, false);
+        w.setWindowTitle(" QVR 2.0 [Internal Timed Program Running]");
+        f.port.sent.clear();
+
+        w.Timer1_Timer(); // mode 2: still running
+        QCOMPARE(w.internalPage->Command0[0]->text(), QString("Stop"));
+        QCOMPARE(colour(w.panel->Label5[3]), Panel::Yellow);
+        f.clock.advance(6000);
+        w.Timer1_Timer(); // mode 0: ended
+        QCOMPARE(f.port.sent, QByteArray("GETD\rGETD\rSTOP\r"));
+        QCOMPARE(w.internalPage->Command0[0]->text(), QString("Run"));
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
+        QVERIFY(w.Tab1->isTabEnabled(1) && w.Tab1->isTabEnabled(2));
+        QVERIFY(w.panel->Text2[0]->isEnabled() && w.internalPage->Combo0[1]->isEnabled());
+        w.Timer1_Timer();
+        QCOMPARE(f.port.sent.count("STOP"), 1);
+    }
+
+    void titleForms() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        w.Tab1->setCurrentIndex(3);
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Data Log]"));
+        QVERIFY(w.Timer2->isActive());
+        w.externalPage->Combo1[0]->setEditText("ramp");
+        w.externalPage->Command1[0]->setText("Stop");
+        w.Tab1->setCurrentIndex(0);
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [User Table (ramp) Running]"));
+        w.internalPage->Command0[0]->setText("Stop");
+        w.Tab1->setCurrentIndex(2);
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Program Table Running]"));
+    }
+
+    void liveIndicator() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        QLabel *light = w.dataLogPage->Light1;
+        w.Timer2_Timer();
+        const bool first = light->isHidden();
+        w.Timer2_Timer();
+        QCOMPARE(light->isHidden(), !first); // blinks while "Now"
+        w.dataLogPage->Option3[1]->setEnabled(true);
+        w.dataLogPage->Option3[1]->setChecked(true);
+        w.Timer2_Timer();
+        w.Timer2_Timer();
+        QVERIFY(!light->isHidden()); // steady on "Log"
+        Connected = false;
+        w.Timer2_Timer();
+        QVERIFY(light->isHidden());
+    }
+
+    void resetCountsDownAndReconnects_data() {
+        QTest::addColumn<bool>("answersAfter");
+        QTest::newRow("supply back") << true;
+        QTest::newRow("supply gone") << false;
+    }
+    void resetCountsDownAndReconnects() {
+        QFETCH(bool, answersAfter);
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        f.port.sent.clear();
+        w.Command4_Click(1);
+        QCOMPARE(f.port.sent, QByteArray("GMAX\rSRST\r"));
+        QCOMPARE(CurCmd, QString("SRST"));
+        QVERIFY(!w.isEnabled());
+        QVERIFY(!w.panel->Command4[0]->isEnabled() && !w.panel->Command4[1]->isEnabled());
+        if (!answersAfter)
+            f.supply.faults.silent = true;
+
+        QStringList shown;
+        for (int tick = 0; tick < 400 && CurCmd == "SRST"; ++tick) {
+            w.Timer1_Timer();
+            const QString text = w.panel->Label5[4]->text();
+            QCOMPARE(w.panel->Label5[5]->text(), text);
+            if (CurCmd != "SRST")
+                break;
+            if (shown.isEmpty() || shown.last() != text)
+                shown << text;
+            f.clock.advance(w.Timer1->interval());
+        }
+        QStringList expected;
+        for (int n = 0; n <= 9; ++n)
+            expected << QString(" %1. %1. %1.").arg(n);
+        QCOMPARE(shown, expected);
+        QVERIFY(w.isEnabled());
+        QVERIFY(w.panel->Label5[4]->isHidden() && !w.panel->Label5[0]->isHidden());
+        QVERIFY2(f.clock.MonotonicMs() >= 10000 && f.clock.MonotonicMs() < 10300,
+                 qPrintable(QString::number(f.clock.MonotonicMs())));
+        QCOMPARE(Connected, answersAfter);
+        QCOMPARE(w.Timer1->isActive(), answersAfter);
+        QCOMPARE(w.Timer1->interval(), 300);
+        QVERIFY(w.panel->Command4[1]->isEnabled() && w.panel->Command4[2]->isEnabled());
+        QVERIFY(f.port.sent.endsWith("SRST\rGETD\r"));
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    void setpointChecks() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected(); // limits 30 V, 3 A; not shown, so no focus events
+        QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
+
+        volt->setText("30");
+        curr->setText("1");
+        w.Text2_KeyUp(0);
+        QCOMPARE(textColour(volt), Panel::DarkGreen);
+        QVERIFY(w.panel->Command4[0]->isEnabled());
+        w.Text2_Enter(0); // valid: no message
+
+        volt->setText("30.1");
+        w.Text2_KeyUp(0);
+        QCOMPARE(textColour(curr), QColor(Qt::black));
+        QVERIFY(!w.panel->Command4[0]->isEnabled());
+        f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 30 and 1 digit o precision .");
+        w.Text2_Enter(0);
+        QCOMPARE(volt->text(), QString("00.0"));
+        f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 30 and 1 digit of precision .");
+        volt->setText("31");
+        w.Text2_LostFocus(0);
+        QCOMPARE(volt->text(), QString("00.0V"));
+
+        // 0 is a voltage but no current.
+        volt->setText("0");
+        w.Text2_LostFocus(0);
+        QCOMPARE(volt->text(), QString("00.0V"));
+        curr->setText("0");
+        f.dialogs.expectMsg("Current must be 0.01 - 3 and 2 digit o precision .");
+        w.Text2_LostFocus(1);
+        QCOMPARE(curr->text(), QString("0.00A"));
+        f.dialogs.expectMsg("Current must be 0.01 - 3 and 2 digit of precision .");
+        w.Text2_Enter(1);
+        QCOMPARE(curr->text(), QString("0.00"));
+
+        // "12,5" is 12.5 leaving the box but 12 for the Enter check.
+        MaxVolt = 12.2f;
+        volt->setText("12,5");
+        w.Text2_Enter(0); // no message: 12
+        f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 12.2 and 1 digit of precision .");
+        w.Text2_LostFocus(0);
+        MaxVolt = 30;
+        volt->setText("12,5");
+        w.Text2_LostFocus(0);
+        QCOMPARE(volt->text(), QString("12.5V"));
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    void setSendsBothSetpoints() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
+        volt->setText("12.34");
+        w.Text2_LostFocus(0);
+        QCOMPARE(volt->text(), QString("12.3V"));
+        curr->setText("0,05");
+        w.Text2_LostFocus(1);
+        QCOMPARE(curr->text(), QString("0.05A"));
+        f.port.sent.clear();
+        w.Command4_Click(0);
+        QCOMPARE(f.port.sent, QByteArray("VOLT123\rCURR005\r"));
+        QCOMPARE(f.supply.setVolt(), 12.3f);
+        QVERIFY(w.Timer1->isActive());
+        QCOMPARE(CurCmd, QString("GETD"));
+        QVERIFY(volt->hasFocus());
+
+        // Enter in the voltage box moves on to the current box.
+        w.Text2_Enter(0);
+        QVERIFY(curr->hasFocus());
+        // Enter in the current box: with an empty voltage box it only moves the focus ...
+        f.port.sent.clear();
+        volt->clear();
+        curr->setText("1");
+        w.Text2_Enter(1);
+        QVERIFY(volt->hasFocus());
+        QVERIFY(f.port.sent.isEmpty());
+        // ... otherwise it sets at once.
+        volt->setText("5V");
+        curr->setFocus();
+        w.Text2_Enter(1);
+        QCOMPARE(f.port.sent, QByteArray("VOLT050\rCURR100\r"));
+        // Typed keys reach the same handlers.
+        f.port.sent.clear();
+        QTest::keyClick(curr, Qt::Key_Return);
+        QCOMPARE(f.port.sent, QByteArray("VOLT050\rCURR100\r"));
+    }
+
+    void optionsDialog() {
+        WindowFixture f;
+        f.make();
+        f.port.setSettings("9600,n,8,1.5");
+        f.port.setHandshaking(2);
+        PropertiesFrm d(f.port, f.dialogs, f.clock);
+        QCOMPARE(d.CboSpeed->currentText(), QString("9600"));
+        QCOMPARE(d.CboParity->currentText(), QString("None"));
+        QCOMPARE(d.CboDataBits->currentText(), QString("8"));
+        QCOMPARE(d.CboStopBits->currentText(), QString("1.5"));
+        QCOMPARE(d.CboAS->currentText(), QString("2s"));
+        QCOMPARE(d.CboPort->currentText(), QString("Com1"));
+        QVERIFY(d.OptFlow[2]->isChecked() && d.OptEcho[0]->isChecked());
+        QCOMPARE(d.CboAS->count(), 12);
+        QCOMPARE(d.CboPort->itemText(15), QString("Com16"));
+        QCOMPARE(d.CboParity->itemText(0), QString("Even"));
+        QVERIFY(d.CboPort->isEnabled());
+
+        // No keeps the interval but the port settings still apply.
+        d.CboAS->setCurrentText("0.5s");
+        d.CboSpeed->setCurrentText("19200");
+        d.CboStopBits->setCurrentText("2");
+        d.OptFlow[1]->setChecked(true);
+        f.dialogs.expectMsg("Are you really doing it ?", Dialogs::Answer::No);
+        d.CmdOK_Click();
+        QCOMPARE(SampleMs, qint64(2000));
+        QCOMPARE(f.port.Settings(), QString("19200,N,8,2"));
+        QCOMPARE(f.port.Handshaking(), 1);
+
+        LiveStore.at(1, 1) = 12;
+        LogCount = 7;
+        f.clock.setMonotonicMs(4242);
+        d.LoadPropertySettings();
+        d.CboAS->setCurrentText("0.5s");
+        f.dialogs.expectMsg("Are you really doing it ?", Dialogs::Answer::Yes);
+        d.CmdOK_Click();
+        QCOMPARE(SampleMs, qint64(500));
+        QCOMPARE(LiveStore.at(1, 1), -1.0f);
+        QCOMPARE(LogCount, qint64(0));
+        QCOMPARE(LogStartMs, qint64(4242));
+
+        // Defaults: nothing applied until OK.
+        d.LoadPropertySettings();
+        d.SSTab1->setCurrentIndex(1);
+        d.CmdDefault_Click();
+        QCOMPARE(d.CboSpeed->currentText(), QString("9600"));
+        QCOMPARE(d.CboStopBits->currentText(), QString("1"));
+        QVERIFY(d.OptFlow[0]->isChecked());
+        QCOMPARE(f.port.Settings(), QString("19200,N,8,2"));
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    void optionsLockThePortWhileConnected() {
+        WindowFixture f;
+        f.startConnected();
+        PropertiesFrm d(f.port, f.dialogs, f.clock);
+        QVERIFY(!d.CboPort->isEnabled() && !d.CboSpeed->isEnabled() &&
+                !d.OptFlow[0]->parentWidget()->isEnabled());
+        QVERIFY(d.CboAS->isEnabled());
+        d.SSTab1->setCurrentIndex(1);
+        QVERIFY(!d.CmdDefault->isEnabled());
+        d.SSTab1->setCurrentIndex(0);
+        QVERIFY(d.CmdDefault->isEnabled());
+    }
+
+    void optionsPortErrorLeavesTheWindowUsable() {
+        WindowFixture f;
+        f.rememberPort(1);
+        f.supply.faults.silent = true; // not connected: the port can be changed, and is open
+        TabbedFrm &w = f.make();
+        f.dialogs.expectMsg(NotReadyMsg);
+        f.dialogs.expectInput("Input max voltage value please .", QString("30"));
+        f.dialogs.expectInput("Input max current value please .", QString("3"));
+        QVERIFY(w.Form_Load());
+        w.show();
+        QVERIFY(f.port.PortOpen());
+
+        f.dialogs.expectMsg("Cannot open serial port (port 9, sim9): No such file or directory",
+                            Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
+        bool driven = false;
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<PropertiesFrm *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            QVERIFY(!w.centralWidget()->isEnabled());
+            d->CboPort->setCurrentIndex(8); // Com9 does not exist
+            d->CmdOK->click();
+            driven = true;
+        });
+        w.Command4_Click(2);
+        QVERIFY(driven);
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(f.port.CommPort(), 1);
+        QVERIFY(!f.port.PortOpen());
+        QVERIFY(w.isEnabled() && w.centralWidget()->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestPanel)
+#include "test_panel.moc"
