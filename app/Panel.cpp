@@ -78,7 +78,7 @@ Panel::Panel(QWidget *parent) : QFrame(parent) {
     for (int i = 0; i < 2; ++i) {
         Text2[i] = new QLineEdit(this);
         Text2[i]->setObjectName(QStringLiteral("Text2_%1").arg(i));
-        Text2[i]->setMaximumWidth(110);
+        Text2[i]->setFixedWidth(100);
     }
     setpoints->addWidget(new QLabel(QStringLiteral("Set voltage:"), this), 0, 0);
     setpoints->addWidget(Text2[0], 0, 1);
@@ -103,7 +103,8 @@ Panel::Panel(QWidget *parent) : QFrame(parent) {
     Picture0->setFocusPolicy(Qt::StrongFocus);
     Picture0->setAlignment(Qt::AlignCenter);
     Picture0->setWordWrap(true);
-    Picture0->setMinimumWidth(120);
+    Picture0->setFixedWidth(150);
     Picture0->setFrameShape(QFrame::StyledPanel);
-    row->addWidget(Picture0, 1);
+    row->addStretch(1);
+    row->addWidget(Picture0);
 }

@@ -53,6 +53,7 @@ PropertiesFrm::PropertiesFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, QWidge
     auto *column = new QVBoxLayout(this);
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->setUsesScrollButtons(false); // both captions in full
     SSTab1->addTab(buildSamplingPage(), QStringLiteral("    Sampling  Time    "));
     SSTab1->addTab(buildPortPage(), QStringLiteral("    Communication  Port  Properties   "));
     column->addWidget(SSTab1);
