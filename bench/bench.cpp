@@ -166,24 +166,12 @@ bool pollCpu() {
 // From starting the qvr process to the first GETD byte reaching the supply (settings record
 // present, supply answering at 9600-baud pace, offscreen).
 bool startupTime() {
-    QTemporaryDir dir;
-    const QString log = dir.filePath("rx.log");
-    SimProcess sim({"--char-delay-us", QString::number(CharDelayUs), "--log", log});
-    if (!sim.started())
-        return false;
-    {
-        Database db;
-        db.Open(QDir(dir.path()).filePath(Database::FileName));
-        SettingsTable::RememberPort(db, 1);
-    }
-    QProcess qvr;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("QVR_DATA_DIR", dir.path());
-    env.insert(sim.variable(), sim.device());
-    qvr.setProcessEnvironment(env);
+    QTemporaryDir logDir;
+    const QString log = logDir.filePath("rx.log");
+    QvrRun run({"--char-delay-us", QString::number(CharDelayUs)}, log);
     const double t0 = wallSeconds();
-    qvr.start(QCoreApplication::applicationDirPath() + "/qvr", {});
+    if (!run.start())
+        return false;
     double ms = -1;
     QFile f(log);
     while (wallSeconds() - t0 < 10) {
@@ -196,8 +184,6 @@ bool startupTime() {
         }
         QThread::usleep(500);
     }
-    qvr.terminate();
-    qvr.waitForFinished(5000);
     if (ms < 0) {
         std::fprintf(stderr, "qvr-bench: qvr never polled\n");
         return false;

@@ -24,23 +24,31 @@ void buildButtons(QWidget *page, std::array<QPushButton *, N> &buttons, const QS
     row->addLayout(column);
 }
 
+// The table-name box and the run-cycle box across the top of a program page.
+QGridLayout *nameAndCycleRow(QWidget *page, std::array<QComboBox *, 2> &boxes, const QString &name,
+                             const QString &cycleCaption) {
+    auto *content = new QGridLayout;
+    for (QComboBox *&box : boxes) {
+        box = new QComboBox(page);
+        box->setEditable(true);
+    }
+    NameArray(boxes, name);
+    content->addWidget(new QLabel(QStringLiteral("Table:"), page), 0, 0);
+    content->addWidget(boxes[0], 0, 1);
+    content->addWidget(new QLabel(cycleCaption, page), 0, 2);
+    content->addWidget(boxes[1], 0, 3);
+    content->setRowStretch(1, 1);
+    content->setColumnStretch(1, 1);
+    return content;
+}
+
 const QStringList TableButtons{"Open Table", "Save Table", "Delete Table", "Clear Table"};
 
 } // namespace
 
 InternalPage::InternalPage(QWidget *parent) : QWidget(parent) {
-    auto *content = new QGridLayout;
-    Combo0[0] = new QComboBox(this);
-    Combo0[1] = new QComboBox(this);
-    for (QComboBox *box : Combo0)
-        box->setEditable(true);
-    NameArray(Combo0, QStringLiteral("Combo0"));
-    content->addWidget(new QLabel(QStringLiteral("Table:"), this), 0, 0);
-    content->addWidget(Combo0[0], 0, 1);
-    content->addWidget(new QLabel(QStringLiteral(" Run  cycle:  ( 0 - 9 )"), this), 0, 2);
-    content->addWidget(Combo0[1], 0, 3);
-    content->setRowStretch(1, 1);
-    content->setColumnStretch(1, 1);
+    auto *content = nameAndCycleRow(this, Combo0, QStringLiteral("Combo0"),
+                                    QStringLiteral(" Run  cycle:  ( 0 - 9 )"));
     buildButtons(this, Command0, QStringLiteral("Command0"),
                  QStringList{"Run", "Read from power supply", "Save to power supply"} +
                      TableButtons,
@@ -48,18 +56,8 @@ InternalPage::InternalPage(QWidget *parent) : QWidget(parent) {
 }
 
 ExternalPage::ExternalPage(QWidget *parent) : QWidget(parent) {
-    auto *content = new QGridLayout;
-    Combo1[0] = new QComboBox(this);
-    Combo1[1] = new QComboBox(this);
-    for (QComboBox *box : Combo1)
-        box->setEditable(true);
-    NameArray(Combo1, QStringLiteral("Combo1"));
-    content->addWidget(new QLabel(QStringLiteral("Table:"), this), 0, 0);
-    content->addWidget(Combo1[0], 0, 1);
-    content->addWidget(new QLabel(QStringLiteral(" Run  cycle:"), this), 0, 2);
-    content->addWidget(Combo1[1], 0, 3);
-    content->setRowStretch(1, 1);
-    content->setColumnStretch(1, 1);
+    auto *content =
+        nameAndCycleRow(this, Combo1, QStringLiteral("Combo1"), QStringLiteral(" Run  cycle:"));
     buildButtons(this, Command1, QStringLiteral("Command1"),
                  QStringList{"Run", "New"} + TableButtons, content);
 }

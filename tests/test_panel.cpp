@@ -325,9 +325,7 @@ private slots:
         f.rememberPort(1);
         f.supply.faults.silent = true; // not connected: the port can be changed, and is open
         TabbedFrm &w = f.make();
-        f.dialogs.expectMsg(NotReadyMsg);
-        f.dialogs.expectInput("Input max voltage value please .", QString("30"));
-        f.dialogs.expectInput("Input max current value please .", QString("3"));
+        f.expectFirstRunPrompts();
         QVERIFY(w.Form_Load());
         w.show();
         QVERIFY(f.port.PortOpen());

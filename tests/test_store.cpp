@@ -1,5 +1,6 @@
 #include "Database.h"
 #include "Tables.h"
+#include "TestFiles.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -11,12 +12,6 @@
 using namespace Tables;
 
 namespace {
-
-QByteArray fileHash(const QString &path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 
 QList<QStringList> rowsOf(const QString &value, int count, int fields) {
     QList<QStringList> rows;
@@ -117,7 +112,7 @@ private slots:
         f.close();
 
         for (const QString &file : {foreign, junk}) {
-            const QByteArray before = fileHash(file);
+            const QByteArray before = FileHash(file);
             Database db;
             QString reported;
             try {
@@ -138,7 +133,7 @@ private slots:
                     QCOMPARE(e.description(), reported);
                 }
             }
-            QCOMPARE(fileHash(file), before);
+            QCOMPARE(FileHash(file), before);
         }
     }
 

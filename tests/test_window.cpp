@@ -14,23 +14,13 @@
 
 using namespace Module1;
 
-namespace {
-QByteArray fileHash(const QString &path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-} // namespace
-
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
     void firstStartAsksForTheLimits() {
         WindowFixture f;
         TabbedFrm &w = f.make();
-        f.dialogs.expectMsg(NotReadyMsg);
-        f.dialogs.expectInput("Input max voltage value please .", QString("30"));
-        f.dialogs.expectInput("Input max current value please .", QString("3"));
+        f.expectFirstRunPrompts();
         QVERIFY(w.Form_Load());
         QVERIFY(f.dialogs.allShown());
         QCOMPARE(f.dialogs.defaults, QStringList({"00.0", "0.00"}));
@@ -127,9 +117,7 @@ private slots:
             f.rememberPort(1);
             TabbedFrm &w = f.make();
             if (answerFrom == 5) {
-                f.dialogs.expectMsg(NotReadyMsg);
-                f.dialogs.expectInput("Input max voltage value please .", QString("30"));
-                f.dialogs.expectInput("Input max current value please .", QString("3"));
+                f.expectFirstRunPrompts();
             }
             QVERIFY(w.Form_Load());
             QVERIFY(f.dialogs.allShown());
@@ -177,9 +165,7 @@ private slots:
         f.supply.faults.scope = "GMAX";
         f.supply.faults.answerFrom = 3;
         TabbedFrm &w = f.make();
-        f.dialogs.expectMsg(NotReadyMsg);
-        f.dialogs.expectInput("Input max voltage value please .", QString("10"));
-        f.dialogs.expectInput("Input max current value please .", QString("1"));
+        f.expectFirstRunPrompts("10", "1");
         QVERIFY(w.Form_Load());
         QVERIFY(!Connected && f.port.PortOpen());
 
@@ -198,11 +184,11 @@ private slots:
         QCOMPARE(w.db().ReadAll("QVRSYS"), QList<QStringList>({{"CommPort", " 3"}}));
 
         // Reconnecting on the same port leaves the record (and the file) untouched.
-        const QByteArray before = fileHash(f.dbPath());
+        const QByteArray before = FileHash(f.dbPath());
         Connected = false;
         w.Command4_Click(1);
         QVERIFY(Connected);
-        QCOMPARE(fileHash(f.dbPath()), before);
+        QCOMPARE(FileHash(f.dbPath()), before);
     }
 
     void reconnectGivesUpAfterThreeAttempts() {
@@ -210,9 +196,7 @@ private slots:
         f.supply.faults.scope = "GMAX";
         f.supply.faults.answerFrom = 4;
         TabbedFrm &w = f.make();
-        f.dialogs.expectMsg(NotReadyMsg);
-        f.dialogs.expectInput("Input max voltage value please .", QString("30"));
-        f.dialogs.expectInput("Input max current value please .", QString("3"));
+        f.expectFirstRunPrompts();
         QVERIFY(w.Form_Load());
         f.dialogs.expectMsg(NotReadyMsg);
         w.Command4_Click(1);
@@ -239,20 +223,18 @@ private slots:
         junk.open(QIODevice::WriteOnly);
         junk.write(QByteArray(4096, 'j'));
         junk.close();
-        const QByteArray before = fileHash(f.dbPath());
+        const QByteArray before = FileHash(f.dbPath());
         TabbedFrm &w = f.make();
         f.dialogs.expectMsg(
             QString("Cannot open the database %1: file is encrypted or is not a database (wrong "
                     "password or damaged file; it was left unchanged)")
                 .arg(f.dbPath()),
             Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
-        f.dialogs.expectMsg(NotReadyMsg);
-        f.dialogs.expectInput("Input max voltage value please .", QString("30"));
-        f.dialogs.expectInput("Input max current value please .", QString("3"));
+        f.expectFirstRunPrompts();
         QVERIFY(w.Form_Load());
         QVERIFY(f.dialogs.allShown());
         w.close();
-        QCOMPARE(fileHash(f.dbPath()), before);
+        QCOMPARE(FileHash(f.dbPath()), before);
     }
 };
 

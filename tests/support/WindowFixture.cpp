@@ -3,6 +3,12 @@
 #include "Module1.h"
 #include "Tables.h"
 
+void WindowFixture::expectFirstRunPrompts(const QString &maxVolt, const QString &maxCurr) {
+    dialogs.expectMsg(Module1::NotReadyMsg);
+    dialogs.expectInput("Input max voltage value please .", maxVolt);
+    dialogs.expectInput("Input max current value please .", maxCurr);
+}
+
 void WindowFixture::rememberPort(int portNumber) {
     Database db;
     db.Open(dbPath());

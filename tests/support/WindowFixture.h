@@ -8,6 +8,7 @@
 #include "SimComm1.h"
 #include "SupplyModel.h"
 #include "TabbedFrm.h"
+#include "TestFiles.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -24,6 +25,8 @@ struct WindowFixture {
     // Remembers `port` in the settings table before start-up, as an earlier run would have.
     void rememberPort(int portNumber);
     TabbedFrm &make();
+    // The not-ready message and the two limit boxes of a start-up without a supply.
+    void expectFirstRunPrompts(const QString &maxVolt = "30", const QString &maxCurr = "3");
     // Makes the window and runs start-up with a supply on the remembered port 1.
     TabbedFrm &startConnected();
 };
