@@ -120,9 +120,10 @@ bool TabbedFrm::Form_Load() {
     }
 
     try {
-        comm1_.ClearInBuffer();
         if (Connected)
-            Connection::Announce(comm1_);
+            Connection::Announce(comm1_); // clears the receive buffer first
+        else
+            comm1_.ClearInBuffer();
     } catch (const CommError &) {
         // no port open: nothing to clear or announce
     }
