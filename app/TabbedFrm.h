@@ -55,6 +55,9 @@ public slots:
     void Timer2_Timer();
     void PollOutputState();
     void LiveChartFrame();
+    // The enabled states of the page and panel buttons, kept while a program runs.
+    void SaveEnableStates();
+    void RestoreEnableStates();
 
     // Setpoint boxes (index 0 voltage, 1 current) and "Set".
     void Text2_GotFocus(int index);
@@ -89,8 +92,6 @@ private:
     void RestartLiveLogging();
     void ChartDefaults();
     void ShowStatus();
-    void SaveEnableStates();
-    void RestoreEnableStates();
     std::optional<float> AskLimit(const QString &prompt, const QString &pattern);
     bool EndProgram(int code);
 

@@ -63,22 +63,33 @@ private slots:
     void pollNoticesTheEndOfAnInternalProgram() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
-        f.supply.Receive("PROP01001000005\r", f.clock.MonotonicMs()); // 10 V, 1 A, 5 s
+        // 10 V into 10 ohm: 5 s limited at 2 A (C.V.), then 5 s at 0.5 A (C.C.).
+        f.supply.Receive("PROP01002000005\rPROP11000500005\r", f.clock.MonotonicMs());
         f.supply.Receive("RUNP1\r", f.clock.MonotonicMs());
         // What Run leaves behind: running caption and title, pages and buttons locked.
+        w.SaveEnableStates();
         w.internalPage->Command0[0]->setText("Stop");
         w.internalPage->Command0[3]->setEnabled(false);
+        w.panel->Command4[0]->setEnabled(false);
         w.Tab1->setTabEnabled(1, false);
         w.Tab1->setTabEnabled(2, false);
         w.setWindowTitle(" QVR 2.0 [Internal Timed Program Running]");
         f.port.sent.clear();
 
-        w.Timer1_Timer(); // mode 2: still running
+        w.Timer1_Timer(); // mode 2: C.V., still running
+        QCOMPARE(LastReply, QString("2"));
         QCOMPARE(w.internalPage->Command0[0]->text(), QString("Stop"));
         QCOMPARE(colour(w.panel->Label5[3]), Panel::Yellow);
         f.clock.advance(6000);
+        w.Timer1_Timer(); // mode 3: C.C., still running
+        QCOMPARE(LastReply, QString("3"));
+        QCOMPARE(w.internalPage->Command0[0]->text(), QString("Stop"));
+        QCOMPARE(colour(w.panel->Label5[2]), Panel::Red);
+        f.clock.advance(5000);
         w.Timer1_Timer(); // mode 0: ended
-        QCOMPARE(f.port.sent, QByteArray("GETD\rGETD\rSTOP\r"));
+        QCOMPARE(colour(w.panel->Label5[3]), Panel::Yellow);
+        QCOMPARE(f.port.sent, QByteArray("GETD\rGETD\rGETD\rSTOP\r"));
+        QVERIFY(w.internalPage->Command0[3]->isEnabled() && w.panel->Command4[0]->isEnabled());
         QCOMPARE(w.internalPage->Command0[0]->text(), QString("Run"));
         QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
         QVERIFY(w.Tab1->isTabEnabled(1) && w.Tab1->isTabEnabled(2));
