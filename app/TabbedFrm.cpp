@@ -53,6 +53,7 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     Timer2->setInterval(500);
     connect(Timer1, &QTimer::timeout, this, &TabbedFrm::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &TabbedFrm::Timer2_Timer);
+    Timer2->start(); // the live indicator runs from the start
     connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
     for (int i = 0; i < 3; ++i)
         connect(panel->Command4[i], &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
