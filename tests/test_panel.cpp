@@ -98,6 +98,25 @@ private slots:
         QCOMPARE(f.port.sent.count("STOP"), 1);
     }
 
+    void lostPortStopsPolling() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        f.supply.faults.unplugAfter = 1; // the adapter is pulled after the next line
+        w.Timer1_Timer();
+        QVERIFY(Connected);
+        f.dialogs.expectMsg("Serial port lost (port 1, sim1)", Dialogs::Answer::Ok,
+                            Dialogs::Icon::Exclamation);
+        w.Timer1_Timer();
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(!Connected && !w.Timer1->isActive());
+        QVERIFY(w.panel->Label5[0]->text().isEmpty());
+        // "Reset" now looks for the supply again; the vanished port says so.
+        f.dialogs.expectMsg("Cannot open serial port (port 1, sim1): No such file or directory");
+        w.Command4_Click(1);
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(w.panel->Command4[1]->isEnabled() && w.Tab1->isEnabled());
+    }
+
     void titleForms() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();

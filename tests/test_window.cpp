@@ -225,14 +225,21 @@ private slots:
         junk.close();
         const QByteArray before = FileHash(f.dbPath());
         TabbedFrm &w = f.make();
-        f.dialogs.expectMsg(
+        const QString error =
             QString("Cannot open the database %1: file is encrypted or is not a database (wrong "
                     "password or damaged file; it was left unchanged)")
-                .arg(f.dbPath()),
-            Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
+                .arg(f.dbPath());
+        f.dialogs.expectMsg(error, Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
         f.expectFirstRunPrompts();
         QVERIFY(w.Form_Load());
         QVERIFY(f.dialogs.allShown());
+
+        // A supply found by "Reset" is used even though its port cannot be remembered.
+        f.dialogs.expectMsg(error);
+        w.Command4_Click(1);
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(Connected);
+        QVERIFY(w.Timer1->isActive() && w.Tab1->isEnabled());
         w.close();
         QCOMPARE(FileHash(f.dbPath()), before);
     }
