@@ -19,6 +19,11 @@ void Panel::SetTextColor(QWidget *w, const QColor &color) {
     w->setPalette(p);
 }
 
+void Panel::IndicatorsOff() {
+    SetTextColor(Label5[2], DarkGrey);
+    SetTextColor(Label5[3], DarkGrey);
+}
+
 QColor Panel::TextColor(const QWidget *w) {
     return w->palette().color(QPalette::WindowText);
 }

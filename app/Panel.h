@@ -24,5 +24,6 @@ public:
     static const QColor Yellow;    // &HFFFF: C.V.
     static const QColor DarkGreen; // &H8000: valid setpoint text
     static void SetTextColor(QWidget *w, const QColor &color);
+    void IndicatorsOff(); // both "C.C." and "C.V." dark grey
     static QColor TextColor(const QWidget *w);
 };

@@ -52,11 +52,12 @@ void TabbedFrm::Command4_Click(int index) {
 
 // --- Setpoints -------------------------------------------------------------------------------
 
-void TabbedFrm::ColourSetpoints() {
+bool TabbedFrm::ColourSetpoints() {
     const bool valid = Setpoints::VoltValid(Setpoints::BoxValue(panel->Text2[0]->text())) &&
                        Setpoints::CurrValid(Setpoints::BoxValue(panel->Text2[1]->text()));
     for (QLineEdit *box : panel->Text2)
         Panel::SetTextColor(box, valid ? Panel::DarkGreen : QColor(Qt::black));
+    return valid;
 }
 
 void TabbedFrm::Text2_GotFocus(int index) {
@@ -66,10 +67,7 @@ void TabbedFrm::Text2_GotFocus(int index) {
 }
 
 void TabbedFrm::Text2_KeyUp(int) {
-    ColourSetpoints();
-    panel->Command4[0]->setEnabled(
-        Setpoints::VoltValid(Setpoints::BoxValue(panel->Text2[0]->text())) &&
-        Setpoints::CurrValid(Setpoints::BoxValue(panel->Text2[1]->text())));
+    panel->Command4[0]->setEnabled(ColourSetpoints());
 }
 
 void TabbedFrm::Text2_Enter(int index) {
@@ -163,8 +161,7 @@ void TabbedFrm::ResetSupply() {
     Timer1->stop();
     panel->Picture0->setFocus();
     panel->Command4[1]->setEnabled(false);
-    Panel::SetTextColor(panel->Label5[2], Panel::DarkGrey);
-    Panel::SetTextColor(panel->Label5[3], Panel::DarkGrey);
+    panel->IndicatorsOff();
 
     MeasVolt = MeasCurr = -1;
     MaxVolt = MaxCurr = 0;

@@ -161,8 +161,7 @@ void TabbedFrm::ResetPanel() {
         panel->Label5[i]->clear();
     panel->Label5[4]->hide();
     panel->Label5[5]->hide();
-    Panel::SetTextColor(panel->Label5[2], Panel::DarkGrey);
-    Panel::SetTextColor(panel->Label5[3], Panel::DarkGrey);
+    panel->IndicatorsOff();
 }
 
 void TabbedFrm::Form_Activate() {
@@ -245,8 +244,7 @@ void TabbedFrm::Reconnect() {
     Timer1->stop();
     panel->Picture0->setFocus();
     button->setEnabled(false);
-    Panel::SetTextColor(panel->Label5[2], Panel::DarkGrey);
-    Panel::SetTextColor(panel->Label5[3], Panel::DarkGrey);
+    panel->IndicatorsOff();
     if (!comm1_.PortOpen())
         comm1_.setPortOpen(true);
     if (Connection::ProbeLimits(comm1_, clock_)) {

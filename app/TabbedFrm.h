@@ -83,7 +83,7 @@ private:
     void ResetSupply();
     void ResetCountdown();
     void ShowOptions();
-    void ColourSetpoints();
+    bool ColourSetpoints(); // returns whether both entries are valid
     // Runs one panel command under its error trap: the port's description in a box, the button
     // and the pages usable again.
     template <typename F> void Trapped(int index, F &&command);
