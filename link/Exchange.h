@@ -10,9 +10,6 @@ class Clock;
 // Clears both buffers, sends the line and waits, leaving the reply unread.
 void SendAndWait(Comm1 &port, Clock &clock, const QByteArray &line, Protocol::Wait wait);
 
-// Clears both buffers, sends the line and waits, leaving the reply unread.
-void SendAndWait(Comm1 &port, Clock &clock, const QByteArray &line, Protocol::Wait wait);
-
 // Makes one exchange and returns everything read (also kept in Module1::LastReply).
 QByteArray Exchange(Comm1 &port, Clock &clock, const QByteArray &line, Protocol::Wait wait);
 

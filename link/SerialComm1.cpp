@@ -12,6 +12,15 @@ void SerialComm1::fail(const QString &what) {
     throw CommError(text);
 }
 
+void SerialComm1::lost() {
+    QString text = QStringLiteral("Serial port lost (port %1, %2)").arg(port_).arg(device_);
+    if (serial_.error() != QSerialPort::NoError && serial_.error() != QSerialPort::TimeoutError)
+        text += QStringLiteral(": ") + serial_.errorString();
+    serial_.clearError();
+    serial_.close();
+    throw CommError(text);
+}
+
 void SerialComm1::setCommPort(int port) {
     if (serial_.isOpen())
         throw CommError(QStringLiteral("Port already open"));
@@ -88,25 +97,27 @@ int SerialComm1::InBufferCount() {
 void SerialComm1::ClearInBuffer() {
     if (!serial_.isOpen())
         fail(QStringLiteral("Port is not open"));
-    serial_.clear(QSerialPort::Input);
+    if (!serial_.clear(QSerialPort::Input))
+        lost();
     serial_.readAll(); // whatever QSerialPort had already taken from the driver
 }
 
 void SerialComm1::ClearOutBuffer() {
     if (!serial_.isOpen())
         fail(QStringLiteral("Port is not open"));
-    serial_.clear(QSerialPort::Output);
+    if (!serial_.clear(QSerialPort::Output))
+        lost();
 }
 
 void SerialComm1::Output(const QByteArray &text) {
     if (!serial_.isOpen())
         fail(QStringLiteral("Port is not open"));
-    if (serial_.write(text) != text.size())
-        fail(QStringLiteral("Cannot write to serial port"));
     // Hand the line to the driver now rather than on the next event-loop turn.
+    const bool written = serial_.write(text) == text.size();
     serial_.flush();
-    if (serial_.error() == QSerialPort::ResourceError || serial_.error() == QSerialPort::WriteError)
-        fail(QStringLiteral("Serial port lost"));
+    if (!written || serial_.error() == QSerialPort::ResourceError ||
+        serial_.error() == QSerialPort::WriteError)
+        lost();
 }
 
 QByteArray SerialComm1::Input() {
@@ -126,13 +137,13 @@ bool SerialComm1::WaitForChars(int count, int timeoutMs) {
             return false;
         if (!serial_.waitForReadyRead(int(remaining))) {
             const auto error = serial_.error();
-            serial_.clearError();
-            if (error == QSerialPort::TimeoutError)
+            if (error == QSerialPort::TimeoutError) {
+                serial_.clearError();
                 continue; // the loop head decides whether time is up
+            }
             if (error == QSerialPort::NoError)
                 return serial_.bytesAvailable() >= count; // never loop on an idle false
-            throw CommError(
-                QStringLiteral("Serial port lost (port %1, %2)").arg(port_).arg(device_));
+            lost();
         }
     }
     return true;

@@ -29,6 +29,9 @@ public:
 private:
     void apply(); // pushes settings and flow control to the open port
     [[noreturn]] void fail(const QString &what);
+    // The device went away under an operation: the port is closed, so that a later open of the
+    // same port number finds the device again once it is back.
+    [[noreturn]] void lost();
 
     QSerialPort serial_;
     int port_ = 1;

@@ -46,6 +46,11 @@ public:
     // Inspection for tests and the log.
     bool remote() const { return remote_; }
     bool unplugged() const { return unplugged_; }
+    // The adapter is back: the port can be opened again and stays (no unplug fault any more).
+    void PlugIn() {
+        unplugged_ = false;
+        faults.unplugAfter = 0;
+    }
     bool programRunning(qint64 nowMs);
     float setVolt() const { return setVolt_; }
     float setCurr() const { return setCurr_; }

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 namespace {
 QByteArray readAll(const QString &path) {
@@ -113,6 +114,43 @@ private slots:
             QCOMPARE(readAll(log), QByteArray("GMAX\rGMAX\rGMAX\r"));
             QVERIFY(!w.db().TableExists("QVRSYS"));
         }
+        w.close();
+    }
+
+    // A pulled adapter: the poll that fails closes the port; once a device is back at the path
+    // port 1 names, "Reset" opens the same port again and finds the supply.
+    void lostPortComesBackAtItsPath() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("ttyQVR"); // a stable name, as udev gives an adapter
+        qputenv("QVR_COM1", QFile::encodeName(path));
+        auto plugIn = [&](SimProcess &sim) {
+            QFile::remove(path);
+            return sim.started() && QFile::link(sim.device(), path);
+        };
+        auto first = std::make_unique<SimProcess>(QStringList());
+        QVERIFY(plugIn(*first));
+        seedPort(dir.path(), 1);
+
+        Module1::ResetSharedState();
+        SerialComm1 port;
+        ScriptedDialogs dialogs;
+        TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
+        QVERIFY(w.Form_Load());
+        QVERIFY(Module1::Connected);
+
+        first.reset(); // pulled
+        dialogs.expectMsg("Serial port lost (port 1, " + path + "): Input/output error",
+                          Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
+        w.Timer1_Timer();
+        QVERIFY(!port.PortOpen() && !Module1::Connected && !w.Timer1->isActive());
+
+        const QString log = dir.filePath("rx.log");
+        SimProcess second({"--log", log});
+        QVERIFY(plugIn(second));
+        w.Command4_Click(1);
+        QVERIFY(dialogs.allShown());
+        QVERIFY(Module1::Connected && port.PortOpen() && w.Timer1->isActive());
+        QCOMPARE(readAll(log), QByteArray("GMAX\rGETD\r"));
         w.close();
     }
 

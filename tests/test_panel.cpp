@@ -115,6 +115,13 @@ private slots:
         w.Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QVERIFY(w.panel->Command4[1]->isEnabled() && w.Tab1->isEnabled());
+        // Back at the same port: the next "Reset" reconnects.
+        f.supply.PlugIn();
+        f.port.sent.clear();
+        w.Command4_Click(1);
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(Connected && w.Timer1->isActive());
+        QCOMPARE(f.port.sent, QByteArray("GMAX\rGETD\r"));
     }
 
     void titleForms() {
