@@ -67,7 +67,14 @@ void TabbedFrm::Text2_GotFocus(int index) {
 }
 
 void TabbedFrm::Text2_KeyUp(int) {
-    panel->Command4[0]->setEnabled(ColourSetpoints());
+    CheckSetpoints();
+}
+
+void TabbedFrm::CheckSetpoints() {
+    const bool valid = ColourSetpoints();
+    // While a running program holds the boxes, "Set" keeps the state the run gave it.
+    if (panel->Text2[0]->isEnabledTo(panel))
+        panel->Command4[0]->setEnabled(valid);
 }
 
 void TabbedFrm::Text2_Enter(int index) {
@@ -229,6 +236,7 @@ void TabbedFrm::ResetCountdown() {
     Tab1->setEnabled(true);
     panel->Command4[1]->setEnabled(true);
     panel->Command4[2]->setEnabled(true);
+    CheckSetpoints(); // against the limits read at the start of the reset
     Timer2->start();
     RestartLiveLogging();
     ShowStatus();

@@ -57,8 +57,11 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
     for (int i = 0; i < 3; ++i)
         connect(panel->Command4[i], &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
-    for (QLineEdit *box : panel->Text2)
+    for (QLineEdit *box : panel->Text2) {
         box->installEventFilter(this);
+        connect(box, &QLineEdit::textChanged, this, &TabbedFrm::CheckSetpoints);
+    }
+    CheckSetpoints();
 }
 
 TabbedFrm::~TabbedFrm() = default;
@@ -128,6 +131,7 @@ bool TabbedFrm::Form_Load() {
     } catch (const CommError &) {
         // no port open: nothing to clear or announce
     }
+    CheckSetpoints(); // the limits are known now
     ShowStatus();
     return true;
 }
@@ -258,6 +262,7 @@ void TabbedFrm::Reconnect() {
         PollOutputState();
         panel->Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
         panel->Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
+        CheckSetpoints(); // new limits, perhaps the same texts
         Timer1->setInterval(PollInterval);
         Timer1->start();
         Timer2->start();

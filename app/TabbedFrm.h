@@ -62,6 +62,9 @@ public slots:
     // Setpoint boxes (index 0 voltage, 1 current) and "Set".
     void Text2_GotFocus(int index);
     void Text2_KeyUp(int index);
+    // Colours both boxes by validity and enables "Set" only while both entries are valid; runs
+    // whenever a box's text or the limits change.
+    void CheckSetpoints();
     void Text2_Enter(int index);
     void Text2_LostFocus(int index);
     void SetOutput();

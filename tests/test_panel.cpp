@@ -62,6 +62,7 @@ private slots:
 
     void pollNoticesTheEndOfAnInternalProgram() {
         WindowFixture f;
+        f.supply.Receive("VOLT123\r", 0); // valid setpoints: "Set" is on when Run is pressed
         TabbedFrm &w = f.startConnected();
         // 10 V into 10 ohm: 5 s limited at 2 A (C.V.), then 5 s at 0.5 A (C.C.).
         f.supply.Receive("PROP01002000005\rPROP11000500005\r", f.clock.MonotonicMs());
@@ -249,6 +250,45 @@ private slots:
         w.Text2_LostFocus(0);
         QCOMPARE(volt->text(), QString("12.5V"));
         QVERIFY(f.dialogs.allShown());
+    }
+
+    // "Set" follows the boxes whoever writes them: the program at start-up, on activation and
+    // after a reconnect or a reset, the operator, and the Enter check.
+    void setFollowsTheBoxes() {
+        WindowFixture f;
+        QVERIFY(!f.make().panel->Command4[0]->isEnabled()); // empty boxes: 0 A is no current
+        f.supply.Receive("VOLT000\r", 0);
+        TabbedFrm &w = f.startConnected(); // reads 0 V, 0 A: "00.0V", "0.00A"
+        QPushButton *set = w.panel->Command4[0];
+        QCOMPARE(w.panel->Text2[1]->text(), QString("0.00A"));
+        QVERIFY(!set->isEnabled());
+        f.supply.Receive("VOLT123\r", 0);
+        w.Timer1_Timer();
+        w.Form_Activate(); // "12.3V", "1.23A"
+        QVERIFY(set->isEnabled());
+        w.panel->Text2[1]->setText("0");
+        f.dialogs.expectMsg("Current must be 0.01 - 3 and 2 digit of precision .");
+        w.Text2_Enter(1); // "0.00"
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(!set->isEnabled());
+        w.panel->Text2[1]->setText("2");
+        QVERIFY(set->isEnabled());
+
+        // A reset with a smaller supply behind it: the old entries are no longer valid.
+        f.supply.maxCurr = 1.5f;
+        w.Command4_Click(1);
+        while (CurCmd == "SRST") {
+            w.Timer1_Timer();
+            f.clock.advance(w.Timer1->interval());
+        }
+        QVERIFY(!set->isEnabled());
+        // While a program holds the boxes, "Set" keeps the state the run gave it.
+        w.panel->Text2[1]->setText("1");
+        QVERIFY(set->isEnabled());
+        set->setEnabled(false);
+        w.panel->Text2[0]->setEnabled(false);
+        w.panel->Text2[1]->setText("1.1");
+        QVERIFY(!set->isEnabled());
     }
 
     void setSendsBothSetpoints() {
