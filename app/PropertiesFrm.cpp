@@ -204,7 +204,8 @@ void PropertiesFrm::CmdOK_Click() {
     };
     const int oldPort = comm1_.CommPort();
     const int newPort = CboPort->currentIndex() + 1;
-    if (newPort != oldPort) {
+    // A remembered port the list cannot show (above 16) selects no entry and stays as it is.
+    if (CboPort->currentIndex() >= 0 && newPort != oldPort) {
         const bool wasOpen = comm1_.PortOpen();
         try {
             if (wasOpen)

@@ -386,8 +386,12 @@ private slots:
 
     void optionsLockThePortWhileConnected() {
         WindowFixture f;
-        f.startConnected();
+        f.rememberPort(20); // beyond the list's "Com16"
+        f.port.existingPorts << 20;
+        f.port.supplyPort = 20;
+        f.make().Form_Load();
         PropertiesFrm d(f.port, f.dialogs, f.clock);
+        QCOMPARE(d.CboPort->currentIndex(), -1);
         QVERIFY(!d.CboPort->isEnabled() && !d.CboSpeed->isEnabled() &&
                 !d.OptFlow[0]->parentWidget()->isEnabled());
         QVERIFY(d.CboAS->isEnabled());
@@ -395,6 +399,8 @@ private slots:
         QVERIFY(!d.CmdDefault->isEnabled());
         d.SSTab1->setCurrentIndex(0);
         QVERIFY(d.CmdDefault->isEnabled());
+        d.CmdOK_Click();
+        QVERIFY(f.port.CommPort() == 20 && f.port.PortOpen() && Connected);
     }
 
     void optionsPortErrorLeavesTheWindowUsable() {
