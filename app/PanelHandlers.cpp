@@ -252,6 +252,8 @@ void TabbedFrm::ShowOptions() {
         connect(&dialog, &PropertiesFrm::liveChartChanged, this, &TabbedFrm::LiveChartFrame);
         dialog.exec();
     }
+    if (unloaded_)
+        return; // a signal closed the dialog and the program
     centralWidget()->setEnabled(true);
     activateWindow();
     Form_Activate();

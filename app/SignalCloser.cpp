@@ -1,6 +1,7 @@
 #include "SignalCloser.h"
 
-#include <QWidget>
+#include <QApplication>
+#include <QDialog>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,6 +20,9 @@ SignalCloser::SignalCloser(QWidget *window) : QObject(window) {
     connect(notifier_, &QSocketNotifier::activated, this, [window] {
         char byte;
         [[maybe_unused]] ssize_t n = ::read(fds_[1], &byte, 1);
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *dialog = qobject_cast<QDialog *>(w); dialog && dialog->isVisible())
+                dialog->reject();
         window->close();
     });
     struct sigaction action {};

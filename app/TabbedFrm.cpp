@@ -82,6 +82,8 @@ bool TabbedFrm::Form_Load() {
         db_.Open(databasePath_);
     } catch (const StoreError &e) {
         dialogs_.MsgBox(e.description(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+        if (unloaded_)
+            return false;
     }
 
     setWindowTitle(NormalTitle(PageCaptions[0]));
@@ -110,14 +112,21 @@ bool TabbedFrm::Form_Load() {
         MeasVolt = MeasCurr = -1;
         panel->Text2[0]->setText(QStringLiteral("00.0V"));
         panel->Text2[1]->setText(QStringLiteral("0.00A"));
+        // After each box: a signal may have closed it and shut the program down meanwhile.
         dialogs_.MsgBox(NotReadyMsg);
+        if (unloaded_)
+            return false;
         const auto volt =
             AskLimit(QStringLiteral("Input max voltage value please ."), QStringLiteral("00.0"));
+        if (unloaded_)
+            return false;
         if (!volt)
             return EndProgram(1);
         MaxVolt = *volt;
         const auto curr =
             AskLimit(QStringLiteral("Input max current value please ."), QStringLiteral("0.00"));
+        if (unloaded_)
+            return false;
         if (!curr)
             return EndProgram(1);
         MaxCurr = *curr;
@@ -169,6 +178,8 @@ void TabbedFrm::ResetPanel() {
 }
 
 void TabbedFrm::Form_Activate() {
+    if (unloaded_)
+        return;
     if (!Connected) {
         Timer1->stop();
         return;

@@ -154,10 +154,18 @@ private slots:
         w.close();
     }
 
-    void programPollsAndEndsOnSigterm() {
+    // The qvr executable itself: SIGTERM while it polls, and while the not-ready message of a
+    // silent supply waits for an answer, ends it in order with status 0.
+    void programEndsOnSigterm_data() {
+        QTest::addColumn<bool>("silent");
+        QTest::newRow("polling") << false;
+        QTest::newRow("not-ready message open") << true;
+    }
+    void programEndsOnSigterm() {
+        QFETCH(bool, silent);
         QTemporaryDir dir;
         const QString log = dir.filePath("rx.log");
-        SimProcess sim({"--log", log});
+        SimProcess sim(silent ? QStringList{"--log", log, "--silent"} : QStringList{"--log", log});
         QVERIFY(sim.started());
         seedPort(dir.path(), 1);
         QProcess qvr;
@@ -169,13 +177,19 @@ private slots:
         qvr.start(QCoreApplication::applicationDirPath() + "/qvr", {});
         QVERIFY(qvr.waitForStarted());
         // Offscreen there is no window activation: polling must start all the same.
-        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).count("GETD") >= 4, 5000);
+        const QByteArray awaited = silent ? "GMAX\rGMAX\rGMAX\rGMAX\r" : "GETD\rGETD\rGETD\rGETD\r";
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains(awaited), 5000);
+        QTest::qWait(300);
         qvr.terminate(); // SIGTERM
         QVERIFY(qvr.waitForFinished(5000));
+        QCOMPARE(qvr.exitStatus(), QProcess::NormalExit);
         QCOMPARE(qvr.exitCode(), 0);
         const QByteArray bytes = readAll(log);
-        QVERIFY2(bytes.startsWith("GMAX\rGETD\rSESS\rGETD\r") && bytes.endsWith("GETD\rENDS\r"),
-                 bytes.constData());
+        if (silent)
+            QCOMPARE(bytes, awaited + "ENDS\r");
+        else
+            QVERIFY2(bytes.startsWith("GMAX\rGETD\rSESS\rGETD\r") && bytes.endsWith("GETD\rENDS\r"),
+                     bytes.constData());
     }
 };
 

@@ -4,12 +4,16 @@
 #include "Module1.h"
 #include "Panel.h"
 #include "ProgramPages.h"
+#include "QtDialogs.h"
 #include "SignalCloser.h"
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QCryptographicHash>
+#include <QInputDialog>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 using namespace Module1;
@@ -145,17 +149,60 @@ private slots:
         QCOMPARE(g.port.sent, QByteArray("STOP\rENDS\r")); // acknowledged at once
     }
 
-    void signalsCloseTheWindowInOrder() {
+    // SIGTERM at any moment ends the program in order, with the real dialogs: the open box
+    // closes, ENDS goes out once, and nothing of start-up or the handler goes on after it.
+    void signalEndsTheProgramInOrder_data() {
+        QTest::addColumn<int>("boxesAnswered"); // first-run boxes answered before the signal
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("not-ready message") << 0 << false;
+        QTest::newRow("max voltage box") << 1 << false;
+        QTest::newRow("max current box") << 2 << false;
+        QTest::newRow("main window") << -1 << true;
+        QTest::newRow("options dialog") << 0 << true;
+    }
+    void signalEndsTheProgramInOrder() {
+        QFETCH(int, boxesAnswered);
+        QFETCH(bool, connected);
         WindowFixture f;
-        TabbedFrm &w = f.startConnected();
+        f.rememberPort(1);
+        f.supply.faults.silent = !connected;
+        Module1::ResetSharedState();
+        QtDialogs dialogs;
+        TabbedFrm w(f.port, dialogs, f.clock, f.dbPath());
+        dialogs.setParent(&w);
         SignalCloser closer(&w);
-        w.show();
-        for (int sig : {SIGTERM}) {
-            std::raise(sig);
-            QTRY_VERIFY(!f.port.PortOpen());
+        int answered = 0;
+        QTimer driver;
+        connect(&driver, &QTimer::timeout, [&] {
+            QWidget *box = QApplication::activeModalWidget();
+            if (!box && boxesAnswered >= 0)
+                return;
+            if (answered++ < boxesAnswered) {
+                if (auto *input = qobject_cast<QInputDialog *>(box))
+                    input->setTextValue("3");
+                qobject_cast<QDialog *>(box)->accept();
+                return;
+            }
+            driver.stop();
+            std::raise(SIGTERM);
+        });
+        driver.start(20);
+        const bool loaded = w.Form_Load();
+        QCOMPARE(loaded, connected);
+        if (connected) {
+            w.show();
+            if (boxesAnswered == 0)
+                w.Command4_Click(2); // the options dialog, closed by the signal
+            else
+                QTRY_VERIFY(!driver.isActive());
         }
+        QTRY_VERIFY(!f.port.PortOpen());
+        QCOMPARE(w.exitCode(), 0);
+        QCOMPARE(f.port.sent.count("ENDS"), 1);
         QVERIFY(f.port.sent.endsWith("ENDS\r"));
-        QVERIFY(!w.isVisible());
+        QVERIFY(!w.db().IsOpen() && !w.isVisible() && !w.Timer1->isActive());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(MaxVolt, connected ? 30.0f : boxesAnswered >= 2 ? 3.0f : 0.0f);
     }
 
     void reconnectRemembersThePort() {
