@@ -1,6 +1,7 @@
 #include "Module1.h"
 
 #include <charconv>
+#include <stdexcept>
 #include <cmath>
 #include <string>
 
@@ -85,10 +86,15 @@ template <typename Chars> double parseLeading(const Chars &text, int size) {
 }
 
 // Shortest round-trip text in plain positional form ("0.1", "123", "1e-05" never appears).
+// The buffer holds any finite double written out in full: DBL_MAX has 309 digits, the smallest
+// denormal 324 decimals.
 template <typename T> std::string shortestFixed(T value) {
-    char buf[128];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    return std::string(buf, res.ptr);
+    std::array<char, 400> buf;
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                                   std::chars_format::fixed);
+    if (res.ec != std::errc())
+        throw std::length_error("number text does not fit");
+    return std::string(buf.data(), res.ptr);
 }
 
 // Rounds a non-negative positional decimal text to `decimals` places, halves away from zero.
@@ -132,9 +138,18 @@ QString formatText(const std::string &shortest, const QString &pattern) {
 }
 
 template <typename T> QString shortestGeneral(T value) {
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, value);
-    return QString::fromLatin1(buf, int(res.ptr - buf));
+    std::array<char, 64> buf; // at most 24 characters for a double
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+    if (res.ec != std::errc())
+        throw std::length_error("number text does not fit");
+    return QString::fromLatin1(buf.data(), int(res.ptr - buf.data()));
+}
+
+// Infinities and NaN have no digits to round: they keep their own short text.
+template <typename T> QString formatValue(T value, const QString &pattern) {
+    if (!std::isfinite(value))
+        return shortestGeneral(value);
+    return formatText(shortestFixed(value), pattern);
 }
 
 } // namespace
@@ -149,11 +164,11 @@ double LeadingNumber(const QByteArray &text) {
 }
 
 QString Format(float value, const QString &pattern) {
-    return formatText(shortestFixed(value), pattern);
+    return formatValue(value, pattern);
 }
 
 QString Format(double value, const QString &pattern) {
-    return formatText(shortestFixed(value), pattern);
+    return formatValue(value, pattern);
 }
 
 QString NumStr(float value) {

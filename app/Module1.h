@@ -49,7 +49,8 @@ double LeadingNumber(const QByteArray &text);
 
 // Fixed patterns: "00.0", "0.00", "00", "000" and the like (zeros only, at most one point).
 // Halves round away from zero, judged on the shortest decimal text of the value, so the number
-// the operator typed decides (0.05 -> "0.1" in "0.0", 2.675f -> "2.68" in "0.00").
+// the operator typed decides (0.05 -> "0.1" in "0.0", 2.675f -> "2.68" in "0.00"). Every finite
+// number is written out in full (1e300 has 301 digits); "inf", "-inf" and "nan" stay as they are.
 QString Format(float value, const QString &pattern);
 QString Format(double value, const QString &pattern);
 

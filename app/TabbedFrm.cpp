@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QVBoxLayout>
+#include <cmath>
 #include <cstdio>
 
 using namespace Module1;
@@ -117,14 +118,16 @@ bool TabbedFrm::Form_Load() {
         if (unloaded_)
             return false;
         const auto volt =
-            AskLimit(QStringLiteral("Input max voltage value please ."), QStringLiteral("00.0"));
+            AskLimit(QStringLiteral("Input max voltage value please ."), QStringLiteral("00.0"),
+                     Protocol::MaxVoltField);
         if (unloaded_)
             return false;
         if (!volt)
             return EndProgram(1);
         MaxVolt = *volt;
         const auto curr =
-            AskLimit(QStringLiteral("Input max current value please ."), QStringLiteral("0.00"));
+            AskLimit(QStringLiteral("Input max current value please ."), QStringLiteral("0.00"),
+                     Protocol::MaxCurrField);
         if (unloaded_)
             return false;
         if (!curr)
@@ -145,16 +148,22 @@ bool TabbedFrm::Form_Load() {
     return true;
 }
 
-std::optional<float> TabbedFrm::AskLimit(const QString &prompt, const QString &pattern) {
+std::optional<float> TabbedFrm::AskLimit(const QString &prompt, const QString &pattern,
+                                         double fieldMax) {
     const auto answer = dialogs_.InputBox(prompt, pattern);
     if (!answer)
         return std::nullopt;
-    // The whole entry must be a number; a point or a comma may separate the decimals.
+    // The whole entry must be a number; a point or a comma may separate the decimals. A limit no
+    // supply can report (negative, or beyond its three-digit field) is no usable number either:
+    // setpoints under it would not fit their command line.
     bool ok = false;
     const double value = NormDecimalStr(answer->trimmed()).toDouble(&ok);
-    if (!ok)
+    if (!ok || !std::isfinite(value)) // toDouble takes "inf" and "nan"
         return std::nullopt;
-    return float(LeadingNumber(Format(value, pattern)));
+    const double limit = LeadingNumber(Format(value, pattern));
+    if (!(limit >= 0 && limit <= fieldMax))
+        return std::nullopt;
+    return float(limit);
 }
 
 bool TabbedFrm::EndProgram(int code) {

@@ -95,7 +95,8 @@ private:
     void RestartLiveLogging();
     void ChartDefaults();
     void ShowStatus();
-    std::optional<float> AskLimit(const QString &prompt, const QString &pattern);
+    // The limit typed into an input box; nothing when cancelled or not a usable number.
+    std::optional<float> AskLimit(const QString &prompt, const QString &pattern, double fieldMax);
     bool EndProgram(int code);
 
     Comm1 &comm1_;

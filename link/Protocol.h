@@ -24,6 +24,11 @@ constexpr Wait StopWait{7, 0.3};
 
 QByteArray Line(const QByteArray &word, const QByteArray &args = QByteArray());
 
+// The largest limits GMAX's three-digit fields can report; a setpoint within them always travels
+// as exactly three digits.
+constexpr double MaxVoltField = 99.9;
+constexpr double MaxCurrField = 9.99;
+
 // Value x scale as three digits, to the nearest count ("000").
 QByteArray Digits3(float value, int scale);
 QByteArray VoltLine(float volts); // "VOLT123\r" for 12.3 V

@@ -2,6 +2,9 @@
 
 #include "Module1.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace Tables {
 
 QString Prefix(Family family) {
@@ -34,12 +37,21 @@ QList<FieldDef> Fields() {
     return {{"CommPort", 50}, {"Property", 50}};
 }
 
+namespace {
+// The stored text read as a port number; a number beyond int stays beyond any real port.
+int portNumber(const QString &text) {
+    const double n = Module1::LeadingNumber(text);
+    return int(std::clamp(n, double(std::numeric_limits<int>::min()),
+                          double(std::numeric_limits<int>::max())));
+}
+} // namespace
+
 std::optional<int> ReadCommPort(Database &db) {
     if (!db.TableExists(Name))
         return std::nullopt;
     for (const QStringList &record : db.ReadAll(Name))
         if (record.value(0) == PortRecord)
-            return int(Module1::LeadingNumber(record.value(1)));
+            return portNumber(record.value(1));
     return std::nullopt;
 }
 
@@ -53,7 +65,7 @@ bool RememberPort(Database &db, int port) {
     for (QStringList &r : records) {
         if (r.value(0) != PortRecord)
             continue;
-        if (int(Module1::LeadingNumber(r.value(1))) == port)
+        if (portNumber(r.value(1)) == port)
             return false;
         r[1] = record[1];
         db.RewriteTable(Name, Fields(), records);

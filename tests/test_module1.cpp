@@ -1,6 +1,7 @@
 #include "Module1.h"
 
 #include <QTest>
+#include <limits>
 
 using namespace Module1;
 
@@ -99,6 +100,21 @@ private slots:
         QFETCH(QString, pattern);
         QFETCH(QString, text);
         QCOMPARE(Format(value, pattern), text);
+    }
+
+    // Every finite number is written out in full; no buffer runs short.
+    void formatAnyNumber() {
+        const QString huge = Format(1e300, "00.0");
+        QVERIFY(huge.size() == 303 && huge.endsWith(".0"));
+        QCOMPARE(LeadingNumber(huge), 1e300);
+        QCOMPARE(Format(-1e300, "000").size(), 302);
+        QCOMPARE(Format(std::numeric_limits<double>::max(), "0").size(), 309);
+        QCOMPARE(Format(std::numeric_limits<double>::denorm_min(), "0.00"), QString("0.00"));
+        QCOMPARE(Format(std::numeric_limits<float>::max(), "0").size(), 39);
+        QCOMPARE(Format(std::numeric_limits<double>::infinity(), "00.0"), QString("inf"));
+        QCOMPARE(Format(-std::numeric_limits<float>::infinity(), "00.0"), QString("-inf"));
+        QCOMPARE(Format(std::numeric_limits<double>::quiet_NaN(), "0.00"), QString("nan"));
+        QCOMPARE(NumStr(-std::numeric_limits<double>::denorm_min()), QString("-5e-324"));
     }
 
     void numberTexts() {

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 #include <sqlite3.h>
 
 using namespace Tables;
@@ -177,6 +178,9 @@ private slots:
         db.AppendRecord("QVRSYS", {"Other", "x"});
         QVERIFY(SettingsTable::RememberPort(db, 12));
         QCOMPARE(db.ReadAll("QVRSYS"), QList<QStringList>({{"Other", "x"}, {"CommPort", " 12"}}));
+        // Any number the table may hold reads without overflow.
+        db.RewriteTable("QVRSYS", SettingsTable::Fields(), {{"CommPort", QString(40, '9')}});
+        QCOMPARE(SettingsTable::ReadCommPort(db), std::numeric_limits<int>::max());
     }
 };
 

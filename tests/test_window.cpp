@@ -43,27 +43,34 @@ private slots:
         QVERIFY(w.db().TableNames().isEmpty()); // a new file holds no tables
     }
 
-    void limitAnswersThatEndTheProgram_data() {
+    // The two limit boxes: an answer that is no usable limit ends the program.
+    void limitAnswers_data() {
         QTest::addColumn<QString>("volt");
-        QTest::addColumn<QString>("curr");
-        QTest::addColumn<bool>("goesOn");
-        QTest::newRow("cancel first") << "<cancel>"
-                                      << "" << false;
-        QTest::newRow("empty") << ""
-                               << "" << false;
-        QTest::newRow("not a number") << "12"
-                                      << "abc" << false;
-        QTest::newRow("trailing letters") << "12V"
-                                          << "" << false;
-        QTest::newRow("cancel second") << "12"
-                                       << "<cancel>" << false;
-        QTest::newRow("comma and rounding") << "12,34"
-                                            << " 1.255 " << true;
+        QTest::addColumn<QString>("curr"); // "-": the box is never shown
+        QTest::addColumn<float>("maxVolt"); // -1: the program ends
+        QTest::addColumn<float>("maxCurr");
+        auto row = [](const char *name, const char *v, const char *c, float mv, float mc) {
+            QTest::newRow(name) << QString(v) << QString(c) << mv << mc;
+        };
+        row("cancel first", "<cancel>", "-", -1, -1);
+        row("empty", "", "-", -1, -1);
+        row("trailing letters", "12V", "-", -1, -1);
+        row("not a number", "12", "abc", -1, -1);
+        row("cancel second", "12", "<cancel>", -1, -1);
+        row("huge", "1e300", "-", -1, -1);
+        row("infinite", "12", "inf", -1, -1);
+        row("beyond the field", "100", "-", -1, -1);
+        row("rounds beyond the field", "12", "9.995", -1, -1);
+        row("negative", "-5", "-", -1, -1);
+        row("comma and rounding", "12,34", " 1.255 ", 12.3f, 1.26f);
+        row("field maxima", "99.9", "9.99", 99.9f, 9.99f);
+        row("zero", "0", "0", 0, 0);
     }
-    void limitAnswersThatEndTheProgram() {
+    void limitAnswers() {
         QFETCH(QString, volt);
         QFETCH(QString, curr);
-        QFETCH(bool, goesOn);
+        QFETCH(float, maxVolt);
+        QFETCH(float, maxCurr);
         auto answer = [](const QString &t) {
             return t == "<cancel>" ? std::nullopt : std::optional<QString>(t);
         };
@@ -71,13 +78,13 @@ private slots:
         TabbedFrm &w = f.make();
         f.dialogs.expectMsg(NotReadyMsg);
         f.dialogs.expectInput("Input max voltage value please .", answer(volt));
-        if (volt != "<cancel>" && !volt.isEmpty() && volt != "12V")
+        if (curr != "-")
             f.dialogs.expectInput("Input max current value please .", answer(curr));
-        QCOMPARE(w.Form_Load(), goesOn);
+        QCOMPARE(w.Form_Load(), maxVolt >= 0);
         QVERIFY(f.dialogs.allShown());
-        if (goesOn) {
-            QCOMPARE(MaxVolt, 12.3f);
-            QCOMPARE(MaxCurr, 1.26f);
+        if (maxVolt >= 0) {
+            QCOMPARE(MaxVolt, maxVolt);
+            QCOMPARE(MaxCurr, maxCurr);
         } else {
             QCOMPARE(w.exitCode(), 1);
         }
