@@ -144,7 +144,31 @@ bool Database::TableExists(const QString &name) {
     return rc == SQLITE_ROW;
 }
 
+void Database::requireTable(const QString &name) {
+    if (!TableExists(name))
+        throw StoreError(QStringLiteral("no such table: %1").arg(name));
+}
+
 void Database::CreateTable(const QString &name, const QList<FieldDef> &fields) {
+    // The engine matches table names without regard to letter case: "A_TEST" would be the
+    // stored "A_Test". Say so rather than let it answer for the other table.
+    Statement st(handle(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                          "AND name = ?1 COLLATE NOCASE"));
+    if (!st.ok())
+        fail(QString());
+    sqlite3_bind_text16(st.get(), 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_ROW) {
+        const QString existing = columnText(st.get(), 0);
+        throw StoreError(existing == name
+                             ? QStringLiteral("table %1 already exists").arg(name)
+                             : QStringLiteral("Cannot create table %1: table %2 exists, and names "
+                                              "that differ only in letter case cannot be told "
+                                              "apart")
+                                   .arg(name, existing));
+    }
+    if (rc != SQLITE_DONE)
+        fail(QString());
     // Field sizes are enforced by the engine itself, as a fixed-size text field would be.
     QStringList columns;
     for (const FieldDef &f : fields) {
@@ -155,14 +179,21 @@ void Database::CreateTable(const QString &name, const QList<FieldDef> &fields) {
 }
 
 void Database::DeleteTable(const QString &name) {
+    requireTable(name);
     exec(QStringLiteral("DROP TABLE %1").arg(QuoteName(name)));
 }
 
 void Database::EmptyTable(const QString &name) {
+    requireTable(name);
     exec(QStringLiteral("DELETE FROM %1").arg(QuoteName(name)));
 }
 
 void Database::AppendRecord(const QString &name, const QStringList &values) {
+    requireTable(name);
+    insert(name, values);
+}
+
+void Database::insert(const QString &name, const QStringList &values) {
     QStringList marks;
     for (int i = 1; i <= values.size(); ++i)
         marks << QStringLiteral("?%1").arg(i);
@@ -183,6 +214,7 @@ void Database::AppendRecord(const QString &name, const QStringList &values) {
 }
 
 QList<QStringList> Database::ReadAll(const QString &name) {
+    requireTable(name);
     Statement st(handle(), QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(QuoteName(name)));
     if (!st.ok())
         fail(QString());
@@ -209,7 +241,7 @@ void Database::RewriteTable(const QString &name, const QList<FieldDef> &fields,
     else
         CreateTable(name, fields);
     for (const QStringList &row : rows)
-        AppendRecord(name, row);
+        insert(name, row);
     exec(QStringLiteral("COMMIT"));
     tx.commit();
 }

@@ -1,5 +1,6 @@
 // The program's one database file: SQLCipher, password protected, text tables whose records keep
-// their insertion order. Names built from operator text are always quoted identifiers.
+// their insertion order. Names built from operator text are always quoted identifiers, and every
+// operation takes its table name exactly: "A_TEST" is never the stored "A_Test".
 #pragma once
 
 #include <QList>
@@ -59,6 +60,8 @@ public:
 
 private:
     sqlite3 *handle();
+    void requireTable(const QString &name); // exact name, else "no such table"
+    void insert(const QString &name, const QStringList &values);
     void exec(const QString &sql);
     [[noreturn]] void fail(const QString &context);
 

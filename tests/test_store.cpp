@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <limits>
 #include <sqlite3.h>
 
@@ -94,6 +95,37 @@ private slots:
         } catch (const StoreError &e) {
             QVERIFY2(e.description().contains("no such table"), e.what());
         }
+    }
+
+    // Names that differ only in letter case are different names; no operation on one touches
+    // the other, and the second cannot be created beside the first.
+    void namesAreExact() {
+        Database db;
+        db.Open(path("case.mdb"));
+        const QList<QStringList> steps{{"05.0", "1.25", "01", "30"}};
+        db.RewriteTable("A_Test", Fields(Family::Internal), steps);
+        const QList<std::pair<const char *, std::function<void()>>> operations{
+            {"no such table: A_TEST", [&] { db.ReadAll("A_TEST"); }},
+            {"no such table: A_TEST", [&] { db.EmptyTable("A_TEST"); }},
+            {"no such table: A_TEST", [&] { db.DeleteTable("A_TEST"); }},
+            {"no such table: A_TEST", [&] { db.AppendRecord("A_TEST", steps[0]); }},
+            {"Cannot create table A_TEST: table A_Test exists, and names that differ only in "
+             "letter case cannot be told apart",
+             [&] { db.RewriteTable("A_TEST", Fields(Family::Internal), {}); }},
+            {"table A_Test already exists",
+             [&] { db.CreateTable("A_Test", Fields(Family::Internal)); }},
+        };
+        for (const auto &[message, operation] : operations) {
+            try {
+                operation();
+                QFAIL(message);
+            } catch (const StoreError &e) {
+                QCOMPARE(e.description(), QString(message));
+            }
+            QCOMPARE(db.TableNames(), QStringList({"A_Test"}));
+            QCOMPARE(db.ReadAll("A_Test"), steps);
+        }
+        QVERIFY(!db.TableExists("A_TEST"));
     }
 
     void unreadableFilesAreLeftAlone() {
