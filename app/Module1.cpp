@@ -1,8 +1,8 @@
 #include "Module1.h"
 
 #include <charconv>
-#include <stdexcept>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 
 namespace Module1 {
@@ -90,8 +90,8 @@ template <typename Chars> double parseLeading(const Chars &text, int size) {
 // denormal 324 decimals.
 template <typename T> std::string shortestFixed(T value) {
     std::array<char, 400> buf;
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                                   std::chars_format::fixed);
+    const auto res =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed);
     if (res.ec != std::errc())
         throw std::length_error("number text does not fit");
     return std::string(buf.data(), res.ptr);

@@ -117,17 +117,15 @@ bool TabbedFrm::Form_Load() {
         dialogs_.MsgBox(NotReadyMsg);
         if (unloaded_)
             return false;
-        const auto volt =
-            AskLimit(QStringLiteral("Input max voltage value please ."), QStringLiteral("00.0"),
-                     Protocol::MaxVoltField);
+        const auto volt = AskLimit(QStringLiteral("Input max voltage value please ."),
+                                   QStringLiteral("00.0"), Protocol::MaxVoltField);
         if (unloaded_)
             return false;
         if (!volt)
             return EndProgram(1);
         MaxVolt = *volt;
-        const auto curr =
-            AskLimit(QStringLiteral("Input max current value please ."), QStringLiteral("0.00"),
-                     Protocol::MaxCurrField);
+        const auto curr = AskLimit(QStringLiteral("Input max current value please ."),
+                                   QStringLiteral("0.00"), Protocol::MaxCurrField);
         if (unloaded_)
             return false;
         if (!curr)

@@ -72,51 +72,6 @@ private slots:
         QVERIFY(dialogs.allShown());
     }
 
-    // First start on a fresh database, then "Reset" finds a supply that answers only on the k-th
-    // GMAX of the reconnect, on port 3.
-    void firstStartThenReconnect_data() {
-        QTest::addColumn<int>("answerFrom");
-        QTest::newRow("third attempt answers") << 3;
-        QTest::newRow("fourth would be too late") << 4;
-    }
-    void firstStartThenReconnect() {
-        QFETCH(int, answerFrom);
-        QTemporaryDir dir;
-        const QString log = dir.filePath("rx.log");
-        SimProcess sim({"--port", "3", "--log", log, "--only", "GMAX", "--answer-from",
-                        QString::number(answerFrom)});
-        QVERIFY(sim.started());
-        QCOMPARE(sim.variable(), QString("QVR_COM3"));
-        qputenv("QVR_COM3", sim.device().toLatin1());
-
-        Module1::ResetSharedState();
-        SerialComm1 port;
-        ScriptedDialogs dialogs;
-        TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
-        dialogs.expectMsg(Module1::NotReadyMsg);
-        dialogs.expectInput("Input max voltage value please .", QString("30"));
-        dialogs.expectInput("Input max current value please .", QString("3"));
-        QVERIFY(w.Form_Load());
-        QVERIFY(!port.PortOpen());
-        QCOMPARE(Module1::MaxVolt, 30.0f);
-        QCOMPARE(Module1::MaxCurr, 3.0f);
-
-        port.setCommPort(3); // as the options dialog would
-        if (answerFrom > 3)
-            dialogs.expectMsg(Module1::NotReadyMsg);
-        w.Command4_Click(1);
-        QVERIFY(dialogs.allShown());
-        QCOMPARE(Module1::Connected, answerFrom == 3);
-        if (answerFrom == 3) {
-            QCOMPARE(readAll(log), QByteArray("GMAX\rGMAX\rGMAX\rGETD\r"));
-            QCOMPARE(w.db().ReadAll("QVRSYS"), QList<QStringList>({{"CommPort", " 3"}}));
-        } else {
-            QCOMPARE(readAll(log), QByteArray("GMAX\rGMAX\rGMAX\r"));
-            QVERIFY(!w.db().TableExists("QVRSYS"));
-        }
-        w.close();
-    }
-
     // A pulled adapter: the poll that fails closes the port; once a device is back at the path
     // port 1 names, "Reset" opens the same port again and finds the supply.
     void lostPortComesBackAtItsPath() {

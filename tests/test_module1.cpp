@@ -12,22 +12,17 @@ private slots:
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
         QTest::addColumn<double>("value");
-        QTest::newRow("comma") << "12,5"
-                               << "12.5" << 12.5;
-        QTest::newRow("point") << "12.5"
-                               << "12.5" << 12.5;
-        QTest::newRow("none") << "125"
-                              << "125" << 125.0;
-        QTest::newRow("empty") << ""
-                               << "" << 0.0;
-        QTest::newRow("only first") << "1,2,3"
-                                    << "1.2,3" << 1.2;
-        QTest::newRow("leading") << ",5"
-                                 << ".5" << 0.5;
-        QTest::newRow("trailing") << "12,"
-                                  << "12." << 12.0;
-        QTest::newRow("point then comma") << "1.2,3"
-                                          << "1.2,3" << 1.2;
+        auto row = [](const char *in, const char *out, double value) {
+            QTest::newRow(in) << QString(in) << QString(out) << value;
+        };
+        row("12,5", "12.5", 12.5);
+        row("12.5", "12.5", 12.5);
+        row("125", "125", 125);
+        row("", "", 0);
+        row("1,2,3", "1.2,3", 1.2); // only the first separator
+        row(",5", ".5", 0.5);
+        row("12,", "12.", 12);
+        row("1.2,3", "1.2,3", 1.2);
     }
     void normDecimalStr() {
         QFETCH(QString, in);
@@ -64,36 +59,24 @@ private slots:
         QTest::addColumn<float>("value");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("text");
-        QTest::newRow("volt") << 12.34f << "00.0"
-                              << "12.3";
-        QTest::newRow("volt pad") << 5.0f << "00.0"
-                                  << "05.0";
-        QTest::newRow("volt zero") << 0.0f << "00.0"
-                                   << "00.0";
-        QTest::newRow("curr") << 0.05f << "0.00"
-                              << "0.05";
-        QTest::newRow("curr whole") << 3.0f << "0.00"
-                                    << "3.00";
-        QTest::newRow("half up one place") << 0.05f << "0.0"
-                                           << "0.1";
-        QTest::newRow("half up as typed") << 2.675f << "0.00"
-                                          << "2.68";
-        QTest::newRow("half of a volt step") << 12.25f << "00.0"
-                                             << "12.3";
-        QTest::newRow("carry") << 99.95f << "00.0"
-                               << "100.0";
-        QTest::newRow("wire volt") << 12.3f * 10 << "000"
-                                   << "123";
-        QTest::newRow("wire small") << 0.05f * 100 << "000"
-                                    << "005";
-        QTest::newRow("wire 1.15") << 1.15f * 100 << "000"
-                                   << "115";
-        QTest::newRow("minutes") << 1.0f << "00"
-                                 << "01";
-        QTest::newRow("negative") << -1.25f << "0.0"
-                                  << "-1.3";
-        QTest::newRow("negative to zero") << -0.04f << "0.0"
-                                          << "0.0";
+        auto row = [](const char *name, float value, const char *pattern, const char *text) {
+            QTest::newRow(name) << value << QString(pattern) << QString(text);
+        };
+        row("volt", 12.34f, "00.0", "12.3");
+        row("volt pad", 5.0f, "00.0", "05.0");
+        row("volt zero", 0.0f, "00.0", "00.0");
+        row("curr", 0.05f, "0.00", "0.05");
+        row("curr whole", 3.0f, "0.00", "3.00");
+        row("half up one place", 0.05f, "0.0", "0.1");
+        row("half up as typed", 2.675f, "0.00", "2.68");
+        row("half of a volt step", 12.25f, "00.0", "12.3");
+        row("carry", 99.95f, "00.0", "100.0");
+        row("wire volt", 12.3f * 10, "000", "123");
+        row("wire small", 0.05f * 100, "000", "005");
+        row("wire 1.15", 1.15f * 100, "000", "115");
+        row("minutes", 1.0f, "00", "01");
+        row("negative", -1.25f, "0.0", "-1.3");
+        row("negative to zero", -0.04f, "0.0", "0.0");
     }
     void format() {
         QFETCH(float, value);

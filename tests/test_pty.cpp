@@ -96,6 +96,7 @@ private slots:
             QVERIFY(t.elapsed() < 250);
         }
         QVERIFY(failures >= 1);
+        QVERIFY(!port.PortOpen()); // closed, so that it can be opened again
     }
 };
 

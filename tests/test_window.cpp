@@ -10,8 +10,8 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
-#include <QInputDialog>
 #include <QFile>
+#include <QInputDialog>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -46,7 +46,7 @@ private slots:
     // The two limit boxes: an answer that is no usable limit ends the program.
     void limitAnswers_data() {
         QTest::addColumn<QString>("volt");
-        QTest::addColumn<QString>("curr"); // "-": the box is never shown
+        QTest::addColumn<QString>("curr");  // "-": the box is never shown
         QTest::addColumn<float>("maxVolt"); // -1: the program ends
         QTest::addColumn<float>("maxCurr");
         auto row = [](const char *name, const char *v, const char *c, float mv, float mc) {
