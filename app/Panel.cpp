@@ -36,7 +36,8 @@ QLabel *caption(const QString &text, QWidget *parent) {
 }
 } // namespace
 
-Panel::Panel(QWidget *parent) : QFrame(parent) {
+Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidget *parent)
+    : QFrame(parent), main_(main), comm1_(port), dialogs_(dialogs), clock_(clock) {
     setObjectName(QStringLiteral("Panel"));
     auto *row = new QHBoxLayout(this);
 
@@ -112,4 +113,12 @@ Panel::Panel(QWidget *parent) : QFrame(parent) {
     Picture0->setFrameShape(QFrame::StyledPanel);
     row->addStretch(1);
     row->addWidget(Picture0);
+
+    for (int i = 0; i < 3; ++i)
+        connect(Command4[i], &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
+    for (QLineEdit *box : Text2) {
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textChanged, this, &Panel::CheckSetpoints);
+    }
+    CheckSetpoints();
 }

@@ -8,10 +8,15 @@
 #include <QPushButton>
 #include <array>
 
+class Clock;
+class Comm1;
+class Dialogs;
+class TabbedFrm;
+
 class Panel : public QFrame {
     Q_OBJECT
 public:
-    explicit Panel(QWidget *parent = nullptr);
+    Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidget *parent = nullptr);
 
     // 0 voltage, 1 current readout; 2 "C.C.", 3 "C.V." indicator; 4, 5 countdown overlays.
     std::array<QLabel *, 6> Label5{};
@@ -26,4 +31,41 @@ public:
     static void SetTextColor(QWidget *w, const QColor &color);
     void IndicatorsOff(); // both "C.C." and "C.V." dark grey
     static QColor TextColor(const QWidget *w);
+    // Readouts and overlays empty, overlays hidden, indicators off.
+    void ClearReadouts();
+    void ShowStatus(); // port number and connection in Picture0
+
+public slots:
+    void Command4_Click(int index);
+    // Setpoint boxes (index 0 voltage, 1 current) and "Set".
+    void Text2_GotFocus(int index);
+    void Text2_KeyUp(int index);
+    void Text2_Enter(int index);
+    void Text2_LostFocus(int index);
+    void SetOutput();
+    // Colours both boxes by validity and enables "Set" only while both entries are valid; runs
+    // whenever a box's text or the limits change.
+    void CheckSetpoints();
+    // One step of the reset countdown (Timer1 while CurCmd is "SRST").
+    void ResetCountdown();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Reconnect();
+    void ResetSupply();
+    void ShowOptions();
+    bool ColourSetpoints(); // returns whether both entries are valid
+    // Runs one panel command under its error trap: the port's description in a box, the button
+    // and the pages usable again.
+    template <typename F> void Trapped(int index, F &&command);
+
+    TabbedFrm &main_;
+    Comm1 &comm1_;
+    Dialogs &dialogs_;
+    Clock &clock_;
+    int ResetCount = -1;           // -1 = countdown about to start, then 0..10
+    qint64 ResetStartMs = 0;       // monotonic clock at the start of the countdown
+    bool setpointMessage_ = false; // our own box is up: its focus change is not the operator's
 };

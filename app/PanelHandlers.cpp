@@ -1,6 +1,6 @@
 // The panel's handlers: "Set" with the setpoint boxes, "Reset" (reconnect or supply reset with
 // its countdown) and "Options".
-#include "TabbedFrm.h"
+#include "Panel.h"
 
 #include "Clock.h"
 #include "Connection.h"
@@ -8,27 +8,28 @@
 #include "Dialogs.h"
 #include "Exchange.h"
 #include "Module1.h"
-#include "Panel.h"
 #include "PropertiesFrm.h"
 #include "Setpoints.h"
+#include "TabbedFrm.h"
+#include "Tables.h"
 
 #include <QKeyEvent>
 #include <QTimer>
 
 using namespace Module1;
 
-template <typename F> void TabbedFrm::Trapped(int index, F &&command) {
+template <typename F> void Panel::Trapped(int index, F &&command) {
     try {
         command();
     } catch (const CommError &e) {
-        setEnabled(true);
-        panel->Command4[index]->setEnabled(true);
-        Tab1->setEnabled(true);
+        main_.setEnabled(true);
+        Command4[index]->setEnabled(true);
+        main_.Tab1->setEnabled(true);
         dialogs_.MsgBox(e.description());
     }
 }
 
-void TabbedFrm::Command4_Click(int index) {
+void Panel::Command4_Click(int index) {
     switch (index) {
     case 0:
         Trapped(0, [this] { SetOutput(); });
@@ -47,38 +48,38 @@ void TabbedFrm::Command4_Click(int index) {
     }
     ShowStatus();
     if (Connected)
-        ChartDefaults();
+        main_.ChartDefaults();
 }
 
 // --- Setpoints -------------------------------------------------------------------------------
 
-bool TabbedFrm::ColourSetpoints() {
-    const bool valid = Setpoints::VoltValid(Setpoints::BoxValue(panel->Text2[0]->text())) &&
-                       Setpoints::CurrValid(Setpoints::BoxValue(panel->Text2[1]->text()));
-    for (QLineEdit *box : panel->Text2)
+bool Panel::ColourSetpoints() {
+    const bool valid = Setpoints::VoltValid(Setpoints::BoxValue(Text2[0]->text())) &&
+                       Setpoints::CurrValid(Setpoints::BoxValue(Text2[1]->text()));
+    for (QLineEdit *box : Text2)
         Panel::SetTextColor(box, valid ? Panel::DarkGreen : QColor(Qt::black));
     return valid;
 }
 
-void TabbedFrm::Text2_GotFocus(int index) {
+void Panel::Text2_GotFocus(int index) {
     ColourSetpoints();
     // After the click that gave the focus has placed the caret.
-    QTimer::singleShot(0, panel->Text2[index], &QLineEdit::selectAll);
+    QTimer::singleShot(0, Text2[index], &QLineEdit::selectAll);
 }
 
-void TabbedFrm::Text2_KeyUp(int) {
+void Panel::Text2_KeyUp(int) {
     CheckSetpoints();
 }
 
-void TabbedFrm::CheckSetpoints() {
+void Panel::CheckSetpoints() {
     const bool valid = ColourSetpoints();
     // While a running program holds the boxes, "Set" keeps the state the run gave it.
-    if (panel->Text2[0]->isEnabledTo(panel))
-        panel->Command4[0]->setEnabled(valid);
+    if (Text2[0]->isEnabledTo(this))
+        Command4[0]->setEnabled(valid);
 }
 
-void TabbedFrm::Text2_Enter(int index) {
-    QLineEdit *box = panel->Text2[index];
+void Panel::Text2_Enter(int index) {
+    QLineEdit *box = Text2[index];
     // The Enter check reads the text as it stands: "12,5" is 12 here.
     const float value = Setpoints::BoxValue(box->text(), false);
     const bool valid = index == 0 ? Setpoints::VoltValid(value) : Setpoints::CurrValid(value);
@@ -91,15 +92,15 @@ void TabbedFrm::Text2_Enter(int index) {
         return;
     }
     if (index == 0)
-        panel->Text2[1]->setFocus();
-    else if (panel->Text2[0]->text().isEmpty())
-        panel->Text2[0]->setFocus();
+        Text2[1]->setFocus();
+    else if (Text2[0]->text().isEmpty())
+        Text2[0]->setFocus();
     else
         Command4_Click(0);
 }
 
-void TabbedFrm::Text2_LostFocus(int index) {
-    QLineEdit *box = panel->Text2[index];
+void Panel::Text2_LostFocus(int index) {
+    QLineEdit *box = Text2[index];
     const float value = Setpoints::BoxValue(box->text());
     if (index == 0) {
         if (Setpoints::VoltValid(value)) {
@@ -118,18 +119,18 @@ void TabbedFrm::Text2_LostFocus(int index) {
     }
 }
 
-void TabbedFrm::SetOutput() {
-    Timer1->stop();
-    Setpoints::Send(comm1_, clock_, Setpoints::BoxValue(panel->Text2[0]->text()),
-                    Setpoints::BoxValue(panel->Text2[1]->text()));
+void Panel::SetOutput() {
+    main_.Timer1->stop();
+    Setpoints::Send(comm1_, clock_, Setpoints::BoxValue(Text2[0]->text()),
+                    Setpoints::BoxValue(Text2[1]->text()));
     CurCmd = QStringLiteral("GETD");
-    Timer1->start();
-    panel->Text2[0]->setFocus();
+    main_.Timer1->start();
+    Text2[0]->setFocus();
 }
 
-bool TabbedFrm::eventFilter(QObject *watched, QEvent *event) {
+bool Panel::eventFilter(QObject *watched, QEvent *event) {
     for (int i = 0; i < 2; ++i) {
-        if (watched != panel->Text2[i])
+        if (watched != Text2[i])
             continue;
         switch (event->type()) {
         case QEvent::FocusIn:
@@ -158,17 +159,56 @@ bool TabbedFrm::eventFilter(QObject *watched, QEvent *event) {
             break;
         }
     }
-    return QMainWindow::eventFilter(watched, event);
+    return QFrame::eventFilter(watched, event);
+}
+
+void Panel::Reconnect() {
+    QPushButton *button = Command4[1];
+    main_.Tab1->setEnabled(false);
+    main_.Timer1->stop();
+    Picture0->setFocus();
+    button->setEnabled(false);
+    IndicatorsOff();
+    if (!comm1_.PortOpen())
+        comm1_.setPortOpen(true);
+    if (Connection::ProbeLimits(comm1_, clock_)) {
+        Connected = true;
+        try {
+            SettingsTable::RememberPort(main_.db(), comm1_.CommPort());
+        } catch (const StoreError &e) {
+            // The supply answered: keep working with it even if the port cannot be stored.
+            dialogs_.MsgBox(e.description());
+        }
+        main_.PollOutputState();
+        Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
+        Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
+        CheckSetpoints(); // new limits, perhaps the same texts
+        main_.Timer1->setInterval(PollInterval);
+        main_.Timer1->start();
+        main_.Timer2->start();
+        button->setEnabled(true);
+        main_.Tab1->setEnabled(true);
+        main_.RestartLiveLogging();
+    } else {
+        main_.Timer1->stop();
+        LastReply.clear();
+        dialogs_.MsgBox(NotReadyMsg);
+        button->setEnabled(true);
+        button->setFocus();
+        main_.Tab1->setEnabled(true);
+        main_.dataLogPage->Light1->hide();
+        Connected = false;
+    }
 }
 
 // --- Reset -----------------------------------------------------------------------------------
 
-void TabbedFrm::ResetSupply() {
-    Tab1->setEnabled(false);
-    Timer1->stop();
-    panel->Picture0->setFocus();
-    panel->Command4[1]->setEnabled(false);
-    panel->IndicatorsOff();
+void Panel::ResetSupply() {
+    main_.Tab1->setEnabled(false);
+    main_.Timer1->stop();
+    Picture0->setFocus();
+    Command4[1]->setEnabled(false);
+    IndicatorsOff();
 
     MeasVolt = MeasCurr = -1;
     MaxVolt = MaxCurr = 0;
@@ -177,84 +217,99 @@ void TabbedFrm::ResetSupply() {
     Connection::ProbeLimits(comm1_, clock_); // the reset goes on whatever the answer
 
     for (int i : {0, 1}) {
-        panel->Label5[i]->clear();
-        panel->Label5[i]->hide();
+        Label5[i]->clear();
+        Label5[i]->hide();
     }
-    panel->Command4[0]->setEnabled(false);
-    panel->Command4[1]->setEnabled(false);
+    Command4[0]->setEnabled(false);
+    Command4[1]->setEnabled(false);
 
     ResetCount = -1;
     CurCmd = QStringLiteral("SRST");
     comm1_.ClearInBuffer();
-    Timer1->setInterval(1);
-    Timer1->start();
+    main_.Timer1->setInterval(1);
+    main_.Timer1->start();
     SendOnly(comm1_, Protocol::Line("SRST"), false, false);
-    setEnabled(false);
+    main_.setEnabled(false);
 }
 
-void TabbedFrm::ResetCountdown() {
+void Panel::ResetCountdown() {
     if (ResetCount < 10) {
         MeasVolt = MeasCurr = -1;
         if (ResetCount == -1) {
             ResetStartMs = clock_.MonotonicMs();
             ResetCount = 0;
-            panel->Label5[4]->show();
-            panel->Label5[5]->show();
+            Label5[4]->show();
+            Label5[5]->show();
         }
         const QString n = StrSigned(ResetCount);
         const QString text = n + u'.' + n + u'.' + n + u'.';
-        panel->Label5[4]->setText(text);
-        panel->Label5[5]->setText(text);
+        Label5[4]->setText(text);
+        Label5[5]->setText(text);
         if (clock_.MonotonicMs() > ResetStartMs + ResetCount * 1000LL + 1000)
             ++ResetCount;
         else
-            Timer1->setInterval(50);
+            main_.Timer1->setInterval(50);
     }
     if (ResetCount < 10)
         return;
 
-    setEnabled(true);
+    main_.setEnabled(true);
     // Readouts back in front; the overlays are hidden rather than left behind them.
     for (int i : {0, 1})
-        panel->Label5[i]->show();
-    panel->Label5[4]->hide();
-    panel->Label5[5]->hide();
+        Label5[i]->show();
+    Label5[4]->hide();
+    Label5[5]->hide();
     CurCmd = QStringLiteral("GETD");
-    Timer1->setInterval(PollInterval);
+    main_.Timer1->setInterval(PollInterval);
     try {
         if (!comm1_.PortOpen())
             comm1_.setPortOpen(true);
-        PollOutputState();
+        main_.PollOutputState();
     } catch (const CommError &e) {
         std::fprintf(stderr, "qvr: %s\n", e.what()); // seen below as no answer
     }
     if (MeasVolt == -1 && MeasCurr == -1) {
         Connected = false;
-        Timer1->stop();
-        panel->Command4[1]->setEnabled(true);
+        main_.Timer1->stop();
+        Command4[1]->setEnabled(true);
     }
-    Tab1->setEnabled(true);
-    panel->Command4[1]->setEnabled(true);
-    panel->Command4[2]->setEnabled(true);
+    main_.Tab1->setEnabled(true);
+    Command4[1]->setEnabled(true);
+    Command4[2]->setEnabled(true);
     CheckSetpoints(); // against the limits read at the start of the reset
-    Timer2->start();
-    RestartLiveLogging();
+    main_.Timer2->start();
+    main_.RestartLiveLogging();
     ShowStatus();
 }
 
 // --- Options ---------------------------------------------------------------------------------
 
-void TabbedFrm::ShowOptions() {
+void Panel::ShowOptions() {
     // The dialog is a child window of this one: disable the content, not the window itself.
-    centralWidget()->setEnabled(false);
+    main_.centralWidget()->setEnabled(false);
     {
-        PropertiesFrm dialog(comm1_, dialogs_, clock_, this);
-        connect(&dialog, &PropertiesFrm::liveChartChanged, this, &TabbedFrm::LiveChartFrame);
+        PropertiesFrm dialog(comm1_, dialogs_, clock_, &main_);
+        connect(&dialog, &PropertiesFrm::liveChartChanged, &main_, &TabbedFrm::LiveChartFrame);
         dialog.exec();
     }
-    if (unloaded_)
+    if (main_.Unloaded())
         return; // a signal closed the dialog and the program
-    centralWidget()->setEnabled(true);
-    activateWindow();
-    Form_Activate();
+    main_.centralWidget()->setEnabled(true);
+    main_.activateWindow();
+    main_.Form_Activate();
+}
+
+void Panel::ClearReadouts() {
+    for (int i : {0, 1, 4, 5})
+        Label5[i]->clear();
+    Label5[4]->hide();
+    Label5[5]->hide();
+    IndicatorsOff();
+}
+
+void Panel::ShowStatus() {
+    Picture0->setText(
+        QStringLiteral("Port %1\n%2")
+            .arg(comm1_.CommPort())
+            .arg(Connected ? QStringLiteral("connected") : QStringLiteral("not connected")));
 }

@@ -40,7 +40,7 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     Tab1->addTab(externalPage, PageCaptions[1]);
     Tab1->addTab(presetPage, PageCaptions[2]);
     Tab1->addTab(dataLogPage, PageCaptions[3]);
-    panel = new Panel(central);
+    panel = new Panel(*this, port, dialogs, clock, central);
     column->addWidget(Tab1, 1);
     column->addWidget(panel);
     setCentralWidget(central);
@@ -56,13 +56,6 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     connect(Timer2, &QTimer::timeout, this, &TabbedFrm::Timer2_Timer);
     Timer2->start(); // the live indicator runs from the start
     connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
-    for (int i = 0; i < 3; ++i)
-        connect(panel->Command4[i], &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
-    for (QLineEdit *box : panel->Text2) {
-        box->installEventFilter(this);
-        connect(box, &QLineEdit::textChanged, this, &TabbedFrm::CheckSetpoints);
-    }
-    CheckSetpoints();
 }
 
 TabbedFrm::~TabbedFrm() = default;
@@ -88,7 +81,7 @@ bool TabbedFrm::Form_Load() {
     }
 
     setWindowTitle(NormalTitle(PageCaptions[0]));
-    ResetPanel();
+    panel->ClearReadouts();
 
     try {
         if (const auto port = SettingsTable::ReadCommPort(db_)) {
@@ -141,8 +134,8 @@ bool TabbedFrm::Form_Load() {
     } catch (const CommError &) {
         // no port open: nothing to clear or announce
     }
-    CheckSetpoints(); // the limits are known now
-    ShowStatus();
+    panel->CheckSetpoints(); // the limits are known now
+    panel->ShowStatus();
     return true;
 }
 
@@ -174,14 +167,6 @@ bool TabbedFrm::EndProgram(int code) {
     }
     db_.Close();
     return false;
-}
-
-void TabbedFrm::ResetPanel() {
-    for (int i : {0, 1, 4, 5})
-        panel->Label5[i]->clear();
-    panel->Label5[4]->hide();
-    panel->Label5[5]->hide();
-    panel->IndicatorsOff();
 }
 
 void TabbedFrm::Form_Activate() {
@@ -260,48 +245,9 @@ void TabbedFrm::Tab1_Click(int index) {
     }
 }
 
-void TabbedFrm::Reconnect() {
-    QPushButton *button = panel->Command4[1];
-    Tab1->setEnabled(false);
-    Timer1->stop();
-    panel->Picture0->setFocus();
-    button->setEnabled(false);
-    panel->IndicatorsOff();
-    if (!comm1_.PortOpen())
-        comm1_.setPortOpen(true);
-    if (Connection::ProbeLimits(comm1_, clock_)) {
-        Connected = true;
-        try {
-            SettingsTable::RememberPort(db_, comm1_.CommPort());
-        } catch (const StoreError &e) {
-            // The supply answered: keep working with it even if the port cannot be stored.
-            dialogs_.MsgBox(e.description());
-        }
-        PollOutputState();
-        panel->Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
-        panel->Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
-        CheckSetpoints(); // new limits, perhaps the same texts
-        Timer1->setInterval(PollInterval);
-        Timer1->start();
-        Timer2->start();
-        button->setEnabled(true);
-        Tab1->setEnabled(true);
-        RestartLiveLogging();
-    } else {
-        Timer1->stop();
-        LastReply.clear();
-        dialogs_.MsgBox(NotReadyMsg);
-        button->setEnabled(true);
-        button->setFocus();
-        Tab1->setEnabled(true);
-        dataLogPage->Light1->hide();
-        Connected = false;
-    }
-}
-
 void TabbedFrm::Timer1_Timer() {
     if (CurCmd == u"SRST") {
-        ResetCountdown();
+        panel->ResetCountdown();
         return;
     }
     try {
@@ -317,9 +263,9 @@ void TabbedFrm::LinkLost(const QString &description) {
     Timer1->stop();
     Connected = false;
     MeasVolt = MeasCurr = -1;
-    ResetPanel();
+    panel->ClearReadouts();
     dataLogPage->Light1->hide();
-    ShowStatus();
+    panel->ShowStatus();
     dialogs_.MsgBox(description, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
 }
 
@@ -386,11 +332,4 @@ void TabbedFrm::RestoreEnableStates() {
         presetPage->Command2[i]->setEnabled(saved_.command2[i]);
     for (size_t i = 0; i < saved_.command4.size(); ++i)
         panel->Command4[i]->setEnabled(saved_.command4[i]);
-}
-
-void TabbedFrm::ShowStatus() {
-    panel->Picture0->setText(
-        QStringLiteral("Port %1\n%2")
-            .arg(comm1_.CommPort())
-            .arg(Connected ? QStringLiteral("connected") : QStringLiteral("not connected")));
 }

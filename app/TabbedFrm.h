@@ -1,5 +1,5 @@
 // The main window: owns the port, the database, the pages, the panel and the timers, and runs
-// start-up, page switching, the panel buttons and shutdown in their fixed order.
+// start-up, page switching, the timers' dispatch and shutdown in their fixed order.
 #pragma once
 
 #include "Database.h"
@@ -44,13 +44,17 @@ public:
     // Exit status when Form_Load ended the program.
     int exitCode() const { return exitCode_; }
 
+    // The procedures the panel and the pages call on the main window.
+    bool Unloaded() const { return unloaded_; }
+    void RestartLiveLogging();
+    void ChartDefaults();
+
 public slots:
-    // Start-up; false when the operator's answers end the program.
+    // Start-up; false when the operator's answers, or a signal, end the program.
     bool Form_Load();
     void Form_Activate();
     void Form_Unload();
     void Tab1_Click(int index);
-    void Command4_Click(int index);
     void Timer1_Timer();
     void Timer2_Timer();
     void PollOutputState();
@@ -59,19 +63,8 @@ public slots:
     void SaveEnableStates();
     void RestoreEnableStates();
 
-    // Setpoint boxes (index 0 voltage, 1 current) and "Set".
-    void Text2_GotFocus(int index);
-    void Text2_KeyUp(int index);
-    // Colours both boxes by validity and enables "Set" only while both entries are valid; runs
-    // whenever a box's text or the limits change.
-    void CheckSetpoints();
-    void Text2_Enter(int index);
-    void Text2_LostFocus(int index);
-    void SetOutput();
-
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct EnableStates {
@@ -81,20 +74,8 @@ private:
         std::array<bool, 2> command4{};
     };
 
-    void ResetPanel();
-    void Reconnect();
-    void ResetSupply();
-    void ResetCountdown();
-    void ShowOptions();
-    bool ColourSetpoints(); // returns whether both entries are valid
-    // Runs one panel command under its error trap: the port's description in a box, the button
-    // and the pages usable again.
-    template <typename F> void Trapped(int index, F &&command);
     void InternalProgramEnded();
     void LinkLost(const QString &description);
-    void RestartLiveLogging();
-    void ChartDefaults();
-    void ShowStatus();
     // The limit typed into an input box; nothing when cancelled or not a usable number.
     std::optional<float> AskLimit(const QString &prompt, const QString &pattern, double fieldMax);
     bool EndProgram(int code);
@@ -107,7 +88,4 @@ private:
     EnableStates saved_;
     int exitCode_ = 0;
     bool unloaded_ = false;
-    int ResetCount = -1;           // -1 = countdown about to start, then 0..10
-    qint64 ResetStartMs = 0;       // monotonic clock at the start of the countdown
-    bool setpointMessage_ = false; // our own box is up: its focus change is not the operator's
 };

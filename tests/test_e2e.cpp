@@ -57,7 +57,7 @@ private slots:
         // "Set" goes out on the wire and the next polls show the new output.
         w.panel->Text2[0]->setText("12.3V");
         w.panel->Text2[1]->setText("2.00A");
-        w.Command4_Click(0);
+        w.panel->Command4_Click(0);
         QVERIFY(readAll(log).endsWith("VOLT123\rCURR200\r"));
         QTRY_COMPARE(w.panel->Label5[0]->text(), QString("12.3"));
         QCOMPARE(w.panel->Label5[1]->text(), QString("1.23"));
@@ -102,7 +102,7 @@ private slots:
         const QString log = dir.filePath("rx.log");
         SimProcess second({"--log", log});
         QVERIFY(plugIn(second));
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QVERIFY(dialogs.allShown());
         QVERIFY(Module1::Connected && port.PortOpen() && w.Timer1->isActive());
         QCOMPARE(readAll(log), QByteArray("GMAX\rGETD\r"));

@@ -113,13 +113,13 @@ private slots:
         QVERIFY(w.panel->Label5[0]->text().isEmpty());
         // "Reset" now looks for the supply again; the vanished port says so.
         f.dialogs.expectMsg("Cannot open serial port (port 1, sim1): No such file or directory");
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QVERIFY(w.panel->Command4[1]->isEnabled() && w.Tab1->isEnabled());
         // Back at the same port: the next "Reset" reconnects.
         f.supply.PlugIn();
         f.port.sent.clear();
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QVERIFY(Connected && w.Timer1->isActive());
         QCOMPARE(f.port.sent, QByteArray("GMAX\rGETD\r"));
@@ -168,7 +168,7 @@ private slots:
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
         f.port.sent.clear();
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QCOMPARE(f.port.sent, QByteArray("GMAX\rSRST\r"));
         QCOMPARE(CurCmd, QString("SRST"));
         QVERIFY(!w.isEnabled());
@@ -210,45 +210,45 @@ private slots:
 
         volt->setText("30");
         curr->setText("1");
-        w.Text2_KeyUp(0);
+        w.panel->Text2_KeyUp(0);
         QCOMPARE(textColour(volt), Panel::DarkGreen);
         QVERIFY(w.panel->Command4[0]->isEnabled());
-        w.Text2_Enter(0); // valid: no message
+        w.panel->Text2_Enter(0); // valid: no message
 
         volt->setText("30.1");
-        w.Text2_KeyUp(0);
+        w.panel->Text2_KeyUp(0);
         QCOMPARE(textColour(curr), QColor(Qt::black));
         QVERIFY(!w.panel->Command4[0]->isEnabled());
         f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 30 and 1 digit o precision .");
-        w.Text2_Enter(0);
+        w.panel->Text2_Enter(0);
         QCOMPARE(volt->text(), QString("00.0"));
         f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 30 and 1 digit of precision .");
         volt->setText("31");
-        w.Text2_LostFocus(0);
+        w.panel->Text2_LostFocus(0);
         QCOMPARE(volt->text(), QString("00.0V"));
 
         // 0 is a voltage but no current.
         volt->setText("0");
-        w.Text2_LostFocus(0);
+        w.panel->Text2_LostFocus(0);
         QCOMPARE(volt->text(), QString("00.0V"));
         curr->setText("0");
         f.dialogs.expectMsg("Current must be 0.01 - 3 and 2 digit o precision .");
-        w.Text2_LostFocus(1);
+        w.panel->Text2_LostFocus(1);
         QCOMPARE(curr->text(), QString("0.00A"));
         f.dialogs.expectMsg("Current must be 0.01 - 3 and 2 digit of precision .");
-        w.Text2_Enter(1);
+        w.panel->Text2_Enter(1);
         QCOMPARE(curr->text(), QString("0.00"));
         QVERIFY(!w.panel->Command4[0]->isEnabled()); // the program's own "0.00" counts too
 
         // "12,5" is 12.5 leaving the box but 12 for the Enter check.
         MaxVolt = 12.2f;
         volt->setText("12,5");
-        w.Text2_Enter(0); // no message: 12
+        w.panel->Text2_Enter(0); // no message: 12
         f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 12.2 and 1 digit of precision .");
-        w.Text2_LostFocus(0);
+        w.panel->Text2_LostFocus(0);
         MaxVolt = 30;
         volt->setText("12,5");
-        w.Text2_LostFocus(0);
+        w.panel->Text2_LostFocus(0);
         QCOMPARE(volt->text(), QString("12.5V"));
         QVERIFY(f.dialogs.allShown());
     }
@@ -270,7 +270,7 @@ private slots:
 
         // A reset with a smaller supply behind it: the old entries are no longer valid.
         f.supply.maxCurr = 1.5f;
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         while (CurCmd == "SRST") {
             w.Timer1_Timer();
             f.clock.advance(w.Timer1->interval());
@@ -292,13 +292,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
         volt->setText("12.34");
-        w.Text2_LostFocus(0);
+        w.panel->Text2_LostFocus(0);
         QCOMPARE(volt->text(), QString("12.3V"));
         curr->setText("0,05");
-        w.Text2_LostFocus(1);
+        w.panel->Text2_LostFocus(1);
         QCOMPARE(curr->text(), QString("0.05A"));
         f.port.sent.clear();
-        w.Command4_Click(0);
+        w.panel->Command4_Click(0);
         QCOMPARE(f.port.sent, QByteArray("VOLT123\rCURR005\r"));
         QCOMPARE(f.supply.setVolt(), 12.3f);
         QVERIFY(w.Timer1->isActive());
@@ -306,19 +306,19 @@ private slots:
         QVERIFY(volt->hasFocus());
 
         // Enter in the voltage box moves on to the current box.
-        w.Text2_Enter(0);
+        w.panel->Text2_Enter(0);
         QVERIFY(curr->hasFocus());
         // Enter in the current box: with an empty voltage box it only moves the focus ...
         f.port.sent.clear();
         volt->clear();
         curr->setText("1");
-        w.Text2_Enter(1);
+        w.panel->Text2_Enter(1);
         QVERIFY(volt->hasFocus());
         QVERIFY(f.port.sent.isEmpty());
         // ... otherwise it sets at once.
         volt->setText("5V");
         curr->setFocus();
-        w.Text2_Enter(1);
+        w.panel->Text2_Enter(1);
         QCOMPARE(f.port.sent, QByteArray("VOLT050\rCURR100\r"));
         // Typed keys reach the same handlers.
         f.port.sent.clear();
@@ -418,7 +418,7 @@ private slots:
             d->CmdOK->click();
             driven = true;
         });
-        w.Command4_Click(2);
+        w.panel->Command4_Click(2);
         QVERIFY(driven);
         QVERIFY(f.dialogs.allShown());
         QCOMPARE(f.port.CommPort(), 1);

@@ -199,7 +199,7 @@ private slots:
         if (connected) {
             w.show();
             if (boxesAnswered == 0)
-                w.Command4_Click(2); // the options dialog, closed by the signal
+                w.panel->Command4_Click(2); // the options dialog, closed by the signal
             else
                 QTRY_VERIFY(!driver.isActive());
         }
@@ -227,7 +227,7 @@ private slots:
         f.port.setPortOpen(false);
         f.port.setCommPort(3);
         f.port.sent.clear();
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QVERIFY(Connected);
         QCOMPARE(f.port.sent, QByteArray("GMAX\rGMAX\rGMAX\rGETD\r")); // third attempt answers
@@ -240,7 +240,7 @@ private slots:
         // Reconnecting on the same port leaves the record (and the file) untouched.
         const QByteArray before = FileHash(f.dbPath());
         Connected = false;
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QVERIFY(Connected);
         QCOMPARE(FileHash(f.dbPath()), before);
     }
@@ -253,7 +253,7 @@ private slots:
         f.expectFirstRunPrompts();
         QVERIFY(w.Form_Load());
         f.dialogs.expectMsg(NotReadyMsg);
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QCOMPARE(f.port.sent, QByteArray("GMAX\rGMAX\rGMAX\r"));
         QVERIFY(!Connected);
@@ -266,7 +266,7 @@ private slots:
         f.port.setPortOpen(false);
         f.port.setCommPort(9);
         f.dialogs.expectMsg("Cannot open serial port (port 9, sim9): No such file or directory");
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QVERIFY(w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
     }
@@ -290,7 +290,7 @@ private slots:
 
         // A supply found by "Reset" is used even though its port cannot be remembered.
         f.dialogs.expectMsg(error);
-        w.Command4_Click(1);
+        w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QVERIFY(Connected);
         QVERIFY(w.Timer1->isActive() && w.Tab1->isEnabled());
