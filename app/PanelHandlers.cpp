@@ -7,6 +7,7 @@
 #include "DataLogPage.h"
 #include "Dialogs.h"
 #include "Exchange.h"
+#include "GridEditor.h"
 #include "Module1.h"
 #include "PropertiesFrm.h"
 #include "Setpoints.h"
@@ -30,6 +31,7 @@ template <typename F> void Panel::Trapped(int index, F &&command) {
 }
 
 void Panel::Command4_Click(int index) {
+    main_.editor->HideEditor();
     switch (index) {
     case 0:
         Trapped(0, [this] { SetOutput(); });
@@ -62,6 +64,7 @@ bool Panel::ColourSetpoints() {
 }
 
 void Panel::Text2_GotFocus(int index) {
+    main_.editor->HideEditor();
     ColourSetpoints();
     // After the click that gave the focus has placed the caret.
     QTimer::singleShot(0, Text2[index], &QLineEdit::selectAll);

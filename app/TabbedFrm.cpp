@@ -4,12 +4,14 @@
 #include "Connection.h"
 #include "DataLogPage.h"
 #include "Dialogs.h"
+#include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
 #include "ProgramPages.h"
 #include "Tables.h"
 
 #include <QCloseEvent>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 #include <cmath>
 #include <cstdio>
@@ -26,15 +28,19 @@ QString TabbedFrm::NormalTitle(const QString &pageCaption) {
 TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString &databasePath,
                      QWidget *parent)
     : QMainWindow(parent), comm1_(port), dialogs_(dialogs), clock_(clock),
-      databasePath_(databasePath) {
+      databasePath_(databasePath), pages_{db_, dialogs, nullptr, {}, {}} {
     setObjectName(QStringLiteral("TabbedFrm"));
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
     Tab1 = new QTabWidget(central);
     Tab1->setObjectName(QStringLiteral("Tab1"));
-    internalPage = new InternalPage(Tab1);
-    externalPage = new ExternalPage(Tab1);
-    presetPage = new PresetPage(Tab1);
+    editor = new GridEditor(Tab1, dialogs, this);
+    pages_.editor = editor;
+    internalPage = new InternalPage(pages_, Tab1);
+    externalPage = new ExternalPage(pages_, Tab1);
+    presetPage = new PresetPage(pages_, Tab1);
+    pages_.pages = {internalPage, externalPage, presetPage};
+    editor->Attach(pages_.pages);
     dataLogPage = new DataLogPage(Tab1);
     Tab1->addTab(internalPage, PageCaptions[0]);
     Tab1->addTab(externalPage, PageCaptions[1]);
@@ -126,6 +132,8 @@ bool TabbedFrm::Form_Load() {
         MaxCurr = *curr;
     }
 
+    SetUpPages();
+
     try {
         if (Connected)
             Connection::Announce(comm1_); // clears the receive buffer first
@@ -167,6 +175,39 @@ bool TabbedFrm::EndProgram(int code) {
     }
     db_.Close();
     return false;
+}
+
+void TabbedFrm::SetUpPages() {
+    editor->HideEditor();
+    editor->CellEdited = false;
+    QStringList tables;
+    try {
+        tables = db_.TableNames(); // one pass over the catalogue fills every list
+    } catch (const StoreError &e) {
+        std::fprintf(stderr, "qvr: %s\n", e.what()); // start-up goes on with empty lists
+    }
+    for (ProgramPage *page : pages_.pages) {
+        page->FillList(tables);
+        page->SetUp();
+    }
+}
+
+void TabbedFrm::ClsFGrid() {
+    editor->ClsFGrid();
+}
+
+void TabbedFrm::SetFGridForeColor() {
+    editor->SetFGridForeColor();
+}
+
+void TabbedFrm::ReLoadTB() {
+    if (const int i = Tab1->currentIndex(); i >= 0 && i < 3)
+        pages_.pages[size_t(i)]->ReLoadTB();
+}
+
+void TabbedFrm::resizeEvent(QResizeEvent *event) {
+    editor->HideEditor();
+    QMainWindow::resizeEvent(event);
 }
 
 void TabbedFrm::Form_Activate() {
@@ -228,6 +269,8 @@ void TabbedFrm::Form_Unload() {
 }
 
 void TabbedFrm::Tab1_Click(int index) {
+    editor->HideEditor();
+    editor->CellEdited = false;
     if (internalPage->Command0[0]->text() == u"Stop")
         setWindowTitle(QStringLiteral(" QVR 2.0") + QStringLiteral(" [Program Table") +
                        QStringLiteral(" Running]"));
@@ -237,6 +280,17 @@ void TabbedFrm::Tab1_Click(int index) {
                        QStringLiteral(") Running]"));
     else
         setWindowTitle(NormalTitle(PageCaptions.value(index)));
+    if (index == 1) {
+        // A current cell to type into; while the program runs, the editor stays over it hidden.
+        ProgramGrid *grid = externalPage->FGrid;
+        if (grid->Row() < 1) {
+            editor->InColouring = true;
+            grid->SetCurrent(1, 1);
+            editor->InColouring = false;
+        }
+        if (externalPage->Running())
+            editor->ReplaceEditor(1);
+    }
     if (index == 3) {
         Timer2->setInterval(500);
         Timer2->start();
@@ -313,23 +367,23 @@ void TabbedFrm::InternalProgramEnded() {
 }
 
 void TabbedFrm::SaveEnableStates() {
-    for (size_t i = 0; i < saved_.command0.size(); ++i)
-        saved_.command0[i] = internalPage->Command0[i]->isEnabled();
-    for (size_t i = 0; i < saved_.command1.size(); ++i)
-        saved_.command1[i] = externalPage->Command1[i]->isEnabled();
-    for (size_t i = 0; i < saved_.command2.size(); ++i)
-        saved_.command2[i] = presetPage->Command2[i]->isEnabled();
-    for (size_t i = 0; i < saved_.command4.size(); ++i)
-        saved_.command4[i] = panel->Command4[i]->isEnabled();
+    for (size_t i = 0; i < pages_.saved.command0.size(); ++i)
+        pages_.saved.command0[i] = internalPage->Command0[i]->isEnabled();
+    for (size_t i = 0; i < pages_.saved.command1.size(); ++i)
+        pages_.saved.command1[i] = externalPage->Command1[i]->isEnabled();
+    for (size_t i = 0; i < pages_.saved.command2.size(); ++i)
+        pages_.saved.command2[i] = presetPage->Command2[i]->isEnabled();
+    for (size_t i = 0; i < pages_.saved.command4.size(); ++i)
+        pages_.saved.command4[i] = panel->Command4[i]->isEnabled();
 }
 
 void TabbedFrm::RestoreEnableStates() {
-    for (size_t i = 0; i < saved_.command0.size(); ++i)
-        internalPage->Command0[i]->setEnabled(saved_.command0[i]);
-    for (size_t i = 0; i < saved_.command1.size(); ++i)
-        externalPage->Command1[i]->setEnabled(saved_.command1[i]);
-    for (size_t i = 0; i < saved_.command2.size(); ++i)
-        presetPage->Command2[i]->setEnabled(saved_.command2[i]);
-    for (size_t i = 0; i < saved_.command4.size(); ++i)
-        panel->Command4[i]->setEnabled(saved_.command4[i]);
+    for (size_t i = 0; i < pages_.saved.command0.size(); ++i)
+        internalPage->Command0[i]->setEnabled(pages_.saved.command0[i]);
+    for (size_t i = 0; i < pages_.saved.command1.size(); ++i)
+        externalPage->Command1[i]->setEnabled(pages_.saved.command1[i]);
+    for (size_t i = 0; i < pages_.saved.command2.size(); ++i)
+        presetPage->Command2[i]->setEnabled(pages_.saved.command2[i]);
+    for (size_t i = 0; i < pages_.saved.command4.size(); ++i)
+        panel->Command4[i]->setEnabled(pages_.saved.command4[i]);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Database.h"
+#include "ProgramPages.h"
 
 #include <QMainWindow>
 #include <QTabWidget>
@@ -14,10 +15,8 @@ class Clock;
 class Comm1;
 class DataLogPage;
 class Dialogs;
-class ExternalPage;
-class InternalPage;
+class GridEditor;
 class Panel;
-class PresetPage;
 
 class TabbedFrm : public QMainWindow {
     Q_OBJECT
@@ -37,8 +36,9 @@ public:
     PresetPage *presetPage = nullptr;
     DataLogPage *dataLogPage = nullptr;
     Panel *panel = nullptr;
-    QTimer *Timer1 = nullptr; // GETD polling, reset countdown
-    QTimer *Timer2 = nullptr; // live indicator
+    GridEditor *editor = nullptr; // Text5 over the program grids
+    QTimer *Timer1 = nullptr;     // GETD polling, reset countdown
+    QTimer *Timer2 = nullptr;     // live indicator
 
     Database &db() { return db_; }
     // Exit status when Form_Load ended the program.
@@ -48,6 +48,9 @@ public:
     bool Unloaded() const { return unloaded_; }
     void RestartLiveLogging();
     void ChartDefaults();
+    void ClsFGrid();          // the current page's grid to zero texts
+    void SetFGridForeColor(); // colour the current page's grid, update its Run button
+    void ReLoadTB();          // the table named in the current page's name box; throws StoreError
 
 public slots:
     // Start-up; false when the operator's answers, or a signal, end the program.
@@ -65,15 +68,10 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    struct EnableStates {
-        std::array<bool, 7> command0{};
-        std::array<bool, 6> command1{};
-        std::array<bool, 7> command2{};
-        std::array<bool, 2> command4{};
-    };
-
+    void SetUpPages(); // grids, name lists and boxes at start-up
     void InternalProgramEnded();
     void LinkLost(const QString &description);
     // The limit typed into an input box; nothing when cancelled or not a usable number.
@@ -85,7 +83,7 @@ private:
     Clock &clock_;
     QString databasePath_;
     Database db_;
-    EnableStates saved_;
+    PageContext pages_;
     int exitCode_ = 0;
     bool unloaded_ = false;
 };

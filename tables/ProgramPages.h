@@ -1,10 +1,20 @@
-// The three program pages. Each owns its controls; the handlers arrive with the table editing.
+// The three program pages. Each owns its grid, its boxes and buttons and their handlers; the
+// table flows they share (open, save, delete, clear, a pick from the list) live in ProgramPage.
 #pragma once
 
+#include "ProgramGrid.h"
+
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <functional>
+
+class Database;
+class Dialogs;
+class GridEditor;
+class ProgramPage;
 
 // Builds a named control array: element i gets the objectName "<name>_<i>".
 template <typename W, size_t N> void NameArray(std::array<W *, N> &controls, const QString &name) {
@@ -12,25 +22,142 @@ template <typename W, size_t N> void NameArray(std::array<W *, N> &controls, con
         controls[i]->setObjectName(name + u'_' + QString::number(i));
 }
 
-class InternalPage : public QWidget {
+// The enabled states of the page and panel buttons, kept while a program runs.
+struct EnableStates {
+    std::array<bool, 7> command0{};
+    std::array<bool, 6> command1{};
+    std::array<bool, 7> command2{};
+    std::array<bool, 2> command4{};
+};
+
+// What the pages share, owned by the main window.
+struct PageContext {
+    Database &db;
+    Dialogs &dialogs;
+    GridEditor *editor = nullptr;
+    std::array<ProgramPage *, 3> pages{};
+    EnableStates saved;
+    bool timedProgramRunning() const; // the internal or the external Run shows "Stop"
+};
+
+class ProgramPage : public QWidget {
     Q_OBJECT
 public:
-    explicit InternalPage(QWidget *parent = nullptr);
+    ProgramPage(int index, PageContext &context, QWidget *parent);
+
+    const int Index;
+    ProgramGrid *FGrid = nullptr;
+    virtual QComboBox *NameBox() const = 0;
+    virtual QPushButton *RunButton() const { return nullptr; }
+    bool Running() const;
+    QString Prefix() const; // "A_", "B_", "C_"
+
+    // Start-up: zero grid, name "Untitle", the page's first button states.
+    virtual void SetUp() = 0;
+    // The name list from the catalogue's table names.
+    void FillList(const QStringList &tableNames);
+    // Loads the table named in the name box (a pick from the list); throws StoreError.
+    virtual void ReLoadTB() = 0;
+    // A key was released in the editor over this page's grid: the buttons typing enables.
+    virtual void CellTyped() = 0;
+    // The external grid grew to `steps` steps.
+    virtual void RowsChanged(int steps) { Q_UNUSED(steps); }
+
+protected:
+    enum class Opened { EmptyName, NotFound, Found };
+    // The flows of the table buttons; page-specific button states stay with the callers.
+    Opened OpenTable();
+    bool SaveTable(const QString &emptyNameMessage);
+    bool DeleteTable();
+    void ClearTable(); // grid zeroed, name box emptied (the change rule runs) and "Untitle"
+    // Grid rows <-> stored records.
+    virtual void ShowRecords(const QList<QStringList> &records, bool formatted) = 0;
+    virtual QList<QStringList> Records() const = 0;
+    // Runs one button's flow under its error trap: the engine's description in a box.
+    void Trapped(const std::function<void()> &flow);
+    QString TableName() const;
+    void RefillList();
+    void FocusName();
+
+    PageContext &ctx_;
+};
+
+class InternalPage : public ProgramPage {
+    Q_OBJECT
+public:
+    InternalPage(PageContext &context, QWidget *parent = nullptr);
     std::array<QPushButton *, 7> Command0{}; // Run/Stop, Read, Save to supply, table buttons
     std::array<QComboBox *, 2> Combo0{};     // table name, run cycle
+    QComboBox *NameBox() const override { return Combo0[0]; }
+    QPushButton *RunButton() const override { return Command0[0]; }
+    void SetUp() override;
+    void ReLoadTB() override;
+    void CellTyped() override;
+
+public slots:
+    void Command0_Click(int index);
+    void Combo0_Click(int index);
+    void Combo0_KeyUp(int index, int key);
+    void Combo0_GotFocus(int index);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void ShowRecords(const QList<QStringList> &records, bool formatted) override;
+    QList<QStringList> Records() const override;
 };
 
-class ExternalPage : public QWidget {
+class ExternalPage : public ProgramPage {
     Q_OBJECT
 public:
-    explicit ExternalPage(QWidget *parent = nullptr);
+    ExternalPage(PageContext &context, QWidget *parent = nullptr);
     std::array<QPushButton *, 6> Command1{}; // Run/Stop, New, table buttons
     std::array<QComboBox *, 2> Combo1{};     // table name, run cycle
+    QLineEdit *Text1 = nullptr;              // "No. of Rows:"
+    std::array<QPushButton *, 2> Command3{}; // row count up, down
+    QComboBox *NameBox() const override { return Combo1[0]; }
+    QPushButton *RunButton() const override { return Command1[0]; }
+    void SetUp() override;
+    void ReLoadTB() override;
+    void CellTyped() override;
+    void RowsChanged(int steps) override;
+
+public slots:
+    void Command1_Click(int index);
+    void Combo1_Click(int index);
+    void Combo1_Change(int index);
+    void Command3_Click(int index);
+    void Text1_GotFocus();
+    void Text1_KeyUp(int key);
+    void NewTable(); // "New": a zero grid of the size in Text1
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void ShowRecords(const QList<QStringList> &records, bool formatted) override;
+    QList<QStringList> Records() const override;
+
+private:
+    void SetSteps(int steps); // rows, widths and Text1
 };
 
-class PresetPage : public QWidget {
+class PresetPage : public ProgramPage {
     Q_OBJECT
 public:
-    explicit PresetPage(QWidget *parent = nullptr);
+    PresetPage(PageContext &context, QWidget *parent = nullptr);
     std::array<QPushButton *, 7> Command2{}; // Run, Read, Save to supply, table buttons
+    QComboBox *Combo2 = nullptr;             // table name
+    QComboBox *NameBox() const override { return Combo2; }
+    void SetUp() override;
+    void ReLoadTB() override;
+    void CellTyped() override;
+
+public slots:
+    void Command2_Click(int index);
+    void Combo2_Click();
+    void Combo2_Change();
+    void Option1_Click(int row);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void ShowRecords(const QList<QStringList> &records, bool formatted) override;
+    QList<QStringList> Records() const override;
 };

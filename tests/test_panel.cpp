@@ -70,7 +70,7 @@ private slots:
         // What Run leaves behind: running caption and title, pages and buttons locked.
         w.SaveEnableStates();
         w.internalPage->Command0[0]->setText("Stop");
-        w.internalPage->Command0[3]->setEnabled(false);
+        w.internalPage->Command0[1]->setEnabled(false);
         w.panel->Command4[0]->setEnabled(false);
         w.Tab1->setTabEnabled(1, false);
         w.Tab1->setTabEnabled(2, false);
@@ -90,7 +90,7 @@ private slots:
         w.Timer1_Timer(); // mode 0: ended
         QCOMPARE(colour(w.panel->Label5[3]), Panel::Yellow);
         QCOMPARE(f.port.sent, QByteArray("GETD\rGETD\rGETD\rSTOP\r"));
-        QVERIFY(w.internalPage->Command0[3]->isEnabled() && w.panel->Command4[0]->isEnabled());
+        QVERIFY(w.internalPage->Command0[1]->isEnabled() && w.panel->Command4[0]->isEnabled());
         QCOMPARE(w.internalPage->Command0[0]->text(), QString("Run"));
         QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
         QVERIFY(w.Tab1->isTabEnabled(1) && w.Tab1->isTabEnabled(2));

@@ -1,0 +1,54 @@
+// The in-cell editor Text5, shared by the three program grids, and the grid procedures of the
+// main window that go with it: placing the editor, the keys, the commit check on the cell being
+// left, the row growth of the external grid, ClsFGrid and SetFGridForeColor.
+#pragma once
+
+#include <QLineEdit>
+#include <QObject>
+#include <array>
+
+class Dialogs;
+class ProgramGrid;
+class ProgramPage;
+class QTabWidget;
+
+class GridEditor : public QObject {
+    Q_OBJECT
+public:
+    GridEditor(QTabWidget *tab, Dialogs &dialogs, QObject *parent = nullptr);
+    // Wires the pages' grids; called once the three pages exist.
+    void Attach(const std::array<ProgramPage *, 3> &pages);
+
+    QLineEdit *Text5 = nullptr;
+    bool CellEdited = false;  // a character was typed since the page was shown or saved
+    bool InColouring = false; // the colouring pass runs: every grid notification is ignored
+
+    // The grid of the page shown, nothing on the Data Log page.
+    ProgramGrid *CurrentGrid() const;
+    int CurrentIndex() const;
+
+public slots:
+    void PlaceEditor(int grid);
+    void ReplaceEditor(int grid);
+    void HideEditor();
+    // The commit check on the grid's cell at (row, col), which is being left.
+    void CommitCheck(int grid, int row, int col);
+    // The current page's grid, or the given one.
+    void ClsFGrid(int grid = -1);
+    void SetFGridForeColor(int grid = -1);
+
+    void Text5_KeyPress(const QString &typed);
+    void Text5_KeyDown(int key);
+    void Text5_KeyUp(int key);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void AppendRow(ProgramGrid *grid);
+    void Navigate(ProgramGrid *grid, int key);
+
+    QTabWidget *tab_;
+    Dialogs &dialogs_;
+    std::array<ProgramPage *, 3> pages_{};
+};

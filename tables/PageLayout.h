@@ -1,0 +1,52 @@
+// The common shape of a program page: a row of boxes over the grid, the buttons on the right.
+#pragma once
+
+#include "ProgramPages.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace PageLayout {
+
+inline QComboBox *NameBox(QWidget *page, bool withList) {
+    auto *box = new QComboBox(page);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert); // Enter never adds the typed text to the list
+    box->setMinimumWidth(160);
+    if (withList)
+        for (int i = 0; i <= 9; ++i)
+            box->addItem(QString::number(i));
+    return box;
+}
+
+// Lays out the page: `top` above the grid on the left, the named button column on the right.
+template <size_t N>
+void Build(ProgramPage *page, QLayout *top, QWidget *below, std::array<QPushButton *, N> &buttons,
+           const QString &name, const QStringList &captions) {
+    auto *row = new QHBoxLayout(page);
+    auto *left = new QVBoxLayout;
+    left->addLayout(top);
+    auto *gridRow = new QHBoxLayout;
+    gridRow->addWidget(page->FGrid);
+    gridRow->addStretch();
+    left->addLayout(gridRow, 1);
+    if (below)
+        left->addWidget(below);
+    left->addStretch(0);
+    auto *column = new QVBoxLayout;
+    for (size_t i = 0; i < N; ++i) {
+        buttons[i] = new QPushButton(captions[int(i)], page);
+        buttons[i]->setMinimumWidth(170);
+        column->addWidget(buttons[i]);
+    }
+    column->addStretch();
+    NameArray(buttons, name);
+    row->addLayout(left, 1);
+    row->addLayout(column);
+}
+
+inline const QStringList TableButtons{"Open Table", "Save Table", "Delete Table", "Clear Table"};
+
+} // namespace PageLayout

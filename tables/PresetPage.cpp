@@ -1,0 +1,158 @@
+// The "Internal Preset Memory" page: its table buttons, name box and memory selection. The
+// supply buttons (Run, Read, Save to power supply) arrive with the program runs.
+#include "Database.h"
+#include "Dialogs.h"
+#include "GridEditor.h"
+#include "Module1.h"
+#include "PageLayout.h"
+
+#include <QEvent>
+
+using namespace ProgramRules;
+
+PresetPage::PresetPage(PageContext &context, QWidget *parent) : ProgramPage(2, context, parent) {
+    Combo2 = PageLayout::NameBox(this, false);
+    Combo2->setObjectName(QStringLiteral("Combo2"));
+    auto *top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Table:"), this));
+    top->addWidget(Combo2, 1);
+    PageLayout::Build(this, top, nullptr, Command2, QStringLiteral("Command2"),
+                      QStringList{"Run", "Read from power supply", "Save to power supply"} +
+                          PageLayout::TableButtons);
+    for (int i = 0; i < 7; ++i)
+        connect(Command2[i], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
+    connect(Combo2, &QComboBox::activated, this, &PresetPage::Combo2_Click);
+    connect(Combo2, &QComboBox::editTextChanged, this, &PresetPage::Combo2_Change);
+    connect(FGrid, &ProgramGrid::optionClicked, this, &PresetPage::Option1_Click);
+    Combo2->lineEdit()->installEventFilter(this);
+}
+
+void PresetPage::SetUp() {
+    for (int r = 1; r < FGrid->Rows(); ++r)
+        FGrid->SetTextMatrix(r, 1, ZeroRow(Index, r)[1]);
+    FGrid->SetOption(1, true);
+    ctx_.editor->ClsFGrid(Index);
+    Combo2->setEditText(QStringLiteral("Untitle"));
+    for (int i = 0; i < 7; ++i)
+        Command2[i]->setEnabled(i == 1); // only "Read from power supply"
+}
+
+void PresetPage::Command2_Click(int index) {
+    ctx_.editor->HideEditor();
+    Trapped([&] {
+        switch (index) {
+        case 3:
+            if (OpenTable() != Opened::Found)
+                return;
+            Command2[5]->setEnabled(true);
+            Command2[6]->setEnabled(true);
+            ctx_.editor->SetFGridForeColor(Index);
+            break;
+        case 4:
+            if (SaveTable(QStringLiteral("Please entry table name .")))
+                Command2[4]->setEnabled(false);
+            break;
+        case 5:
+            if (DeleteTable())
+                for (int i = 0; i < 7; ++i)
+                    Command2[i]->setEnabled(i == 1);
+            break;
+        case 6:
+            ClearTable();
+            for (int i : {0, 2, 3, 4, 5, 6})
+                Command2[i]->setEnabled(false);
+            Combo2->setEditText(QStringLiteral("Untitle"));
+            break;
+        default:
+            break; // the supply buttons come with the program runs
+        }
+    });
+}
+
+void PresetPage::ShowRecords(const QList<QStringList> &records, bool formatted) {
+    for (int r = 1; r < FGrid->Rows(); ++r) {
+        const QStringList record = records.value(r - 1);
+        // Opening selects the stored row; a pick from the list also clears the others.
+        if (record.value(0) == u"T" || formatted)
+            FGrid->SetOption(r, record.value(0) == u"T");
+        for (int c = 2; c <= 3; ++c) {
+            const QString stored = record.value(c - 1);
+            FGrid->SetTextMatrix(r, c, formatted ? Formatted(Index, c, stored) : stored);
+        }
+    }
+}
+
+QList<QStringList> PresetPage::Records() const {
+    QList<QStringList> records;
+    const int selected = FGrid->SelectedOption();
+    const QList<QStringList> rows = FGrid->DataRows();
+    for (int r = 0; r < rows.size(); ++r)
+        records << PresetRecord(rows[r], r + 1 == selected);
+    return records;
+}
+
+void PresetPage::ReLoadTB() {
+    ShowRecords(ctx_.db.ReadAll(TableName()), true);
+    for (int i : {0, 3, 5, 6})
+        Command2[i]->setEnabled(true);
+    Command2[4]->setEnabled(false);
+    ctx_.editor->SetFGridForeColor(Index);
+}
+
+void PresetPage::Combo2_Click() {
+    ctx_.editor->HideEditor();
+    if (Combo2->currentText().isEmpty())
+        return;
+    try {
+        ReLoadTB();
+    } catch (const StoreError &e) {
+        ctx_.dialogs.MsgBox(e.description());
+        return;
+    }
+    if (ctx_.timedProgramRunning()) {
+        for (int i : {0, 1, 2})
+            Command2[i]->setEnabled(false);
+        // What the running program gives back when it ends.
+        for (int i : {0, 1, 2, 3, 5, 6})
+            ctx_.saved.command2[size_t(i)] = true;
+        Command2[6]->setEnabled(true);
+    } else {
+        for (int i : {1, 2, 6})
+            Command2[i]->setEnabled(true);
+    }
+}
+
+void PresetPage::Combo2_Change() {
+    const QString name = Combo2->currentText();
+    if (name.isEmpty()) {
+        for (int i : {3, 4, 5})
+            Command2[i]->setEnabled(false);
+    } else if (name == u"Untitle") {
+        Command2[3]->setEnabled(true);
+    } else {
+        for (int i : {2, 3, 4, 5})
+            Command2[i]->setEnabled(true);
+    }
+}
+
+void PresetPage::CellTyped() {
+    if (ctx_.timedProgramRunning()) {
+        Command2[2]->setEnabled(false);
+        return;
+    }
+    for (int i : {2, 4, 6})
+        Command2[i]->setEnabled(true);
+}
+
+void PresetPage::Option1_Click(int row) {
+    const float v = float(Module1::LeadingNumber(FGrid->TextMatrix(row, 2)));
+    const float i = float(Module1::LeadingNumber(FGrid->TextMatrix(row, 3)));
+    if (v > 0 && v <= Module1::MaxVolt && i > 0 && i <= Module1::MaxCurr)
+        Command2[0]->setEnabled(!ctx_.timedProgramRunning());
+}
+
+bool PresetPage::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == Combo2->lineEdit() && event->type() == QEvent::FocusIn)
+        ctx_.editor->HideEditor();
+    return ProgramPage::eventFilter(watched, event);
+}
