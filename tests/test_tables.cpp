@@ -1,0 +1,247 @@
+// Program tables: the cell rules, editing in the grids with real key events, and the table flows
+// of the three pages against a real database file.
+#include "GridEditor.h"
+#include "Module1.h"
+#include "ProgramRules.h"
+#include "WindowFixture.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+using namespace ProgramRules;
+using Module1::MaxCurr;
+using Module1::MaxVolt;
+
+namespace {
+const QString V1 = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision.";
+const QString C1 = "Current must be 0.01 - 3 and 2 digit of precision.";
+const QString V2 = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
+const QString C2 = "Current must be 0.01 - 3 and 2 digit of precision .";
+const QString M = "The minute value must be between 1 and 99 .";
+const QString S = "The second value must be between 1 and 59 .";
+
+QStringList timedRow(const char *v, const char *c, const char *m, const char *s) {
+    return {"1", v, c, m, s};
+}
+} // namespace
+
+class TestTables : public QObject {
+    Q_OBJECT
+
+    // A connected window (30 V, 3 A) shown and active, on the given page.
+    static TabbedFrm &shown(WindowFixture &f, int page) {
+        TabbedFrm &w = f.startConnected();
+        w.show();
+        if (!QTest::qWaitForWindowActive(&w))
+            qWarning("window not active");
+        w.Tab1->setCurrentIndex(page);
+        return w;
+    }
+    // Clicks a cell, types into the editor and leaves the cell with a key.
+    static void type(TabbedFrm &w, int row, int col, const QString &text, int leaveKey = 0) {
+        ProgramGrid *g = w.editor->CurrentGrid();
+        g->setFocus();
+        g->SetCurrent(row, col);
+        QLineEdit *ed = w.editor->Text5;
+        QVERIFY(ed->isVisible() && ed->hasFocus());
+        QCOMPARE(ed->geometry(), g->CellRect(row, col));
+        ed->selectAll();
+        QTest::keyClicks(ed, text);
+        if (leaveKey)
+            QTest::keyClick(ed, Qt::Key(leaveKey));
+    }
+
+private slots:
+    void init() {
+        Module1::ResetSharedState();
+        MaxVolt = 30;
+        MaxCurr = 3;
+    }
+
+    void commitCheck_data() {
+        QTest::addColumn<int>("grid");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("message");
+        auto row = [](const char *name, int g, int c, const char *t, const char *cell,
+                      const QString &msg) { QTest::newRow(name) << g << c << t << cell << msg; };
+        row("31 V internal", 0, 1, "31", "00.0", V1);
+        row("31 V preset", 2, 2, "31", "00.0", V2);
+        row("0 V", 1, 1, "0", "00.0", "");
+        row("12.34 V", 0, 1, "12.34", "12.3", "");
+        row("letters as voltage", 0, 1, "abc", "00.0", "");
+        row("0 A timed", 0, 2, "0", "0.00", C1);
+        row("0 A preset", 2, 3, "0", "0.00", C2);
+        row("letters as current", 1, 2, "x", "0.00", C1);
+        row("comma current", 0, 2, "1,5", "1.50", "");
+        row("minute 0", 0, 3, "0", "00", "");
+        row("minute 99", 1, 3, "99", "99", "");
+        row("minute 100", 0, 3, "100", "00", M);
+        row("second 60", 1, 4, "60", "00", S);
+        row("second 5", 0, 4, "5", "05", "");
+    }
+    void commitCheck() {
+        QFETCH(int, grid);
+        QFETCH(int, col);
+        QFETCH(QString, typed);
+        QFETCH(QString, cell);
+        QFETCH(QString, message);
+        const auto c = CommitCell(grid, col, typed);
+        QVERIFY(c);
+        QCOMPARE(c->text, cell);
+        QCOMPARE(c->message, message);
+        QVERIFY(!CommitCell(grid, 0, typed)); // fixed columns are never checked
+    }
+
+    void liveText() {
+        QCOMPARE(LiveText(0, 2, "1,5"), QString("1.00")); // no comma conversion while typing
+        QCOMPARE(LiveText(0, 1, "150"), QString("150"));  // out of range: general form
+        QCOMPARE(LiveText(2, 2, "12.5"), QString("12.5"));
+        QCOMPARE(LiveText(0, 2, "0"), QString("0.00"));
+        QCOMPARE(LiveText(1, 3, "100"), QString("100"));
+        QCOMPARE(LiveText(1, 4, "59"), QString("59"));
+        QCOMPARE(LiveText(0, 1, QString(300, QChar(0x39))), QString("1e+300"));
+        QVERIFY(!LiveText(2, 1, "3"));
+    }
+
+    void colouringAndRunCheck() {
+        using C = Colour;
+        const auto zero = timedRow("00.0", "0.00", "00", "00");
+        // Steps 1-3 timed, step 4 the terminator: green up to it, black from it on.
+        Colouring c = ColourRows(
+            0, {timedRow("05.0", "1.00", "01", "00"), timedRow("05.0", "1.00", "00", "30"),
+                timedRow("05.0", "0.50", "00", "01"), zero, timedRow("09.0", "0.00", "01", "00")});
+        QVERIFY(c.runAllowed);
+        QCOMPARE(c.cells[2],
+                 QList<C>({C::Default, C::DarkGreen, C::DarkGreen, C::DarkGreen, C::DarkGreen}));
+        QCOMPARE(c.cells[3][1], C::Black);
+        QCOMPARE(c.cells[4][2], C::Black); // after the terminator a zero current is no fault
+        // A timed step 2 without current: red, and no run.
+        c = ColourRows(
+            1, {timedRow("05.0", "1.00", "01", "00"), timedRow("05.0", "0.00", "00", "30"), zero});
+        QVERIFY(!c.runAllowed);
+        QCOMPARE(c.cells[1][2], C::Red);
+        // A first step without a duration: no run whatever follows.
+        QVERIFY(!ColourRows(0, {zero, timedRow("05.0", "1.00", "01", "00")}).runAllowed);
+        // Preset rows against the limits.
+        c = ColourRows(2, {{"", " 1", "31.0", "1.00"}, {"", " 2", "00.0", "0.00"}});
+        QCOMPARE(c.cells[0], QList<C>({C::Default, C::Default, C::Red, C::DarkGreen}));
+        QCOMPARE(c.cells[1], QList<C>({C::Default, C::Default, C::DarkGreen, C::Red}));
+    }
+
+    void shapesAndStartUpStates() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        QCOMPARE(w.internalPage->FGrid->objectName(), QString("FGrid_0"));
+        QCOMPARE(w.presetPage->FGrid->TextMatrix(0, 2), QString("Voltage "));
+        QCOMPARE(w.externalPage->FGrid->TextMatrix(10, 0), QString("10"));
+        QCOMPARE(w.presetPage->FGrid->TextMatrix(9, 1), QString(" 9"));
+        QCOMPARE(w.presetPage->FGrid->DataRows()[0], QStringList({"", " 1", "00.0", "0.00"}));
+        QCOMPARE(w.internalPage->FGrid->Rows(), 11);
+        QCOMPARE(w.presetPage->FGrid->Rows(), 10);
+        QCOMPARE(w.internalPage->FGrid->columnWidth(1), TwipsToPixels(1200));
+        QVERIFY(w.presetPage->FGrid->Option1[1]->isChecked());
+        for (auto *box :
+             {w.internalPage->Combo0[0], w.externalPage->Combo1[0], w.presetPage->Combo2})
+            QCOMPARE(box->currentText(), QString("Untitle"));
+        QCOMPARE(w.internalPage->Combo0[1]->currentText(), QString("0"));
+        QCOMPARE(w.externalPage->Text1->text(), QString("10"));
+        auto enabled = [](auto &buttons) {
+            QString s;
+            for (QPushButton *b : buttons)
+                s += b->isEnabled() ? '1' : '0';
+            return s;
+        };
+        QCOMPARE(enabled(w.internalPage->Command0), QString("0100000"));
+        QCOMPARE(enabled(w.externalPage->Command1), QString("011100"));
+        QCOMPARE(enabled(w.presetPage->Command2), QString("0100000"));
+        QVERIFY(w.editor->Text5->isHidden());
+    }
+
+    void editingWithKeys() {
+        WindowFixture f;
+        TabbedFrm &w = shown(f, 0);
+        ProgramGrid *g = w.editor->CurrentGrid();
+        // Nothing typed yet: leaving a cell changes nothing, even an out-of-range one.
+        g->SetTextMatrix(1, 2, "9.99");
+        g->setFocus();
+        g->SetCurrent(1, 2);
+        QTest::keyClick(w.editor->Text5, Qt::Key_Down);
+        QCOMPARE(g->TextMatrix(1, 2), QString("9.99"));
+        QCOMPARE(g->Row(), 2);
+
+        // "1,5" shows 1.00 while typing and is stored as 1.50 on leaving.
+        type(w, 1, 2, "1,5");
+        QCOMPARE(g->TextMatrix(1, 2), QString("1.00"));
+        QVERIFY(w.internalPage->Command0[4]->isEnabled()); // typing enables Save Table
+        QTest::keyClick(w.editor->Text5, Qt::Key_Right);
+        QCOMPARE(g->TextMatrix(1, 2), QString("1.50"));
+        QCOMPARE(g->Col(), 3);
+        // No move, no check; 31 V is refused with its message once the cell is left.
+        type(w, 1, 1, "31", Qt::Key_Up);
+        QCOMPARE(g->TextMatrix(1, 1), QString("31"));
+        f.dialogs.expectMsg(V1);
+        QTest::keyClick(w.editor->Text5, Qt::Key_Down);
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(g->TextMatrix(1, 1), QString("00.0"));
+        QCOMPARE(g->Row(), 2);
+        type(w, 1, 3, "1", Qt::Key_Enter);
+        QCOMPARE(g->Col(), 4);
+        QVERIFY(w.internalPage->Command0[0]->isEnabled()); // a timed first step with current
+        // Enter on the last cell of step 10 does nothing on the internal grid.
+        type(w, 10, 4, "2", Qt::Key_Return);
+        QCOMPARE(g->Rows(), 11);
+        QCOMPARE(std::pair(g->Row(), g->Col()), std::pair(10, 4));
+        // A zero current in a timed step forbids Run and turns red.
+        f.dialogs.expectMsg(C1);
+        type(w, 1, 2, "0", Qt::Key_Left);
+        QVERIFY(!w.internalPage->Command0[0]->isEnabled());
+        QCOMPARE(g->CellColour(1, 2), QColor(255, 0, 0));
+        QVERIFY(f.dialogs.allShown());
+
+        // The page change hides the editor and forgets the typing.
+        w.Tab1->setCurrentIndex(1);
+        QVERIFY(w.editor->Text5->isHidden() && !w.editor->CellEdited);
+    }
+
+    void externalGridGrowsToAHundredSteps() {
+        WindowFixture f;
+        TabbedFrm &w = shown(f, 1);
+        ProgramGrid *g = w.editor->CurrentGrid();
+        type(w, 10, 4, "5", Qt::Key_Enter);
+        QCOMPARE(g->Rows(), 12);
+        QCOMPARE(g->DataRows()[10], QStringList({"11", "00.0", "0.00", "00", "00"}));
+        QCOMPARE(w.externalPage->Text1->text(), QString("11"));
+        QCOMPARE(g->columnWidth(1), TwipsToPixels(1070));
+        QCOMPARE(g->columnWidth(2), TwipsToPixels(1070));
+        QCOMPARE(std::pair(g->Row(), g->Col()), std::pair(11, 1));
+        // "New" clamps the count; the editor follows its cell when the grid scrolls.
+        w.externalPage->Text1->setText("250");
+        w.externalPage->Command1_Click(1);
+        QCOMPARE(g->Rows(), 101);
+        QCOMPARE(w.externalPage->Text1->text(), QString("100"));
+        type(w, 100, 4, "1", Qt::Key_Enter);
+        QCOMPARE(g->Rows(), 101); // full
+        QCOMPARE(w.editor->Text5->geometry(), g->CellRect(100, 4));
+        g->verticalScrollBar()->setValue(0);
+        QCOMPARE(w.editor->Text5->geometry(), g->CellRect(100, 4));
+        w.externalPage->Text1->setText("0");
+        w.externalPage->Command1_Click(1);
+        QCOMPARE(g->Rows(), 2);
+        // The row-count box and its buttons.
+        ExternalPage *p = w.externalPage;
+        for (auto [start, button, result] : {std::tuple{"1", 1, "1"},
+                                             {"100", 0, "100"},
+                                             {"abc", 1, "1"},
+                                             {"abc", 0, "1"},
+                                             {"7", 1, "6"}}) {
+            p->Text1->setText(start);
+            p->Command3_Click(button);
+            QCOMPARE(p->Text1->text(), QString(result));
+        }
+    }
+};
+
+QTEST_MAIN(TestTables)
+#include "test_tables.moc"
