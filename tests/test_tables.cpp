@@ -3,6 +3,7 @@
 #include "GridEditor.h"
 #include "Module1.h"
 #include "ProgramRules.h"
+#include "Tables.h"
 #include "WindowFixture.h"
 
 #include <QScrollBar>
@@ -240,6 +241,154 @@ private slots:
             p->Command3_Click(button);
             QCOMPARE(p->Text1->text(), QString(result));
         }
+    }
+
+    // Open, Save, overwrite, Delete and Clear with their exact messages, on each page.
+    void catalogueFlows_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("emptyNameMessage");
+        QTest::newRow("internal") << 0 << "Plase entry table name .";
+        QTest::newRow("external") << 1 << "please enter the table name .";
+        QTest::newRow("preset") << 2 << "Please entry table name .";
+    }
+    void catalogueFlows() {
+        QFETCH(int, page);
+        QFETCH(QString, emptyNameMessage);
+        WindowFixture f;
+        TabbedFrm &w = shown(f, page);
+        ProgramPage *p = w.editor->CurrentGrid() == w.internalPage->FGrid
+                             ? static_cast<ProgramPage *>(w.internalPage)
+                         : page == 1 ? static_cast<ProgramPage *>(w.externalPage)
+                                     : w.presetPage;
+        auto click = [&](int tableButton) { // 0 Open, 1 Save, 2 Delete, 3 Clear
+            const int index = (page == 1 ? 2 : 3) + tableButton;
+            if (page == 0)
+                w.internalPage->Command0_Click(index);
+            else if (page == 1)
+                w.externalPage->Command1_Click(index);
+            else
+                w.presetPage->Command2_Click(index);
+        };
+        QComboBox *name = p->NameBox();
+        ProgramGrid *g = p->FGrid;
+        const QString prefix = p->Prefix();
+        const QByteArray before = FileHash(f.dbPath());
+
+        click(1); // "Untitle": refused without a word
+        name->setEditText("");
+        f.dialogs.expectMsg(emptyNameMessage);
+        click(1);
+        f.dialogs.expectMsg("Please entry table name .");
+        click(0);
+        const QString stored = "it's \"Grüße\" Ω";
+        name->setEditText(stored);
+        f.dialogs.expectMsg("Find not ' " + stored + " ' table .");
+        click(0);
+        f.dialogs.expectMsg("' " + stored + " ' table no exist !");
+        click(2);
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(FileHash(f.dbPath()), before); // nothing written
+
+        // Save a new table, then overwrite it only on Yes.
+        g->SetTextMatrix(1, page == 2 ? 2 : 1, "12.5");
+        click(1);
+        QCOMPARE(w.db().TableNames(), QStringList({"QVRSYS", prefix + stored}));
+        QCOMPARE(name->currentText(), stored);
+        QCOMPARE(name->itemText(0), stored);
+        const auto records = w.db().ReadAll(prefix + stored);
+        QCOMPARE(records.size(), page == 2 ? 9 : 10);
+        QCOMPARE(records[0], page == 2 ? QStringList({"T", "12.5", "0.00"})
+                                       : QStringList({"12.5", "0.00", "00", "00"}));
+        g->SetTextMatrix(1, page == 2 ? 2 : 1, "20.0");
+        f.dialogs.expectMsg("Table already exist. Overwrte it ?", Dialogs::Answer::No);
+        click(1);
+        QCOMPARE(w.db().ReadAll(prefix + stored), records);
+        f.dialogs.expectMsg("Table already exist. Overwrte it ?", Dialogs::Answer::Yes);
+        click(1);
+        QCOMPARE(w.db().ReadAll(prefix + stored)[0].value(page == 2 ? 1 : 0), QString("20.0"));
+
+        // A value the field cannot hold: the engine's description, the stored table whole.
+        const auto saved = w.db().ReadAll(prefix + stored);
+        g->SetTextMatrix(2, page == 2 ? 2 : 1, "123.45");
+        f.dialogs.expectMsg("Table already exist. Overwrte it ?", Dialogs::Answer::Yes);
+        f.dialogs.expectMsg("A value is too long for its field in table '" + prefix + stored +
+                            (page == 2 ? "' (F 123.45 0.00)" : "' (123.45 0.00 00 00)"));
+        click(1);
+        QCOMPARE(w.db().ReadAll(prefix + stored), saved);
+
+        // Clear: no database access; then open the stored table again.
+        const QByteArray kept = FileHash(f.dbPath());
+        click(3);
+        QCOMPARE(name->currentText(), QString("Untitle"));
+        QCOMPARE(g->TextMatrix(1, page == 2 ? 2 : 1), QString("00.0"));
+        QCOMPARE(FileHash(f.dbPath()), kept);
+        name->setEditText(stored);
+        click(0);
+        QCOMPARE(g->TextMatrix(1, page == 2 ? 2 : 1), QString("20.0"));
+
+        // Delete: No keeps it; Yes removes it, clears the grid and the name.
+        const QString question = "Are you sure to delete th table '" + stored + "' ?";
+        f.dialogs.expectMsg(question, Dialogs::Answer::No);
+        click(2);
+        QVERIFY(w.db().TableExists(prefix + stored));
+        f.dialogs.expectMsg(question, Dialogs::Answer::Yes);
+        click(2);
+        QVERIFY(!w.db().TableExists(prefix + stored));
+        QCOMPARE(name->count(), 0);
+        QCOMPARE(name->currentText(), QString("Untitle"));
+        QCOMPARE(g->TextMatrix(1, page == 2 ? 2 : 1), QString("00.0"));
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    // The button states each flow leaves, and a pick from the list (ReLoadTB).
+    void buttonStatesAndPicks() {
+        WindowFixture f;
+        {
+            Database db;
+            db.Open(f.dbPath());
+            db.RewriteTable("B_", Tables::Fields(Tables::Family::External), {{"5", "1", "1", "0"}});
+            db.RewriteTable("A_ramp", Tables::Fields(Tables::Family::Internal),
+                            QList<QStringList>(10, {"5", "1", "1", "0"}));
+            db.RewriteTable("C_set", Tables::Fields(Tables::Family::Preset),
+                            QList<QStringList>(9, {"F", "5", "1"}));
+        }
+        TabbedFrm &w = shown(f, 1);
+        auto states = [](auto &buttons) {
+            QString s;
+            for (QPushButton *b : buttons)
+                s += b->isEnabled() ? '1' : '0';
+            return s;
+        };
+        ExternalPage *e = w.externalPage;
+        QCOMPARE(e->Combo1[0]->itemText(0), QString()); // "B_" is an empty entry
+        e->Combo1[0]->setCurrentIndex(0);
+        e->Combo1_Click(0); // empty name: nothing loaded
+        QCOMPARE(e->FGrid->Rows(), 11);
+        e->Command1_Click(5); // Clear: the change rule re-enables Open and Save
+        QCOMPARE(states(e->Command1), QString("011100"));
+
+        w.Tab1->setCurrentIndex(0);
+        InternalPage *i = w.internalPage;
+        i->Combo0[0]->setCurrentIndex(0);
+        i->Combo0_Click(0);
+        QCOMPARE(i->FGrid->DataRows()[9], QStringList({"10", "05.0", "1.00", "01", "00"}));
+        QCOMPARE(states(i->Command0), QString("1111011"));
+        i->Command0_Click(3); // Open: Run off until edited
+        QCOMPARE(states(i->Command0), QString("0111011"));
+        QCOMPARE(i->FGrid->TextMatrix(1, 1), QString("5")); // as stored
+        i->Command0_Click(6);
+        QCOMPARE(states(i->Command0), QString("0100000"));
+
+        w.Tab1->setCurrentIndex(2);
+        PresetPage *p = w.presetPage;
+        p->Combo2->setCurrentIndex(0);
+        p->Combo2_Click();
+        QVERIFY(!p->FGrid->SelectedOption()); // no "T": every row cleared
+        QCOMPARE(p->FGrid->TextMatrix(9, 3), QString("1.00"));
+        QCOMPARE(states(p->Command2), QString("1111011"));
+        p->Command2_Click(6);
+        QCOMPARE(states(p->Command2), QString("0101000"));
+        QVERIFY(f.dialogs.allShown());
     }
 };
 
