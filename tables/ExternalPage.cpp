@@ -21,6 +21,7 @@ ExternalPage::ExternalPage(PageContext &context, QWidget *parent)
     top->addWidget(Combo1[0], 1);
     top->addWidget(new QLabel(QStringLiteral(" Run  cycle:"), this));
     top->addWidget(Combo1[1]);
+    top->addStretch();
 
     auto *rows = new QWidget(this);
     auto *rowsLayout = new QHBoxLayout(rows);

@@ -15,7 +15,8 @@ GridEditor::GridEditor(QTabWidget *tab, Dialogs &dialogs, QObject *parent)
     : QObject(parent), tab_(tab), dialogs_(dialogs) {
     Text5 = new QLineEdit(tab);
     Text5->setObjectName(QStringLiteral("Text5"));
-    Text5->setFrame(false);
+    // A visible edge, so that the operator sees which cell takes the typing.
+    Text5->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid palette(highlight); }"));
     Text5->setAlignment(Qt::AlignCenter);
     Text5->hide();
     Text5->installEventFilter(this);

@@ -21,6 +21,7 @@ InternalPage::InternalPage(PageContext &context, QWidget *parent)
     top->addWidget(Combo0[0], 1);
     top->addWidget(new QLabel(QStringLiteral(" Run  cycle:  ( 0 - 9 )"), this));
     top->addWidget(Combo0[1]);
+    top->addStretch();
     PageLayout::Build(this, top, nullptr, Command0, QStringLiteral("Command0"),
                       QStringList{"Run", "Read from power supply", "Save to power supply"} +
                           PageLayout::TableButtons);

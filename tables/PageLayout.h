@@ -15,6 +15,7 @@ inline QComboBox *NameBox(QWidget *page, bool withList) {
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert); // Enter never adds the typed text to the list
     box->setMinimumWidth(160);
+    box->setMaximumWidth(320);
     if (withList)
         for (int i = 0; i <= 9; ++i)
             box->addItem(QString::number(i));
@@ -43,8 +44,10 @@ void Build(ProgramPage *page, QLayout *top, QWidget *below, std::array<QPushButt
     }
     column->addStretch();
     NameArray(buttons, name);
-    row->addLayout(left, 1);
+    row->addLayout(left);
+    row->addSpacing(12);
     row->addLayout(column);
+    row->addStretch(1); // a larger window keeps the buttons beside the grid
 }
 
 inline const QStringList TableButtons{"Open Table", "Save Table", "Delete Table", "Clear Table"};

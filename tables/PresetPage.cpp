@@ -16,6 +16,7 @@ PresetPage::PresetPage(PageContext &context, QWidget *parent) : ProgramPage(2, c
     auto *top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Table:"), this));
     top->addWidget(Combo2, 1);
+    top->addStretch();
     PageLayout::Build(this, top, nullptr, Command2, QStringLiteral("Command2"),
                       QStringList{"Run", "Read from power supply", "Save to power supply"} +
                           PageLayout::TableButtons);

@@ -227,6 +227,9 @@ private slots:
         QCOMPARE(w.editor->Text5->geometry(), g->CellRect(100, 4));
         g->verticalScrollBar()->setValue(0);
         QCOMPARE(w.editor->Text5->geometry(), g->CellRect(100, 4));
+        w.externalPage->Text1->setText("3");
+        QTest::keyClick(w.externalPage->Text1, Qt::Key_Return); // Enter runs "New"
+        QCOMPARE(g->Rows(), 4);
         w.externalPage->Text1->setText("0");
         w.externalPage->Command1_Click(1);
         QCOMPARE(g->Rows(), 2);
@@ -306,6 +309,13 @@ private slots:
         f.dialogs.expectMsg("Table already exist. Overwrte it ?", Dialogs::Answer::Yes);
         click(1);
         QCOMPARE(w.db().ReadAll(prefix + stored)[0].value(page == 2 ? 1 : 0), QString("20.0"));
+        // Save: the internal and preset pages turn Save off, the external one Delete and Clear on.
+        if (page == 1)
+            QVERIFY(w.externalPage->Command1[4]->isEnabled() &&
+                    w.externalPage->Command1[5]->isEnabled());
+        else
+            QVERIFY(!(page == 0 ? w.internalPage->Command0[4] : w.presetPage->Command2[4])
+                         ->isEnabled());
 
         // A value the field cannot hold: the engine's description, the stored table whole.
         const auto saved = w.db().ReadAll(prefix + stored);
@@ -338,6 +348,13 @@ private slots:
         QCOMPARE(name->currentText(), QString("Untitle"));
         QCOMPARE(g->TextMatrix(1, page == 2 ? 2 : 1), QString("00.0"));
         QVERIFY(f.dialogs.allShown());
+        if (page == 0)
+            QVERIFY(!w.internalPage->Command0[5]->isEnabled());
+        else if (page == 1)
+            QVERIFY(!w.externalPage->Command1[5]->isEnabled());
+        else
+            for (int i = 0; i < 7; ++i)
+                QCOMPARE(w.presetPage->Command2[i]->isEnabled(), i == 1);
     }
 
     // The button states each flow leaves, and a pick from the list (ReLoadTB).
@@ -388,6 +405,11 @@ private slots:
         QCOMPARE(states(p->Command2), QString("1111011"));
         p->Command2_Click(6);
         QCOMPARE(states(p->Command2), QString("0101000"));
+        // A pick of a name that is no table any more: the engine's description.
+        p->Combo2->addItem("gone");
+        p->Combo2->setCurrentIndex(1);
+        f.dialogs.expectMsg("no such table: C_gone");
+        p->Combo2_Click();
         QVERIFY(f.dialogs.allShown());
     }
 };
