@@ -12,16 +12,8 @@ using namespace ProgramRules;
 
 ExternalPage::ExternalPage(PageContext &context, QWidget *parent)
     : ProgramPage(1, context, parent) {
-    Combo1[0] = PageLayout::NameBox(this, false);
-    Combo1[1] = PageLayout::NameBox(this, true);
-    Combo1[1]->setMinimumWidth(60);
-    NameArray(Combo1, QStringLiteral("Combo1"));
-    auto *top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Table:"), this));
-    top->addWidget(Combo1[0], 1);
-    top->addWidget(new QLabel(QStringLiteral(" Run  cycle:"), this));
-    top->addWidget(Combo1[1]);
-    top->addStretch();
+    auto *top = PageLayout::NameAndCycle(this, Combo1, QStringLiteral("Combo1"),
+                                         QStringLiteral(" Run  cycle:"));
 
     auto *rows = new QWidget(this);
     auto *rowsLayout = new QHBoxLayout(rows);
@@ -70,9 +62,6 @@ void ExternalPage::Command1_Click(int index) {
         case 2:
             if (OpenTable() != Opened::Found)
                 return;
-            Command1[4]->setEnabled(true);
-            Command1[5]->setEnabled(true);
-            ctx_.editor->SetFGridForeColor(Index);
             Command1[0]->setEnabled(true);
             Command1[2]->setEnabled(false);
             Command1[3]->setEnabled(false);
@@ -120,15 +109,7 @@ void ExternalPage::ShowRecords(const QList<QStringList> &records, bool formatted
     FGrid->setUpdatesEnabled(true);
 }
 
-QList<QStringList> ExternalPage::Records() const {
-    QList<QStringList> records;
-    for (const QStringList &row : FGrid->DataRows())
-        records << TimedRecord(row);
-    return records;
-}
-
-void ExternalPage::ReLoadTB() {
-    ShowRecords(ctx_.db.ReadAll(TableName()), true);
+void ExternalPage::ReloadStates() {
     Command1[4]->setEnabled(true);
     Command1[5]->setEnabled(true);
     const bool cycle = !Combo1[1]->currentText().isEmpty();
@@ -137,21 +118,13 @@ void ExternalPage::ReLoadTB() {
         Combo1[1]->setFocus();
     Command1[2]->setEnabled(false);
     Command1[3]->setEnabled(false);
-    ctx_.editor->SetFGridForeColor(Index);
 }
 
 void ExternalPage::Combo1_Click(int index) {
     if (index != 0)
         return;
-    ctx_.editor->HideEditor();
-    if (Combo1[0]->currentText().isEmpty())
+    if (!PickFromList())
         return;
-    try {
-        ReLoadTB();
-    } catch (const StoreError &e) {
-        ctx_.dialogs.MsgBox(e.description());
-        return;
-    }
     // The cycle value: "0", or a leading number above 0.
     const QString cycle = Combo1[1]->currentText();
     if (cycle != u"0" && !(Module1::LeadingNumber(cycle) > 0)) {

@@ -11,6 +11,23 @@
 
 using namespace ProgramRules;
 
+namespace {
+// The keys that move the current cell rather than edit its text.
+bool isNavigation(int key) {
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
 GridEditor::GridEditor(QTabWidget *tab, Dialogs &dialogs, QObject *parent)
     : QObject(parent), tab_(tab), dialogs_(dialogs) {
     Text5 = new QLineEdit(tab);
@@ -139,20 +156,13 @@ void GridEditor::Text5_KeyDown(int key) {
     ProgramGrid *grid = CurrentGrid();
     if (!grid || (key >= Qt::Key_A && key <= Qt::Key_Z))
         return;
-    switch (key) {
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        Navigate(grid, key);
-        grid->setFocus();
-        PlaceEditor(grid->Index);
-        return;
-    default:
+    if (!isNavigation(key)) {
         SetFGridForeColor();
+        return;
     }
+    Navigate(grid, key);
+    grid->setFocus();
+    PlaceEditor(grid->Index);
 }
 
 void GridEditor::Navigate(ProgramGrid *grid, int key) {
@@ -207,19 +217,8 @@ void GridEditor::AppendRow(ProgramGrid *grid) {
 }
 
 void GridEditor::Text5_KeyUp(int key) {
-    switch (key) {
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return;
-    default:
-        break;
-    }
     ProgramGrid *grid = CurrentGrid();
-    if (!grid)
+    if (!grid || isNavigation(key))
         return;
     if (const auto text = LiveText(grid->Index, grid->Col(), Text5->text()))
         grid->SetTextMatrix(grid->Row(), grid->Col(), *text);
@@ -233,17 +232,8 @@ bool GridEditor::eventFilter(QObject *watched, QEvent *event) {
             auto *key = static_cast<QKeyEvent *>(event);
             Text5_KeyPress(key->text());
             Text5_KeyDown(key->key());
-            switch (key->key()) {
-            case Qt::Key_Left:
-            case Qt::Key_Up:
-            case Qt::Key_Right:
-            case Qt::Key_Down:
-            case Qt::Key_Return:
-            case Qt::Key_Enter:
-                return true; // the editor's caret stays; the cell moved
-            default:
-                break;
-            }
+            if (isNavigation(key->key()))
+                return true; // the cell moved; the editor's caret stays
         } else if (event->type() == QEvent::KeyRelease) {
             Text5_KeyUp(static_cast<QKeyEvent *>(event)->key());
         }

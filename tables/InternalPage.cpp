@@ -12,16 +12,8 @@ using namespace ProgramRules;
 
 InternalPage::InternalPage(PageContext &context, QWidget *parent)
     : ProgramPage(0, context, parent) {
-    Combo0[0] = PageLayout::NameBox(this, false);
-    Combo0[1] = PageLayout::NameBox(this, true);
-    Combo0[1]->setMinimumWidth(60);
-    NameArray(Combo0, QStringLiteral("Combo0"));
-    auto *top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Table:"), this));
-    top->addWidget(Combo0[0], 1);
-    top->addWidget(new QLabel(QStringLiteral(" Run  cycle:  ( 0 - 9 )"), this));
-    top->addWidget(Combo0[1]);
-    top->addStretch();
+    auto *top = PageLayout::NameAndCycle(this, Combo0, QStringLiteral("Combo0"),
+                                         QStringLiteral(" Run  cycle:  ( 0 - 9 )"));
     PageLayout::Build(this, top, nullptr, Command0, QStringLiteral("Command0"),
                       QStringList{"Run", "Read from power supply", "Save to power supply"} +
                           PageLayout::TableButtons);
@@ -46,11 +38,8 @@ void InternalPage::Command0_Click(int index) {
     Trapped([&] {
         switch (index) {
         case 3: {
-            const Opened opened = OpenTable();
-            if (opened == Opened::EmptyName)
+            if (OpenTable() == Opened::EmptyName)
                 return;
-            if (opened == Opened::Found)
-                ctx_.editor->SetFGridForeColor(Index);
             // Found or not: Run waits until the grid is edited or read from the supply.
             Command0[0]->setEnabled(false);
             for (int i : {1, 2, 3, 5, 6})
@@ -93,19 +82,10 @@ void InternalPage::ShowRecords(const QList<QStringList> &records, bool formatted
     FGrid->setUpdatesEnabled(true);
 }
 
-QList<QStringList> InternalPage::Records() const {
-    QList<QStringList> records;
-    for (const QStringList &row : FGrid->DataRows())
-        records << TimedRecord(row);
-    return records;
-}
-
-void InternalPage::ReLoadTB() {
-    ShowRecords(ctx_.db.ReadAll(TableName()), true);
+void InternalPage::ReloadStates() {
     for (int i : {2, 3, 5, 6})
         Command0[i]->setEnabled(true);
     Command0[4]->setEnabled(false);
-    ctx_.editor->SetFGridForeColor(Index);
 }
 
 void InternalPage::CellTyped() {
@@ -116,16 +96,9 @@ void InternalPage::CellTyped() {
 void InternalPage::Combo0_Click(int index) {
     if (index != 0)
         return;
-    ctx_.editor->HideEditor();
-    if (Combo0[0]->currentText().isEmpty()) {
-        if (!Combo0[1]->currentText().isEmpty())
+    if (!PickFromList()) {
+        if (Combo0[0]->currentText().isEmpty() && !Combo0[1]->currentText().isEmpty())
             Combo0[1]->setFocus();
-        return;
-    }
-    try {
-        ReLoadTB();
-    } catch (const StoreError &e) {
-        ctx_.dialogs.MsgBox(e.description());
         return;
     }
     const bool externalRuns = ctx_.pages[1]->Running();

@@ -22,6 +22,22 @@ inline QComboBox *NameBox(QWidget *page, bool withList) {
     return box;
 }
 
+// "Table:" with the name box, then the run-cycle box under its caption.
+inline QHBoxLayout *NameAndCycle(QWidget *page, std::array<QComboBox *, 2> &boxes,
+                                 const QString &name, const QString &cycleCaption) {
+    boxes[0] = NameBox(page, false);
+    boxes[1] = NameBox(page, true);
+    boxes[1]->setMinimumWidth(60);
+    NameArray(boxes, name);
+    auto *top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Table:"), page));
+    top->addWidget(boxes[0], 1);
+    top->addWidget(new QLabel(cycleCaption, page));
+    top->addWidget(boxes[1]);
+    top->addStretch();
+    return top;
+}
+
 // Lays out the page: `top` above the grid on the left, the named button column on the right.
 template <size_t N>
 void Build(ProgramPage *page, QLayout *top, QWidget *below, std::array<QPushButton *, N> &buttons,

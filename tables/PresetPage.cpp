@@ -43,11 +43,7 @@ void PresetPage::Command2_Click(int index) {
     Trapped([&] {
         switch (index) {
         case 3:
-            if (OpenTable() != Opened::Found)
-                return;
-            Command2[5]->setEnabled(true);
-            Command2[6]->setEnabled(true);
-            ctx_.editor->SetFGridForeColor(Index);
+            OpenTable();
             break;
         case 4:
             if (SaveTable(QStringLiteral("Please entry table name .")))
@@ -92,24 +88,15 @@ QList<QStringList> PresetPage::Records() const {
     return records;
 }
 
-void PresetPage::ReLoadTB() {
-    ShowRecords(ctx_.db.ReadAll(TableName()), true);
+void PresetPage::ReloadStates() {
     for (int i : {0, 3, 5, 6})
         Command2[i]->setEnabled(true);
     Command2[4]->setEnabled(false);
-    ctx_.editor->SetFGridForeColor(Index);
 }
 
 void PresetPage::Combo2_Click() {
-    ctx_.editor->HideEditor();
-    if (Combo2->currentText().isEmpty())
+    if (!PickFromList())
         return;
-    try {
-        ReLoadTB();
-    } catch (const StoreError &e) {
-        ctx_.dialogs.MsgBox(e.description());
-        return;
-    }
     if (ctx_.timedProgramRunning()) {
         for (int i : {0, 1, 2})
             Command2[i]->setEnabled(false);

@@ -66,7 +66,36 @@ ProgramPage::Opened ProgramPage::OpenTable() {
         return Opened::NotFound;
     }
     ShowRecords(ctx_.db.ReadAll(TableName()), false);
+    TableButton(2)->setEnabled(true);
+    TableButton(3)->setEnabled(true);
+    ctx_.editor->SetFGridForeColor(Index);
     return Opened::Found;
+}
+
+void ProgramPage::ReLoadTB() {
+    ShowRecords(ctx_.db.ReadAll(TableName()), true);
+    ReloadStates();
+    ctx_.editor->SetFGridForeColor(Index);
+}
+
+bool ProgramPage::PickFromList() {
+    ctx_.editor->HideEditor();
+    if (NameBox()->currentText().isEmpty())
+        return false;
+    try {
+        ReLoadTB();
+    } catch (const StoreError &e) {
+        ctx_.dialogs.MsgBox(e.description());
+        return false;
+    }
+    return true;
+}
+
+QList<QStringList> ProgramPage::Records() const {
+    QList<QStringList> records;
+    for (const QStringList &row : FGrid->DataRows())
+        records << TimedRecord(row);
+    return records;
 }
 
 bool ProgramPage::SaveTable(const QString &emptyNameMessage) {

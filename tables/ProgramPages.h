@@ -57,22 +57,29 @@ public:
     // The name list from the catalogue's table names.
     void FillList(const QStringList &tableNames);
     // Loads the table named in the name box (a pick from the list); throws StoreError.
-    virtual void ReLoadTB() = 0;
+    void ReLoadTB();
     // A key was released in the editor over this page's grid: the buttons typing enables.
     virtual void CellTyped() = 0;
     // The external grid grew to `steps` steps.
     virtual void RowsChanged(int steps) { Q_UNUSED(steps); }
 
 protected:
+    // The page's table buttons: 0 Open, 1 Save, 2 Delete, 3 Clear.
+    virtual QPushButton *TableButton(int k) const = 0;
+    // The page's button states after ReLoadTB has filled the grid.
+    virtual void ReloadStates() = 0;
+    // A pick from the name list: the editor hidden, the table loaded under the error trap.
+    // False when the box is empty or the table could not be read.
+    bool PickFromList();
     enum class Opened { EmptyName, NotFound, Found };
     // The flows of the table buttons; page-specific button states stay with the callers.
     Opened OpenTable();
     bool SaveTable(const QString &emptyNameMessage);
     bool DeleteTable();
     void ClearTable(); // grid zeroed, name box emptied (the change rule runs) and "Untitle"
-    // Grid rows <-> stored records.
+    // Grid rows <-> stored records; the timed pages store columns 1-4 of every step row.
     virtual void ShowRecords(const QList<QStringList> &records, bool formatted) = 0;
-    virtual QList<QStringList> Records() const = 0;
+    virtual QList<QStringList> Records() const;
     // Runs one button's flow under its error trap: the engine's description in a box.
     void Trapped(const std::function<void()> &flow);
     QString TableName() const;
@@ -91,7 +98,6 @@ public:
     QComboBox *NameBox() const override { return Combo0[0]; }
     QPushButton *RunButton() const override { return Command0[0]; }
     void SetUp() override;
-    void ReLoadTB() override;
     void CellTyped() override;
 
 public slots:
@@ -103,7 +109,8 @@ public slots:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void ShowRecords(const QList<QStringList> &records, bool formatted) override;
-    QList<QStringList> Records() const override;
+    QPushButton *TableButton(int k) const override { return Command0[size_t(3 + k)]; }
+    void ReloadStates() override;
 };
 
 class ExternalPage : public ProgramPage {
@@ -117,7 +124,6 @@ public:
     QComboBox *NameBox() const override { return Combo1[0]; }
     QPushButton *RunButton() const override { return Command1[0]; }
     void SetUp() override;
-    void ReLoadTB() override;
     void CellTyped() override;
     void RowsChanged(int steps) override;
 
@@ -133,7 +139,8 @@ public slots:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void ShowRecords(const QList<QStringList> &records, bool formatted) override;
-    QList<QStringList> Records() const override;
+    QPushButton *TableButton(int k) const override { return Command1[size_t(2 + k)]; }
+    void ReloadStates() override;
 
 private:
     void SetSteps(int steps); // rows, widths and Text1
@@ -147,7 +154,6 @@ public:
     QComboBox *Combo2 = nullptr;             // table name
     QComboBox *NameBox() const override { return Combo2; }
     void SetUp() override;
-    void ReLoadTB() override;
     void CellTyped() override;
 
 public slots:
@@ -160,4 +166,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void ShowRecords(const QList<QStringList> &records, bool formatted) override;
     QList<QStringList> Records() const override;
+    QPushButton *TableButton(int k) const override { return Command2[size_t(3 + k)]; }
+    void ReloadStates() override;
 };
