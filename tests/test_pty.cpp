@@ -59,45 +59,6 @@ private slots:
             QVERIFY2(ms >= 200 && ms < 220, qPrintable(QString::number(ms)));
         }
     }
-
-    void pacedLineAndFaults() {
-        SimProcess sim({"--baud", "9600", "--only", "GMAX", "--answer-from", "3"});
-        SerialComm1 port;
-        attach(sim, port);
-        auto &clock = SystemClock::instance();
-        QVERIFY(!ParseGmax(Exchange(port, clock, Line("GMAX"), GmaxStartupWait)).answered());
-        QVERIFY(!ParseGmax(Exchange(port, clock, Line("GMAX"), GmaxStartupWait)).answered());
-        const Limits l = ParseGmax(Exchange(port, clock, Line("GMAX"), GmaxStartupWait));
-        QCOMPARE(l.volt, 30.0f);
-        QCOMPARE(l.curr, 3.0f);
-        QCOMPARE(Exchange(port, clock, Line("GETD"), GetdWait).size(), 14);
-    }
-
-    void garbageAndUnplug() {
-        SimProcess sim({"--garbage", "--unplug-after", "2"});
-        SerialComm1 port;
-        attach(sim, port);
-        auto &clock = SystemClock::instance();
-        const Reading r = ParseGetd(Exchange(port, clock, Line("GETD"), GetdWait));
-        QCOMPARE(r.volt, 0.0f);
-        QCOMPARE(r.curr, 0.0f);
-        // The port goes after the second line: from then on every exchange fails quickly with
-        // a description that names the device, or returns nothing; none hangs.
-        int failures = 0;
-        for (int i = 0; i < 3; ++i) {
-            QElapsedTimer t;
-            t.start();
-            try {
-                Exchange(port, clock, Line("GETD"), GetdWait);
-            } catch (const CommError &e) {
-                ++failures;
-                QVERIFY2(e.description().contains(sim.device()), e.what());
-            }
-            QVERIFY(t.elapsed() < 250);
-        }
-        QVERIFY(failures >= 1);
-        QVERIFY(!port.PortOpen()); // closed, so that it can be opened again
-    }
 };
 
 QTEST_GUILESS_MAIN(TestPty)
