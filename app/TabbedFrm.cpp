@@ -283,11 +283,8 @@ void TabbedFrm::Tab1_Click(int index) {
     if (index == 1) {
         // A current cell to type into; while the program runs, the editor stays over it hidden.
         ProgramGrid *grid = externalPage->FGrid;
-        if (grid->Row() < 1) {
-            editor->InColouring = true;
-            grid->SetCurrent(1, 1);
-            editor->InColouring = false;
-        }
+        if (grid->Row() < 1)
+            editor->Quietly([grid] { grid->SetCurrent(1, 1); });
         if (externalPage->Running())
             editor->ReplaceEditor(1);
     }

@@ -89,7 +89,7 @@ void ExternalPage::Command1_Click(int index) {
 }
 
 void ExternalPage::SetSteps(int steps) {
-    FGrid->SetRows(steps + 1);
+    ctx_.editor->Quietly([&] { FGrid->SetRows(steps + 1); });
     FGrid->SetColumnWidthsTwips(WidthsTwips(Index, steps));
     Text1->setText(QString::number(steps));
 }
@@ -166,7 +166,7 @@ void ExternalPage::NewTable() {
         FGrid->SetDataRow(r, ZeroRow(Index, r));
     FGrid->setUpdatesEnabled(true);
     ctx_.editor->SetFGridForeColor(Index); // a zero first step cannot be run
-    FGrid->SetCurrent(1, 1);
+    ctx_.editor->Quietly([&] { FGrid->SetCurrent(1, 1); });
     Combo1[0]->setEditText(QStringLiteral("Untitle"));
     FGrid->setFocus();
 }

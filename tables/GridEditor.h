@@ -23,6 +23,15 @@ public:
     bool CellEdited = false;  // a character was typed since the page was shown or saved
     bool InColouring = false; // the colouring pass runs: every grid notification is ignored
 
+    // Runs a rebuild of a grid by the program itself: its moves of the current cell are no
+    // operator's, so no check runs on a cell that goes away and the editor is not placed.
+    template <typename F> void Quietly(F &&rebuild) {
+        const bool was = InColouring;
+        InColouring = true;
+        rebuild();
+        InColouring = was;
+    }
+
     // The grid of the page shown, nothing on the Data Log page.
     ProgramGrid *CurrentGrid() const;
     int CurrentIndex() const;

@@ -69,6 +69,10 @@ void PresetPage::Command2_Click(int index) {
 void PresetPage::ShowRecords(const QList<QStringList> &records, bool formatted) {
     for (int r = 1; r < FGrid->Rows(); ++r) {
         const QStringList record = records.value(r - 1);
+        if (record.isEmpty()) {
+            FGrid->SetDataRow(r, ZeroRow(Index, r)); // a short table leaves no stale memories
+            continue;
+        }
         // Opening selects the stored row; a pick from the list also clears the others.
         if (record.value(0) == u"T" || formatted)
             FGrid->SetOption(r, record.value(0) == u"T");

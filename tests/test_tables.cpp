@@ -217,7 +217,9 @@ private slots:
         QCOMPARE(g->columnWidth(1), TwipsToPixels(1070));
         QCOMPARE(g->columnWidth(2), TwipsToPixels(1070));
         QCOMPARE(std::pair(g->Row(), g->Col()), std::pair(11, 1));
-        // "New" clamps the count; the editor follows its cell when the grid scrolls.
+        // "New" clamps the count and checks no cell of the old grid; the editor follows its
+        // cell when the grid scrolls.
+        type(w, 11, 1, "31");
         w.externalPage->Text1->setText("250");
         w.externalPage->Command1_Click(1);
         QCOMPARE(g->Rows(), 101);
