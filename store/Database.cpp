@@ -132,16 +132,23 @@ QStringList Database::TableNames() {
     return names;
 }
 
-bool Database::TableExists(const QString &name) {
-    Statement st(handle(), QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
-                                          "name = ?1"));
+std::optional<QString> Database::storedName(const QString &name, bool anyCase) {
+    Statement st(handle(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                          "AND name = ?1") +
+                               (anyCase ? QStringLiteral(" COLLATE NOCASE") : QString()));
     if (!st.ok())
         fail(QString());
     sqlite3_bind_text16(st.get(), 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);
     const int rc = sqlite3_step(st.get());
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         fail(QString());
-    return rc == SQLITE_ROW;
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    return columnText(st.get(), 0);
+}
+
+bool Database::TableExists(const QString &name) {
+    return storedName(name, false).has_value();
 }
 
 void Database::requireTable(const QString &name) {
@@ -152,23 +159,13 @@ void Database::requireTable(const QString &name) {
 void Database::CreateTable(const QString &name, const QList<FieldDef> &fields) {
     // The engine matches table names without regard to letter case: "A_TEST" would be the
     // stored "A_Test". Say so rather than let it answer for the other table.
-    Statement st(handle(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
-                                          "AND name = ?1 COLLATE NOCASE"));
-    if (!st.ok())
-        fail(QString());
-    sqlite3_bind_text16(st.get(), 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);
-    const int rc = sqlite3_step(st.get());
-    if (rc == SQLITE_ROW) {
-        const QString existing = columnText(st.get(), 0);
-        throw StoreError(existing == name
+    if (const auto existing = storedName(name, true))
+        throw StoreError(*existing == name
                              ? QStringLiteral("table %1 already exists").arg(name)
                              : QStringLiteral("Cannot create table %1: table %2 exists, and names "
                                               "that differ only in letter case cannot be told "
                                               "apart")
-                                   .arg(name, existing));
-    }
-    if (rc != SQLITE_DONE)
-        fail(QString());
+                                   .arg(name, *existing));
     // Field sizes are enforced by the engine itself, as a fixed-size text field would be.
     QStringList columns;
     for (const FieldDef &f : fields) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <stdexcept>
 
 struct sqlite3;
@@ -60,6 +61,8 @@ public:
 
 private:
     sqlite3 *handle();
+    // The stored table of that name (in any letter case when asked), if there is one.
+    std::optional<QString> storedName(const QString &name, bool anyCase);
     void requireTable(const QString &name); // exact name, else "no such table"
     void insert(const QString &name, const QStringList &values);
     void exec(const QString &sql);

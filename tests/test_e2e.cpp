@@ -29,6 +29,18 @@ void seedPort(const QString &dir, int port) {
     db.Open(QDir(dir).filePath(Database::FileName));
     SettingsTable::RememberPort(db, port);
 }
+// The main window on the real port with scripted dialogs, its database in `dir`; the shared
+// state starts afresh before the window is made.
+struct FreshState {
+    FreshState() { Module1::ResetSharedState(); }
+};
+struct RealPortWindow : FreshState {
+    explicit RealPortWindow(const QString &dir)
+        : w(port, dialogs, SystemClock::instance(), QDir(dir).filePath(Database::FileName)) {}
+    SerialComm1 port;
+    ScriptedDialogs dialogs;
+    TabbedFrm w;
+};
 } // namespace
 
 class TestE2E : public QObject {
@@ -42,10 +54,8 @@ private slots:
         qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
         seedPort(dir.path(), 1);
 
-        Module1::ResetSharedState();
-        SerialComm1 port;
-        ScriptedDialogs dialogs;
-        TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
+        RealPortWindow r(dir.path());
+        auto &[port, dialogs, w] = r;
         QVERIFY(w.Form_Load());
         w.Form_Activate();
         QVERIFY(Module1::Connected);
@@ -86,10 +96,8 @@ private slots:
         QVERIFY(plugIn(*first));
         seedPort(dir.path(), 1);
 
-        Module1::ResetSharedState();
-        SerialComm1 port;
-        ScriptedDialogs dialogs;
-        TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
+        RealPortWindow r(dir.path());
+        auto &[port, dialogs, w] = r;
         QVERIFY(w.Form_Load());
         QVERIFY(Module1::Connected);
 
