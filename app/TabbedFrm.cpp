@@ -28,7 +28,7 @@ QString TabbedFrm::NormalTitle(const QString &pageCaption) {
 TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString &databasePath,
                      QWidget *parent)
     : QMainWindow(parent), comm1_(port), dialogs_(dialogs), clock_(clock),
-      databasePath_(databasePath), pages_{db_, dialogs, nullptr, {}, {}} {
+      databasePath_(databasePath), pages_(db_, dialogs, port, clock) {
     setObjectName(QStringLiteral("TabbedFrm"));
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -41,12 +41,16 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     presetPage = new PresetPage(pages_, Tab1);
     pages_.pages = {internalPage, externalPage, presetPage};
     editor->Attach(pages_.pages);
+    pages_.Tab1 = Tab1;
     dataLogPage = new DataLogPage(Tab1);
     Tab1->addTab(internalPage, PageCaptions[0]);
     Tab1->addTab(externalPage, PageCaptions[1]);
     Tab1->addTab(presetPage, PageCaptions[2]);
     Tab1->addTab(dataLogPage, PageCaptions[3]);
     panel = new Panel(*this, port, dialogs, clock, central);
+    pages_.SetReset = {panel->Command4[0], panel->Command4[1]};
+    pages_.Setpoints = panel->Text2;
+    pages_.Option3 = dataLogPage->Option3;
     column->addWidget(Tab1, 1);
     column->addWidget(panel);
     setCentralWidget(central);
@@ -58,6 +62,7 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(500);
+    pages_.Timer1 = Timer1;
     connect(Timer1, &QTimer::timeout, this, &TabbedFrm::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &TabbedFrm::Timer2_Timer);
     Timer2->start(); // the live indicator runs from the start
@@ -341,8 +346,8 @@ void TabbedFrm::PollOutputState() {
     }
     if (!r.mode)
         return;
-    if ((*r.mode == '0' || *r.mode == '1') && internalPage->Command0[0]->text() == u"Stop")
-        InternalProgramEnded();
+    if ((*r.mode == '0' || *r.mode == '1') && internalPage->Running())
+        internalPage->BackToIdle(1); // the program ended by itself: one STOP, answer discarded
     if (const auto mode = Protocol::DecodeMode(*r.mode)) {
         Panel::SetTextColor(panel->Label5[2], mode->constantCurrent ? Panel::Red : Panel::DarkGrey);
         Panel::SetTextColor(panel->Label5[3],
@@ -350,37 +355,10 @@ void TabbedFrm::PollOutputState() {
     }
 }
 
-void TabbedFrm::InternalProgramEnded() {
-    setWindowTitle(NormalTitle(PageCaptions.value(Tab1->currentIndex())));
-    internalPage->Command0[0]->setText(QStringLiteral("Run"));
-    Tab1->setTabEnabled(1, true);
-    Tab1->setTabEnabled(2, true);
-    Connection::StopProgram(comm1_, clock_, 1); // answer read and discarded
-    RestoreEnableStates();
-    for (QComboBox *box : internalPage->Combo0)
-        box->setEnabled(true);
-    for (QLineEdit *box : panel->Text2)
-        box->setEnabled(true);
-}
-
 void TabbedFrm::SaveEnableStates() {
-    for (size_t i = 0; i < pages_.saved.command0.size(); ++i)
-        pages_.saved.command0[i] = internalPage->Command0[i]->isEnabled();
-    for (size_t i = 0; i < pages_.saved.command1.size(); ++i)
-        pages_.saved.command1[i] = externalPage->Command1[i]->isEnabled();
-    for (size_t i = 0; i < pages_.saved.command2.size(); ++i)
-        pages_.saved.command2[i] = presetPage->Command2[i]->isEnabled();
-    for (size_t i = 0; i < pages_.saved.command4.size(); ++i)
-        pages_.saved.command4[i] = panel->Command4[i]->isEnabled();
+    pages_.SaveEnableStates();
 }
 
 void TabbedFrm::RestoreEnableStates() {
-    for (size_t i = 0; i < pages_.saved.command0.size(); ++i)
-        internalPage->Command0[i]->setEnabled(pages_.saved.command0[i]);
-    for (size_t i = 0; i < pages_.saved.command1.size(); ++i)
-        externalPage->Command1[i]->setEnabled(pages_.saved.command1[i]);
-    for (size_t i = 0; i < pages_.saved.command2.size(); ++i)
-        presetPage->Command2[i]->setEnabled(pages_.saved.command2[i]);
-    for (size_t i = 0; i < pages_.saved.command4.size(); ++i)
-        panel->Command4[i]->setEnabled(pages_.saved.command4[i]);
+    pages_.RestoreEnableStates();
 }

@@ -72,7 +72,6 @@ protected:
 
 private:
     void SetUpPages(); // grids, name lists and boxes at start-up
-    void InternalProgramEnded();
     void LinkLost(const QString &description);
     // The limit typed into an input box; nothing when cancelled or not a usable number.
     std::optional<float> AskLimit(const QString &prompt, const QString &pattern, double fieldMax);

@@ -222,7 +222,10 @@ bool tableSaveAndOpen() {
     db.Open(dir.filePath(Database::FileName));
     YesDialogs dialogs;
     QTabWidget tab;
-    PageContext ctx{db, dialogs, nullptr, {}, {}};
+    ManualClock clock;
+    SerialComm1 port; // never opened: the table flows do not talk to the supply
+    PageContext ctx(db, dialogs, port, clock);
+    ctx.Tab1 = &tab;
     GridEditor editor(&tab, dialogs);
     ctx.editor = &editor;
     InternalPage internal(ctx);

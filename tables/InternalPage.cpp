@@ -1,12 +1,16 @@
-// The "Internal Timed Program" page: its table buttons and name box. The supply buttons (Run,
-// Read, Save to power supply) arrive with the program runs.
+// The "Internal Timed Program" page: a ten-step program written into the supply, read back and
+// run there, with its table buttons and its name and run-cycle boxes.
+#include "Connection.h"
 #include "Database.h"
 #include "Dialogs.h"
 #include "GridEditor.h"
 #include "Module1.h"
 #include "PageLayout.h"
+#include "ProgramLink.h"
 
 #include <QKeyEvent>
+#include <QTabWidget>
+#include <QTimer>
 
 using namespace ProgramRules;
 
@@ -19,7 +23,8 @@ InternalPage::InternalPage(PageContext &context, QWidget *parent)
                           PageLayout::TableButtons);
     for (int i = 0; i < 7; ++i)
         connect(Command0[i], &QPushButton::clicked, this, [this, i] { Command0_Click(i); });
-    connect(Combo0[0], &QComboBox::activated, this, [this] { Combo0_Click(0); });
+    for (int i = 0; i < 2; ++i)
+        connect(Combo0[i], &QComboBox::activated, this, [this, i] { Combo0_Click(i); });
     for (QComboBox *box : Combo0)
         box->lineEdit()->installEventFilter(this);
 }
@@ -33,10 +38,44 @@ void InternalPage::SetUp() {
         Command0[i]->setEnabled(false);
 }
 
+bool InternalPage::PreChecks() {
+    if (!Module1::Connected) {
+        ctx_.dialogs.MsgBox(Module1::NotReadyMsg);
+        return false;
+    }
+    if (ctx_.pages[1]->Running()) {
+        ctx_.dialogs.MsgBox(window()->windowTitle());
+        return false;
+    }
+    return true;
+}
+
+bool InternalPage::CycleValid() const {
+    const QString cycle = Combo0[1]->currentText();
+    return cycle == u"0" || Module1::LeadingNumber(cycle) > 0;
+}
+
 void InternalPage::Command0_Click(int index) {
     ctx_.editor->HideEditor();
+    if (index <= 2 && !PreChecks())
+        return;
     Trapped([&] {
         switch (index) {
+        case 0:
+            if (Running()) {
+                ctx_.Timer1->stop();
+                BackToIdle(4);
+                ctx_.Timer1->start();
+            } else {
+                RunProgram();
+            }
+            break;
+        case 1:
+            ReadProgram();
+            break;
+        case 2:
+            WriteProgram();
+            break;
         case 3: {
             if (OpenTable() == Opened::EmptyName)
                 return;
@@ -62,9 +101,82 @@ void InternalPage::Command0_Click(int index) {
                 Command0[i]->setEnabled(false);
             break;
         default:
-            break; // the supply buttons come with the program runs
+            break;
         }
     });
+}
+
+void InternalPage::ReadProgram() {
+    ctx_.Timer1->stop();
+    QByteArray reply;
+    ProgramLink::ReadProgram(ctx_.port, ctx_.clock, reply);
+    // Whatever came, if it is a GETP reply: a short one leaves the missing steps at zero.
+    if (reply.startsWith("GETP")) {
+        const auto steps = ProgramLink::ParseGetp(reply);
+        for (int r = 1; r <= 10; ++r) {
+            const auto &st = steps[size_t(r - 1)];
+            FGrid->SetDataRow(r,
+                              {FGrid->TextMatrix(r, 0), st.volt, st.curr, st.minutes, st.seconds});
+        }
+    }
+    ctx_.editor->SetFGridForeColor(Index);
+    if (!CycleValid()) {
+        Command0[0]->setEnabled(false);
+        Combo0[1]->setFocus();
+    }
+    Command0[4]->setEnabled(true);
+    Command0[6]->setEnabled(true);
+    ctx_.Timer1->start();
+}
+
+void InternalPage::WriteProgram() {
+    ctx_.Timer1->stop();
+    // A step the supply never acknowledges is passed over; the next one goes all the same.
+    for (int r = 1; r < FGrid->Rows(); ++r)
+        ProgramLink::WriteStep(ctx_.port, ctx_.clock, r - 1,
+                               {FGrid->TextMatrix(r, 1), FGrid->TextMatrix(r, 2),
+                                FGrid->TextMatrix(r, 3), FGrid->TextMatrix(r, 4)});
+    ctx_.Timer1->start();
+}
+
+void InternalPage::RunProgram() {
+    ctx_.Timer1->stop();
+    ctx_.ShowTitle(QStringLiteral(" Running"));
+    Command0[0]->setText(QStringLiteral("Stop"));
+    Command0[0]->setFocus();
+    ctx_.SaveEnableStates();
+    auto &external = static_cast<ExternalPage &>(*ctx_.pages[1]);
+    auto &preset = static_cast<PresetPage &>(*ctx_.pages[2]);
+    external.Command1[0]->setEnabled(false);
+    for (int i : {0, 1, 2})
+        preset.Command2[size_t(i)]->setEnabled(false);
+    for (QPushButton *b : ctx_.SetReset)
+        b->setEnabled(false);
+    for (int i = 1; i <= 6; ++i)
+        Command0[size_t(i)]->setEnabled(false);
+    ctx_.Tab1->setTabEnabled(1, false);
+    ctx_.Tab1->setTabEnabled(2, false);
+    for (QComboBox *box : Combo0)
+        box->setEnabled(false);
+    ctx_.LockSetpoints(true);
+    FGrid->setEnabled(false); // no editing while the supply runs the program
+    WriteProgram();
+    ProgramLink::StartProgram(ctx_.port, ctx_.clock, Combo0[1]->currentText());
+    // Running whether or not RUNP was acknowledged: polling sees the end.
+    ctx_.Timer1->start();
+}
+
+void InternalPage::BackToIdle(int stopAttempts) {
+    ctx_.ShowTitle();
+    Command0[0]->setText(QStringLiteral("Run"));
+    ctx_.Tab1->setTabEnabled(1, true);
+    ctx_.Tab1->setTabEnabled(2, true);
+    Connection::StopProgram(ctx_.port, ctx_.clock, stopAttempts);
+    ctx_.RestoreEnableStates();
+    for (QComboBox *box : Combo0)
+        box->setEnabled(true);
+    FGrid->setEnabled(true);
+    ctx_.LockSetpoints(false);
 }
 
 void InternalPage::ShowRecords(const QList<QStringList> &records, bool formatted) {
@@ -94,8 +206,10 @@ void InternalPage::CellTyped() {
 }
 
 void InternalPage::Combo0_Click(int index) {
-    if (index != 0)
+    if (index == 1) {
+        Command0[0]->setEnabled(CycleValid());
         return;
+    }
     if (!PickFromList()) {
         if (Combo0[0]->currentText().isEmpty() && !Combo0[1]->currentText().isEmpty())
             Combo0[1]->setFocus();
@@ -110,8 +224,27 @@ void InternalPage::Combo0_Click(int index) {
 }
 
 void InternalPage::Combo0_KeyUp(int index, int key) {
-    if (index != 0)
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (index == 1) {
+        QLineEdit *cycle = Combo0[1]->lineEdit();
+        if (cycle->text().size() > 1) {
+            cycle->setText(QStringLiteral("0"));
+            cycle->setCursorPosition(1);
+        }
+        if (enter) {
+            if (Combo0[0]->currentText().isEmpty()) {
+                Combo0[0]->setFocus();
+                return;
+            }
+            Command0[0]->setEnabled(true);
+            Command0[0]->setFocus();
+        }
+        if (cycle->text().isEmpty())
+            Command0[0]->setEnabled(false);
+        else if (cycle->text() == u"0")
+            Command0[0]->setEnabled(true);
         return;
+    }
     const bool named = !Combo0[0]->currentText().isEmpty();
     for (int i : {3, 4, 5})
         Command0[i]->setEnabled(named);
@@ -119,6 +252,20 @@ void InternalPage::Combo0_KeyUp(int index, int key) {
         Command0[4]->setEnabled(true);
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !Combo0[1]->currentText().isEmpty())
         Combo0[1]->setFocus();
+}
+
+void InternalPage::Combo0_LostFocus(int index) {
+    if (index != 1)
+        return;
+    const bool named = !Combo0[0]->currentText().isEmpty();
+    if (named && !Combo0[1]->currentText().isEmpty()) {
+        Command0[0]->setEnabled(!ctx_.pages[1]->Running());
+        return;
+    }
+    // The grid's base text colour is black, not dark green: Run stays off without both boxes.
+    Command0[0]->setEnabled(false);
+    if (!named)
+        Command0[5]->setEnabled(false);
 }
 
 void InternalPage::Combo0_GotFocus(int index) {
@@ -129,11 +276,15 @@ void InternalPage::Combo0_GotFocus(int index) {
 }
 
 bool InternalPage::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == Combo0[0]->lineEdit()) {
+    for (int i = 0; i < 2; ++i) {
+        if (watched != Combo0[i]->lineEdit())
+            continue;
         if (event->type() == QEvent::FocusIn)
-            Combo0_GotFocus(0);
+            Combo0_GotFocus(i);
+        else if (event->type() == QEvent::FocusOut)
+            Combo0_LostFocus(i);
         else if (event->type() == QEvent::KeyRelease)
-            Combo0_KeyUp(0, static_cast<QKeyEvent *>(event)->key());
+            Combo0_KeyUp(i, static_cast<QKeyEvent *>(event)->key());
     }
     return ProgramPage::eventFilter(watched, event);
 }

@@ -5,10 +5,52 @@
 #include "ProgramPages.h"
 #include "Tables.h"
 
+#include <QTabWidget>
+
 using namespace ProgramRules;
 
 bool PageContext::timedProgramRunning() const {
     return pages[0]->Running() || pages[1]->Running();
+}
+
+namespace {
+// The button arrays of the three pages, in the order the saved states keep them.
+template <typename F> void forEachArray(PageContext &c, EnableStates &s, F &&f) {
+    auto &i = static_cast<InternalPage &>(*c.pages[0]);
+    auto &e = static_cast<ExternalPage &>(*c.pages[1]);
+    auto &p = static_cast<PresetPage &>(*c.pages[2]);
+    f(i.Command0, s.command0);
+    f(e.Command1, s.command1);
+    f(p.Command2, s.command2);
+    f(c.SetReset, s.command4);
+}
+} // namespace
+
+void PageContext::SaveEnableStates() {
+    forEachArray(*this, saved, [](auto &buttons, auto &states) {
+        for (size_t k = 0; k < states.size(); ++k)
+            states[k] = buttons[k]->isEnabled();
+    });
+    for (size_t k = 0; k < 2; ++k)
+        saved.option3[k] = Option3[k] && Option3[k]->isChecked();
+}
+
+void PageContext::RestoreEnableStates() {
+    forEachArray(*this, saved, [](auto &buttons, auto &states) {
+        for (size_t k = 0; k < states.size(); ++k)
+            buttons[k]->setEnabled(states[k]);
+    });
+}
+
+void PageContext::LockSetpoints(bool locked) {
+    for (QLineEdit *box : Setpoints)
+        if (box)
+            box->setEnabled(!locked);
+}
+
+void PageContext::ShowTitle(const QString &tail) {
+    Tab1->window()->setWindowTitle(QStringLiteral(" QVR 2.0") + QStringLiteral(" [") +
+                                   Tab1->tabText(Tab1->currentIndex()).trimmed() + tail + u']');
 }
 
 ProgramPage::ProgramPage(int index, PageContext &context, QWidget *parent)
@@ -48,8 +90,8 @@ void ProgramPage::RefillList() {
 void ProgramPage::Trapped(const std::function<void()> &flow) {
     try {
         flow();
-    } catch (const StoreError &e) {
-        ctx_.dialogs.MsgBox(e.description());
+    } catch (const std::runtime_error &e) { // the database's or the port's own description
+        ctx_.dialogs.MsgBox(QString::fromStdString(e.what()));
     }
 }
 

@@ -7,14 +7,19 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QWidget>
 #include <array>
 #include <functional>
 
+class Clock;
+class Comm1;
 class Database;
 class Dialogs;
 class GridEditor;
 class ProgramPage;
+class QTabWidget;
+class QTimer;
 
 // Builds a named control array: element i gets the objectName "<name>_<i>".
 template <typename W, size_t N> void NameArray(std::array<W *, N> &controls, const QString &name) {
@@ -22,22 +27,40 @@ template <typename W, size_t N> void NameArray(std::array<W *, N> &controls, con
         controls[i]->setObjectName(name + u'_' + QString::number(i));
 }
 
-// The enabled states of the page and panel buttons, kept while a program runs.
+// The enabled states of the page and panel buttons (and the Data Log choice), kept while a
+// program runs.
 struct EnableStates {
     std::array<bool, 7> command0{};
     std::array<bool, 6> command1{};
     std::array<bool, 7> command2{};
     std::array<bool, 2> command4{};
+    std::array<bool, 2> option3{};
 };
 
 // What the pages share, owned by the main window.
 struct PageContext {
+    PageContext(Database &database, Dialogs &dlg, Comm1 &comm, Clock &clk)
+        : db(database), dialogs(dlg), port(comm), clock(clk) {}
     Database &db;
     Dialogs &dialogs;
+    Comm1 &port;
+    Clock &clock;
     GridEditor *editor = nullptr;
-    std::array<ProgramPage *, 3> pages{};
+    QTabWidget *Tab1 = nullptr;
+    QTimer *Timer1 = nullptr;                // GETD polling: off during every sequence
+    std::array<ProgramPage *, 3> pages{};    // internal, external, preset
+    std::array<QPushButton *, 2> SetReset{}; // the panel's "Set" and "Reset"
+    std::array<QLineEdit *, 2> Setpoints{};  // the panel's setpoint boxes
+    std::array<QRadioButton *, 2> Option3{}; // the Data Log page's "Now"/"Log"
     EnableStates saved;
+
     bool timedProgramRunning() const; // the internal or the external Run shows "Stop"
+    void SaveEnableStates();
+    void RestoreEnableStates();
+    // The page and panel controls a run locks, and back.
+    void LockSetpoints(bool locked);
+    // The main window's title in its normal and running forms.
+    void ShowTitle(const QString &tail = QString());
 };
 
 class ProgramPage : public QWidget {
@@ -100,17 +123,29 @@ public:
     void SetUp() override;
     void CellTyped() override;
 
+    // The running program is over: title, caption, pages, boxes and grid back, the saved button
+    // states given back, after a STOP of up to `stopAttempts` tries.
+    void BackToIdle(int stopAttempts);
+
 public slots:
     void Command0_Click(int index);
     void Combo0_Click(int index);
     void Combo0_KeyUp(int index, int key);
     void Combo0_GotFocus(int index);
+    void Combo0_LostFocus(int index);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void ShowRecords(const QList<QStringList> &records, bool formatted) override;
     QPushButton *TableButton(int k) const override { return Command0[size_t(3 + k)]; }
     void ReloadStates() override;
+
+private:
+    bool PreChecks(); // connected, and no external program running
+    void ReadProgram();
+    void WriteProgram();
+    void RunProgram();
+    bool CycleValid() const; // "0" or a number above 0
 };
 
 class ExternalPage : public ProgramPage {

@@ -1,0 +1,55 @@
+// The command lines and sequences of the program pages: the internal program (GETP, PROP,
+// RUNP), the computer-stepped program (VOLT, CURR) and the preset memories (GETM0, PROM, RUNM).
+#pragma once
+
+#include "Comm1.h"
+#include "Protocol.h"
+
+#include <QString>
+#include <array>
+
+class Clock;
+
+namespace ProgramLink {
+
+using Protocol::Wait;
+constexpr Wait GetpWait{127, 0.3};
+constexpr Wait PropWait{18, 0.3};
+constexpr Wait RunpWait{8, 0.3};
+constexpr Wait GetmWait{71, 0.4};
+constexpr Wait PromWait{14, 0.3};
+// The memory recall has no time-out of its own in the supply's design; a silent supply must not
+// hold the program, so it is bounded like the others.
+constexpr Wait RunmWait{8, 0.3};
+
+// One step of the internal program as cell texts: voltage, current, minutes, seconds.
+struct StepText {
+    QString volt, curr, minutes, seconds;
+};
+
+// "PROP" + index + voltage ×10 "000" + current ×100 "000" + minutes "00" + seconds "00" + CR.
+// The voltage and current are read with the comma conversion, minutes and seconds as they stand.
+QByteArray PropLine(int index, const StepText &step);
+QByteArray RunpLine(const QString &cycleText); // "RUNP" + cycle text without blanks + CR
+// "PROM" + k + voltage ×10 "000" + current ×100 "000" + CR.
+QByteArray PromLine(int memory, float volts, float amps);
+QByteArray RunmLine(int memory);
+
+// The ten steps of a GETP reply as grid texts ("00.0", "0.00", "00", "00"); missing or
+// non-numeric fields read as 0.
+std::array<StepText, 10> ParseGetp(const QByteArray &reply);
+// Memory k (1-9) of a GETM0 reply: voltage and current texts ("00.0", "0.00").
+std::pair<QString, QString> ParseMemory(const QByteArray &reply, int memory);
+
+// Sequences; each returns whether the supply acknowledged.
+// GETP up to 6 times until "OK" at 126-127; the last reply read comes back in `reply`.
+bool ReadProgram(Comm1 &port, Clock &clock, QByteArray &reply);
+bool WriteStep(Comm1 &port, Clock &clock, int index, const StepText &step); // up to 4 PROP
+bool StartProgram(Comm1 &port, Clock &clock, const QString &cycleText);     // up to 4 RUNP
+// GETM0 up to 4 times until at least 71 characters came; the last reply read.
+QByteArray ReadMemories(Comm1 &port, Clock &clock);
+// One step of the computer-stepped program: VOLT (10 / 0.3 s) then CURR (10 / 0.2 s), up to 4
+// attempts each until "OK" at 9-10.
+void SendStep(Comm1 &port, Clock &clock, float volts, float amps);
+
+} // namespace ProgramLink
