@@ -255,6 +255,8 @@ void TabbedFrm::Form_Unload() {
     unloaded_ = true;
     Timer1->stop();
     Timer2->stop();
+    externalPage->OrthenTimer->stop(); // no step goes out after the farewell
+    externalPage->Timer3->stop();
     try {
         if (internalPage->Command0[0]->text() == u"Stop" && comm1_.PortOpen())
             Connection::StopProgram(comm1_, clock_, 4);

@@ -1,12 +1,15 @@
-// The "External Timed Program" page: its table buttons, name box, "New" and the row-count box.
-// Run and its stepping arrive with the program runs.
+// The "External Timed Program" page: a program of up to 100 steps stepped from the computer, with
+// its table buttons, name box, "New" and the row-count box.
+#include "Clock.h"
 #include "Database.h"
 #include "Dialogs.h"
 #include "GridEditor.h"
 #include "Module1.h"
 #include "PageLayout.h"
+#include "ProgramLink.h"
 
 #include <QKeyEvent>
+#include <QTabWidget>
 
 using namespace ProgramRules;
 
@@ -31,7 +34,30 @@ ExternalPage::ExternalPage(PageContext &context, QWidget *parent)
         connect(Command3[i], &QPushButton::clicked, this, [this, i] { Command3_Click(i); });
     }
     NameArray(Command3, QStringLiteral("Command3"));
+    rowsLayout->addSpacing(16);
+    Picture11 = new QFrame(rows);
+    Picture11->setObjectName(QStringLiteral("Picture11"));
+    Picture11->setFrameShape(QFrame::StyledPanel);
+    Picture11->setFixedSize(200, 14);
+    Label11 = new QLabel(Picture11);
+    Label11->setObjectName(QStringLiteral("Label11"));
+    Label11->setGeometry(0, 2, 10, 10);
+    Label11->setAutoFillBackground(true);
+    rowsLayout->addWidget(Picture11);
     rowsLayout->addStretch();
+
+    // Step times are kept on the monotonic clock; the timers only wake the page up for them.
+    OrthenTimer = new QTimer(this);
+    OrthenTimer->setObjectName(QStringLiteral("OrthenTimer"));
+    OrthenTimer->setTimerType(Qt::PreciseTimer);
+    Timer3 = new QTimer(this);
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer3->setTimerType(Qt::PreciseTimer);
+    Timer3->setInterval(60000);
+    connect(OrthenTimer, &QTimer::timeout, this, &ExternalPage::OrthenTimer_Timer);
+    connect(Timer3, &QTimer::timeout, this, &ExternalPage::Timer3_Timer);
+    connect(Combo1[1], &QComboBox::editTextChanged, this, [this] { Combo1_Changed(1); });
+    connect(Combo1[1], &QComboBox::activated, this, [this] { Combo1_Click(1); });
 
     PageLayout::Build(this, top, rows, Command1, QStringLiteral("Command1"),
                       QStringList{"Run", "New"} + PageLayout::TableButtons);
@@ -54,8 +80,16 @@ void ExternalPage::SetUp() {
 
 void ExternalPage::Command1_Click(int index) {
     ctx_.editor->HideEditor();
+    if (index == 0 && !PreChecks())
+        return;
     Trapped([&] {
         switch (index) {
+        case 0:
+            if (Running())
+                EndRun(true);
+            else
+                StartRun();
+            break;
         case 1:
             NewTable();
             break;
@@ -83,9 +117,162 @@ void ExternalPage::Command1_Click(int index) {
             Combo1[0]->setEditText(QStringLiteral("Untitle"));
             break;
         default:
-            break; // Run comes with the program runs
+            break;
         }
     });
+}
+
+bool ExternalPage::PreChecks() {
+    if (!Module1::Connected) {
+        ctx_.dialogs.MsgBox(Module1::NotReadyMsg);
+        return false;
+    }
+    if (ctx_.pages[0]->Running()) {
+        ctx_.dialogs.MsgBox(window()->windowTitle());
+        return false;
+    }
+    return true;
+}
+
+void ExternalPage::StartRun() {
+    const QString cycle = Combo1[1]->currentText();
+    if (!CycleValid(cycle)) {
+        ctx_.dialogs.MsgBox(QStringLiteral("Entry number of cycle ."));
+        Combo1[1]->setFocus();
+        Combo1[1]->lineEdit()->selectAll();
+        return;
+    }
+    const QList<QStringList> rows = FGrid->DataRows();
+    StepCount = CountSteps(rows);
+    if (StepCount == 0) {
+        // Such a run would wait for a step of no time for ever.
+        ctx_.dialogs.MsgBox(QStringLiteral("Step 1 has no time: give it minutes or seconds ."));
+        return;
+    }
+    qint64 passMs = 0;
+    for (int r = 0; r < StepCount; ++r)
+        passMs += StepMs(rows[r]);
+    TotalMs = cycle == u"0" ? 0 : qint64(passMs * Module1::LeadingNumber(cycle));
+    Label11->move(0, Label11->y());
+
+    ctx_.SaveEnableStates();
+    auto &internal = static_cast<InternalPage &>(*ctx_.pages[0]);
+    auto &preset = static_cast<PresetPage &>(*ctx_.pages[2]);
+    for (int i : {0, 1, 2}) {
+        internal.Command0[size_t(i)]->setEnabled(false);
+        preset.Command2[size_t(i)]->setEnabled(false);
+    }
+    for (QPushButton *b : ctx_.SetReset)
+        b->setEnabled(false);
+    ctx_.ShowTitle(QStringLiteral(" (") + Combo1[0]->currentText() + QStringLiteral(") Running"));
+    Command1[0]->setText(QStringLiteral("Stop"));
+    Command1[0]->setFocus();
+    ctx_.Tab1->setTabEnabled(0, false);
+    ctx_.Tab1->setTabEnabled(2, false);
+    for (QComboBox *box : Combo1)
+        box->setEnabled(false);
+    for (int i : {1, 3, 4, 5})
+        Command1[size_t(i)]->setEnabled(false);
+    for (QPushButton *b : Command3)
+        b->setEnabled(false);
+    Text1->setEnabled(false);
+    ctx_.LockSetpoints(true);
+    ctx_.editor->HideEditor();
+    FGrid->setEnabled(false); // the steps stay as they are while they run
+    ctx_.editor->Quietly([&] { FGrid->SetCurrent(1, 1); });
+    ctx_.Timer1->start();
+    CurrentPass = 1;
+    CurrentStep = 0;
+    Module1::CurCmd = QStringLiteral("RUNU"); // a marker, never sent
+    NextDueMs = ctx_.clock.MonotonicMs();
+    OrthenTimer->start(1); // the first step at once
+}
+
+void ExternalPage::OrthenTimer_Timer() {
+    ctx_.Timer1->stop();
+    try {
+        if (!NextStep(CurrentStep, CurrentPass, StepCount, Combo1[1]->currentText())) {
+            EndRun(false);
+            return;
+        }
+        const QStringList row = FGrid->DataRows().value(CurrentStep - 1);
+        const auto value = [&](int col) {
+            return float(Module1::LeadingNumber(Module1::NormDecimalStr(row.value(col))));
+        };
+        ProgramLink::SendStep(ctx_.port, ctx_.clock, value(1), value(2));
+        if (ctx_.Tab1->currentIndex() == Index)
+            ctx_.editor->Quietly([&] { FGrid->SetCurrent(CurrentStep, FGrid->Col()); });
+        const qint64 stepMs = StepMs(row);
+        if (TotalMs == 0) {
+            QPalette p = Label11->palette();
+            p.setColor(QPalette::Window, QColor(0, 0, 255)); // endless: blue and still
+            Label11->setPalette(p);
+        } else {
+            const int track = Picture11->width() - Label11->width();
+            Label11->move(Label11->x() +
+                              int(Module1::nearest(double(stepMs) / double(TotalMs) * track)),
+                          Label11->y());
+        }
+        // Each step is due at the run's start plus the steps before it, whatever the
+        // exchanges cost, so a long program does not drift.
+        NextDueMs += stepMs;
+        ArmNextStep();
+    } catch (const std::runtime_error &e) {
+        // Stepping goes on at the next tick with the timer as it was.
+        ctx_.dialogs.MsgBox(QString::fromStdString(e.what()));
+    }
+    ctx_.Timer1->start();
+}
+
+void ExternalPage::ArmNextStep() {
+    const Arming arm = ArmFor(NextDueMs - ctx_.clock.MonotonicMs());
+    if (arm.slices) {
+        OrthenTimer->stop();
+        Timer3->start(60000);
+    } else {
+        Timer3->stop();
+        OrthenTimer->start(arm.intervalMs);
+    }
+}
+
+void ExternalPage::Timer3_Timer() {
+    ArmNextStep();
+}
+
+void ExternalPage::EndRun(bool stopped) {
+    OrthenTimer->stop();
+    Timer3->stop();
+    Text1->setEnabled(true);
+    ctx_.LockSetpoints(false);
+    // Stop during step 1 moves on to row 2, where there is one.
+    const int row = stopped && CurrentStep <= 1 && FGrid->Rows() > 2 ? 2 : 1;
+    ctx_.editor->Quietly([&] { FGrid->SetCurrent(row, 1); });
+    Label11->move(0, Label11->y());
+    if (stopped)
+        Label11->setPalette(QPalette());
+    ctx_.editor->HideEditor();
+    Command1[0]->setText(QStringLiteral("Run"));
+    const auto enableOwn = [this] {
+        for (int i : {1, 4, 5})
+            Command1[size_t(i)]->setEnabled(true);
+        for (QPushButton *b : Command3)
+            b->setEnabled(true);
+    };
+    if (stopped)
+        enableOwn();
+    ctx_.RestoreEnableStates();
+    for (size_t k = 0; k < 2; ++k)
+        if (ctx_.Option3[k] && ctx_.saved.option3[k])
+            ctx_.Option3[k]->setChecked(true);
+    for (int t : {0, 2, 3})
+        ctx_.Tab1->setTabEnabled(t, true);
+    for (QComboBox *box : Combo1)
+        box->setEnabled(true);
+    FGrid->setEnabled(true);
+    ctx_.Timer1->start();
+    if (!stopped)
+        enableOwn();
+    ctx_.ShowTitle();
 }
 
 void ExternalPage::SetSteps(int steps) {
@@ -120,14 +307,23 @@ void ExternalPage::ReloadStates() {
     Command1[3]->setEnabled(false);
 }
 
+void ExternalPage::Combo1_Changed(int index) {
+    QLineEdit *cycle = Combo1[index]->lineEdit();
+    if (index == 1 && cycle->text().size() > 8) {
+        cycle->setText(QStringLiteral("0"));
+        cycle->selectAll();
+    }
+}
+
 void ExternalPage::Combo1_Click(int index) {
-    if (index != 0)
+    if (index == 1) {
+        Command1[0]->setEnabled(CycleValid(Combo1[1]->currentText()));
         return;
+    }
     if (!PickFromList())
         return;
     // The cycle value: "0", or a leading number above 0.
-    const QString cycle = Combo1[1]->currentText();
-    if (cycle != u"0" && !(Module1::LeadingNumber(cycle) > 0)) {
+    if (!CycleValid(Combo1[1]->currentText())) {
         Combo1[1]->setFocus();
         Combo1[1]->lineEdit()->selectAll();
         Command1[0]->setEnabled(false);

@@ -51,8 +51,7 @@ bool InternalPage::PreChecks() {
 }
 
 bool InternalPage::CycleValid() const {
-    const QString cycle = Combo0[1]->currentText();
-    return cycle == u"0" || Module1::LeadingNumber(cycle) > 0;
+    return ProgramRules::CycleValid(Combo0[1]->currentText());
 }
 
 void InternalPage::Command0_Click(int index) {

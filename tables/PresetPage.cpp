@@ -1,12 +1,16 @@
-// The "Internal Preset Memory" page: its table buttons, name box and memory selection. The
-// supply buttons (Run, Read, Save to power supply) arrive with the program runs.
+// The "Internal Preset Memory" page: the supply's nine memories read, written and applied, with
+// the page's table buttons, name box and memory selection.
+#include "Comm1.h"
 #include "Database.h"
 #include "Dialogs.h"
+#include "Exchange.h"
 #include "GridEditor.h"
 #include "Module1.h"
 #include "PageLayout.h"
+#include "ProgramLink.h"
 
 #include <QEvent>
+#include <QTimer>
 
 using namespace ProgramRules;
 
@@ -38,10 +42,40 @@ void PresetPage::SetUp() {
         Command2[i]->setEnabled(i == 1); // only "Read from power supply"
 }
 
+bool PresetPage::PreChecks() {
+    if (!Module1::Connected) {
+        ctx_.dialogs.MsgBox(Module1::NotReadyMsg);
+        return false;
+    }
+    if (ctx_.timedProgramRunning()) {
+        ctx_.dialogs.MsgBox(window()->windowTitle());
+        return false;
+    }
+    return true;
+}
+
+bool PresetPage::PortReady() {
+    if (ctx_.port.PortOpen())
+        return true;
+    ctx_.dialogs.MsgBox(QStringLiteral("Communications no ready ."));
+    return false;
+}
+
 void PresetPage::Command2_Click(int index) {
     ctx_.editor->HideEditor();
+    if (index <= 2 && !PreChecks())
+        return;
     Trapped([&] {
         switch (index) {
+        case 0:
+            ApplyMemory();
+            break;
+        case 1:
+            ReadMemories();
+            break;
+        case 2:
+            WriteMemories();
+            break;
         case 3:
             OpenTable();
             break;
@@ -61,9 +95,60 @@ void PresetPage::Command2_Click(int index) {
             Combo2->setEditText(QStringLiteral("Untitle"));
             break;
         default:
-            break; // the supply buttons come with the program runs
+            break;
         }
     });
+}
+
+void PresetPage::ReadMemories() {
+    if (!PortReady())
+        return;
+    ctx_.Timer1->stop();
+    const QByteArray reply = ProgramLink::ReadMemories(ctx_.port, ctx_.clock);
+    if (reply.size() < ProgramLink::GetmWait.minChars) {
+        ctx_.dialogs.MsgBox(QStringLiteral("Read error ."));
+        ctx_.Timer1->start();
+        return;
+    }
+    for (int k = 1; k <= 9; ++k) {
+        const auto [volt, curr] = ProgramLink::ParseMemory(reply, k);
+        FGrid->SetTextMatrix(k, 2, volt);
+        FGrid->SetTextMatrix(k, 3, curr);
+    }
+    ctx_.editor->SetFGridForeColor(Index);
+    for (int i : {0, 4, 6})
+        Command2[size_t(i)]->setEnabled(true);
+    ctx_.Timer1->start();
+}
+
+void PresetPage::WriteMemories() {
+    if (!PortReady())
+        return;
+    ctx_.Timer1->stop();
+    // One PROM a memory, the answer not examined; "1,5" is sent as 1.5 V here.
+    for (int k = 1; k <= 9; ++k) {
+        const auto value = [&](int col) {
+            return float(
+                Module1::LeadingNumber(Module1::NormDecimalStr(FGrid->TextMatrix(k, col))));
+        };
+        Exchange(ctx_.port, ctx_.clock, ProgramLink::PromLine(k, value(2), value(3)),
+                 ProgramLink::PromWait);
+    }
+    ctx_.Timer1->start();
+}
+
+void PresetPage::ApplyMemory() {
+    ctx_.Timer1->stop();
+    if (const int k = FGrid->SelectedOption()) {
+        // The texts as they stand: "1,5" is 1 V here, as it always was for Run.
+        const auto value = [&](int col) {
+            return float(Module1::LeadingNumber(FGrid->TextMatrix(k, col)));
+        };
+        Exchange(ctx_.port, ctx_.clock, ProgramLink::PromLine(k, value(2), value(3)),
+                 ProgramLink::PromWait);
+        Exchange(ctx_.port, ctx_.clock, ProgramLink::RunmLine(k), ProgramLink::RunmWait);
+    }
+    ctx_.Timer1->start();
 }
 
 void PresetPage::ShowRecords(const QList<QStringList> &records, bool formatted) {

@@ -5,9 +5,12 @@
 #include "ProgramGrid.h"
 
 #include <QComboBox>
+#include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -169,7 +172,19 @@ public slots:
     void Command3_Click(int index);
     void Text1_GotFocus();
     void Text1_KeyUp(int key);
-    void NewTable(); // "New": a zero grid of the size in Text1
+    void NewTable();                // "New": a zero grid of the size in Text1
+    void Combo1_Changed(int index); // the run-cycle box: a text past 8 characters becomes "0"
+    void OrthenTimer_Timer();       // the next step
+    void Timer3_Timer();            // a minute of a step longer than one minute
+
+public:
+    QTimer *OrthenTimer = nullptr;
+    QTimer *Timer3 = nullptr;
+    QFrame *Picture11 = nullptr; // progress track
+    QLabel *Label11 = nullptr;   // the marker sliding along it
+    int StepCount = 0, CurrentStep = 0, CurrentPass = 0;
+    qint64 TotalMs = 0;
+    qint64 NextDueMs = 0; // monotonic: when the next step is due
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -179,6 +194,11 @@ protected:
 
 private:
     void SetSteps(int steps); // rows, widths and Text1
+    bool PreChecks();
+    void StartRun();
+    // End of run (`stopped` false) or Stop: the page, the buttons and the title back.
+    void EndRun(bool stopped);
+    void ArmNextStep(); // the wait until NextDueMs
 };
 
 class PresetPage : public ProgramPage {
@@ -203,4 +223,11 @@ protected:
     QList<QStringList> Records() const override;
     QPushButton *TableButton(int k) const override { return Command2[size_t(3 + k)]; }
     void ReloadStates() override;
+
+private:
+    bool PreChecks(); // connected, and no program running on the other pages
+    bool PortReady(); // "Communications no ready ." when the port is closed
+    void ReadMemories();
+    void WriteMemories();
+    void ApplyMemory(); // the selected row: PROM then RUNM
 };

@@ -202,6 +202,41 @@ QString Formatted(int grid, int col, const QString &stored) {
     return Format(value(stored), Pattern(grid, col));
 }
 
+bool CycleValid(const QString &cycle) {
+    return cycle == u"0" || LeadingNumber(cycle) > 0;
+}
+
+qint64 StepMs(const QStringList &row) {
+    return qint64(value(row.value(3)) * 60000 + value(row.value(4)) * 1000);
+}
+
+int CountSteps(const QList<QStringList> &rows) {
+    int n = 0;
+    while (n < rows.size() && !(zero(rows[n].value(3)) && zero(rows[n].value(4))))
+        ++n;
+    return n;
+}
+
+bool NextStep(int &step, int &pass, int steps, const QString &cycle) {
+    if (++step <= steps)
+        return true;
+    if (cycle == u"0") {
+        step = 1;
+        return true;
+    }
+    if (++pass <= LeadingNumber(cycle)) {
+        step = 1;
+        return true;
+    }
+    return false;
+}
+
+Arming ArmFor(qint64 remainingMs) {
+    if (remainingMs > 60000)
+        return {true, 60000};
+    return {false, int(std::max<qint64>(remainingMs, 0))};
+}
+
 QStringList UserNames(const QStringList &tableNames, const QString &prefix) {
     QStringList names;
     for (const QString &name : tableNames)

@@ -58,6 +58,22 @@ QStringList PresetRecord(const QStringList &row, bool selected);
 // A stored field in the column's grid pattern, as a pick from the list shows it.
 QString Formatted(int grid, int col, const QString &stored);
 
+// The run-cycle text: "0" runs until stopped, a leading number above 0 that many passes (2.5
+// allows passes 1 and 2); anything else is refused.
+bool CycleValid(const QString &cycle);
+// Steps of a timed program: the rows before the first one without a duration.
+int CountSteps(const QList<QStringList> &rows);
+qint64 StepMs(const QStringList &row); // minutes x 60000 + seconds x 1000
+// Moves (step, pass) on to the next step; false when the last pass is over.
+bool NextStep(int &step, int &pass, int steps, const QString &cycle);
+// How the wait for the next step is armed: a step timer of at most one minute, else minute
+// slices counted down by a second timer.
+struct Arming {
+    bool slices;
+    int intervalMs;
+};
+Arming ArmFor(qint64 remainingMs);
+
 // The typed names of the stored tables of one family ("A_x" -> "x"), in catalogue order.
 QStringList UserNames(const QStringList &tableNames, const QString &prefix);
 

@@ -1,0 +1,252 @@
+// Running programs against the in-process supply: the internal program, the computer-stepped
+// program on the manual clock, and the preset memories.
+#include "GridEditor.h"
+#include "Module1.h"
+#include "Panel.h"
+#include "WindowFixture.h"
+
+#include <QTest>
+
+using namespace Module1;
+
+namespace {
+// Sets the timed rows of a grid: {volt, curr, minutes, seconds} from row 1 on.
+void fill(ProgramGrid *g, const QList<QStringList> &steps) {
+    for (int r = 1; r <= steps.size(); ++r)
+        g->SetDataRow(r, QStringList{QString::number(r)} + steps[r - 1]);
+}
+
+// Runs the external page's ticks on the manual clock until the run ends or `limitMs` passed.
+void runFor(WindowFixture &f, ExternalPage *p, qint64 limitMs) {
+    const qint64 end = f.clock.MonotonicMs() + limitMs;
+    while (p->Running() && f.clock.MonotonicMs() < end) {
+        if (p->Timer3->isActive()) {
+            f.clock.advance(p->Timer3->interval());
+            p->Timer3_Timer();
+        } else {
+            f.clock.advance(p->OrthenTimer->interval());
+            p->OrthenTimer_Timer();
+        }
+    }
+}
+} // namespace
+
+class TestPrograms : public QObject {
+    Q_OBJECT
+private slots:
+    void internalProgramOnTheWire() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        InternalPage *p = w.internalPage;
+        fill(p->FGrid, {{"12.5", "1.00", "01", "30"}, {"05.0", "0,05", "00", "02"}});
+        p->FGrid->SetDataRow(10, {"10", "30.0", "3.00", "99", "59"});
+        f.port.sent.clear();
+        p->Command0_Click(2);
+        const QByteArray lines = f.port.sent;
+        QVERIFY(lines.startsWith("PROP01251000130\rPROP10500050002\rPROP20000000000\r"));
+        QVERIFY(lines.endsWith("PROP93003009959\r"));
+        QCOMPARE(lines.count("PROP"), 10);
+        QCOMPARE(f.supply.programStep(0).seconds, 30);
+
+        // Run: the ten steps, RUNP with the cycle, the running page; polling sees the end.
+        f.port.sent.clear();
+        p->Command0_Click(0);
+        QCOMPARE(f.port.sent, lines + "RUNP0\r");
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program Running]"));
+        QVERIFY(p->Running() && !w.Tab1->isTabEnabled(1) && !p->FGrid->isEnabled());
+        QVERIFY(!w.panel->Text2[0]->isEnabled() && !w.panel->Command4[1]->isEnabled());
+        QVERIFY(!p->Command0[1]->isEnabled() && !w.presetPage->Command2[1]->isEnabled());
+        QVERIFY(w.Timer1->isActive());
+        // Stop by hand: STOP, and the page back.
+        f.port.sent.clear();
+        p->Command0_Click(0);
+        QCOMPARE(f.port.sent, QByteArray("STOP\r"));
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
+        QVERIFY(!p->Running() && p->FGrid->isEnabled() && w.Tab1->isTabEnabled(1));
+
+        // One cycle ends by itself: polling sees it and gives everything back.
+        p->Combo0[1]->setEditText("1");
+        p->Command0_Click(0);
+        QVERIFY(f.port.sent.endsWith("RUNP1\r"));
+        w.Timer1_Timer(); // still running
+        QVERIFY(p->Running());
+        f.clock.advance(6'200'000); // past every step: mode 0
+        w.Timer1_Timer();
+        QVERIFY(!p->Running() && p->FGrid->isEnabled() && p->Combo0[1]->isEnabled());
+        QVERIFY(w.Tab1->isTabEnabled(2) && w.panel->Text2[1]->isEnabled());
+        QVERIFY(p->Command0[1]->isEnabled() && w.presetPage->Command2[1]->isEnabled());
+        QVERIFY(f.port.sent.endsWith("GETD\rSTOP\r"));
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    void internalPreChecksAndRead() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        InternalPage *p = w.internalPage;
+        f.supply.Receive("PROP01252000130\rPROP91000010005\r", 0);
+        f.port.sent.clear();
+        p->Command0_Click(1);
+        QCOMPARE(f.port.sent, QByteArray("GETP\r"));
+        QCOMPARE(p->FGrid->DataRows()[0], QStringList({"1", "12.5", "2.00", "01", "30"}));
+        QCOMPARE(p->FGrid->DataRows()[9], QStringList({"10", "10.0", "0.01", "00", "05"}));
+        QVERIFY(p->Command0[0]->isEnabled() && p->Command0[4]->isEnabled());
+        // A reply cut short: every attempt, then the missing steps read as zero.
+        f.supply.faults.cutChars = 100;
+        f.port.sent.clear();
+        p->Command0_Click(1);
+        QCOMPARE(f.port.sent.count("GETP"), 6);
+        QCOMPARE(p->FGrid->DataRows()[0], QStringList({"1", "12.5", "2.00", "01", "30"}));
+        QCOMPARE(p->FGrid->DataRows()[1], QStringList({"2", "00.0", "0.00", "00", "00"}));
+        // No GETP reply at all: the grid stays.
+        f.supply.faults = {};
+        f.supply.faults.silent = true;
+        p->Command0_Click(1);
+        QCOMPARE(p->FGrid->TextMatrix(1, 1), QString("12.5"));
+
+        // An external run, then no connection: the window title, then the not-ready message.
+        f.port.sent.clear();
+        w.externalPage->Command1[0]->setText("Stop");
+        f.dialogs.expectMsg(w.windowTitle());
+        p->Command0_Click(0);
+        Connected = false;
+        f.dialogs.expectMsg(NotReadyMsg);
+        p->Command0_Click(2);
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(f.port.sent.isEmpty());
+        QCOMPARE(p->Command0[0]->text(), QString("Run"));
+    }
+
+    void presetMemories() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        PresetPage *p = w.presetPage;
+        f.supply.Receive("PROM9300010\rPROM1125125\r", 0);
+        p->Command2_Click(1);
+        QCOMPARE(p->FGrid->DataRows()[8], QStringList({"", " 9", "30.0", "0.10"}));
+        QCOMPARE(p->FGrid->DataRows()[0], QStringList({"", " 1", "12.5", "1.25"}));
+        QVERIFY(p->Command2[0]->isEnabled() && p->Command2[6]->isEnabled());
+        // 70 characters four times: "Read error .", the grid unchanged.
+        f.supply.faults.cutChars = 1;
+        f.port.sent.clear();
+        f.dialogs.expectMsg("Read error .");
+        p->Command2_Click(1);
+        QCOMPARE(f.port.sent, QByteArray("GETM0\rGETM0\rGETM0\rGETM0\r"));
+        QCOMPARE(p->FGrid->TextMatrix(9, 2), QString("30.0"));
+        f.supply.faults = {};
+
+        // "1,5" is 1.5 V for Save to power supply, 1 V for Run.
+        p->FGrid->SetTextMatrix(2, 2, "1,5");
+        p->FGrid->SetTextMatrix(2, 3, "0.50");
+        f.port.sent.clear();
+        p->Command2_Click(2);
+        QCOMPARE(f.port.sent.count("PROM"), 9);
+        QVERIFY(f.port.sent.contains("PROM1125125\rPROM2015050\rPROM3000000\r"));
+        p->FGrid->SetOption(2, true);
+        f.port.sent.clear();
+        p->Command2_Click(0);
+        QCOMPARE(f.port.sent, QByteArray("PROM2010050\rRUNM2\r"));
+        QCOMPARE(f.supply.setVolt(), 1.0f);
+        // No row selected: nothing sent. A closed port: its message.
+        p->FGrid->SetOption(2, false);
+        f.port.sent.clear();
+        p->Command2_Click(0);
+        QVERIFY(f.port.sent.isEmpty());
+        f.port.setPortOpen(false);
+        f.dialogs.expectMsg("Communications no ready .");
+        p->Command2_Click(1);
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    void externalStepping() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        ExternalPage *p = w.externalPage;
+        p->Text1->setText("12");
+        p->NewTable();
+        fill(p->FGrid, {{"01.0", "1.00", "00", "05"},
+                        {"02.0", "1.00", "01", "00"},
+                        {"03.0", "1.00", "01", "01"},
+                        {"04.0", "1.00", "00", "01"}});
+        p->Combo1[1]->setEditText("3");
+        w.Tab1->setCurrentIndex(1);
+        f.port.sent.clear();
+        p->Command1_Click(0);
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [External Timed Program (Untitle) Running]"));
+        QVERIFY(!w.Tab1->isTabEnabled(0) && !p->Text1->isEnabled() && p->Running());
+        QCOMPARE(CurCmd, QString("RUNU"));
+        f.clock.advance(1);
+        p->OrthenTimer_Timer(); // step 1: 5 s
+        QCOMPARE(f.port.sent, QByteArray("VOLT010\rCURR100\r"));
+        QCOMPARE(p->OrthenTimer->interval(), 4999); // step 2 is due 5 s after the start
+        f.clock.advance(4999);
+        p->OrthenTimer_Timer(); // step 2: exactly 60 s, one step timer
+        QVERIFY(!p->Timer3->isActive() && p->OrthenTimer->interval() == 60000);
+        f.clock.advance(60000);
+        p->OrthenTimer_Timer(); // step 3: 61 s, one minute slice and one second
+        QVERIFY(p->Timer3->isActive() && !p->OrthenTimer->isActive());
+        f.clock.advance(60000);
+        p->Timer3_Timer();
+        QVERIFY(!p->Timer3->isActive() && p->OrthenTimer->interval() == 1000);
+        runFor(f, p, 10'000'000);
+        // Rows 5-12 carry no time: 4 steps a pass, 3 passes, nothing at the end.
+        QCOMPARE(f.port.sent.count("VOLT"), 12);
+        QCOMPARE(f.port.sent.count("CURR"), 12);
+        QVERIFY(f.port.sent.endsWith("VOLT040\rCURR100\r"));
+        QVERIFY(!p->Running() && w.Tab1->isTabEnabled(2) && p->Command1[1]->isEnabled());
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [External Timed Program]"));
+        QCOMPARE(p->FGrid->Row(), 1);
+
+        // A silent supply costs each step 2 s of waiting; every step still starts on time.
+        f.supply.faults.silent = true;
+        p->Combo1[1]->setEditText("0");
+        p->Command1_Click(0);
+        const qint64 start = f.clock.MonotonicMs();
+        QList<qint64> starts;
+        for (int step = 0; step < 7; ++step) {
+            QTimer *t = p->Timer3->isActive() ? p->Timer3 : p->OrthenTimer;
+            f.clock.advance(t->interval());
+            if (t == p->Timer3)
+                p->Timer3_Timer();
+            t = p->Timer3->isActive() ? p->Timer3 : p->OrthenTimer;
+            if (t == p->Timer3) {
+                f.clock.advance(t->interval());
+                p->Timer3_Timer();
+                f.clock.advance(p->OrthenTimer->interval());
+            }
+            starts << f.clock.MonotonicMs() - start;
+            p->OrthenTimer_Timer();
+        }
+        // The 1 s step cannot hold 2 s of exchanges; the step after it is due on time again.
+        QCOMPARE(starts, QList<qint64>({1, 5000, 65000, 126000, 128000, 132000, 192000}));
+        // Stop while step 3 waits out its 61 s: nothing more goes out.
+        QVERIFY(p->OrthenTimer->isActive());
+        f.port.sent.clear();
+        p->Command1_Click(0);
+        QVERIFY(!p->Running() && !p->Timer3->isActive() && !p->OrthenTimer->isActive());
+        QVERIFY(f.port.sent.isEmpty());
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    void externalRefusals() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        ExternalPage *p = w.externalPage;
+        fill(p->FGrid, {{"01.0", "1.00", "00", "05"}});
+        for (const char *cycle : {"00", "", "abc"}) {
+            p->Combo1[1]->setEditText(cycle);
+            f.dialogs.expectMsg("Entry number of cycle .");
+            p->Command1_Click(0);
+        }
+        p->Combo1[1]->setEditText("123456789");
+        QCOMPARE(p->Combo1[1]->currentText(), QString("0"));
+        p->FGrid->SetTextMatrix(1, 4, "00");
+        f.dialogs.expectMsg("Step 1 has no time: give it minutes or seconds .");
+        p->Command1_Click(0);
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(!p->Running());
+        QCOMPARE(f.port.sent.count("VOLT"), 0);
+    }
+};
+
+QTEST_MAIN(TestPrograms)
+#include "test_programs.moc"
