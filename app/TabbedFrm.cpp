@@ -308,6 +308,9 @@ void TabbedFrm::Timer1_Timer() {
         panel->ResetCountdown();
         return;
     }
+    // A GETD that waits out its 0.2 s must not hold back the next external step.
+    if (externalPage->StepDueWithin(250))
+        return;
     try {
         PollOutputState();
     } catch (const CommError &e) {

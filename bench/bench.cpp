@@ -4,9 +4,11 @@
 #include "Dialogs.h"
 #include "Exchange.h"
 #include "GridEditor.h"
+#include "Module1.h"
 #include "ProgramPages.h"
 #include "SerialComm1.h"
 #include "SimProcess.h"
+#include "TabbedFrm.h"
 #include "Tables.h"
 
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -266,6 +269,62 @@ bool tableSaveAndOpen() {
     return true;
 }
 
+// A 30-step external run of `stepS` steps against the simulator at 9600-baud pace: the largest
+// difference between the ideal and the actual moment a step's VOLT line reached the supply.
+bool stepDrift(const char *name, int stepS, const QStringList &faults) {
+    QTemporaryDir dir;
+    const QString times = dir.filePath("times.log");
+    SimProcess sim(
+        QStringList{"--char-delay-us", QString::number(CharDelayUs), "--line-times", times} +
+        faults);
+    if (!sim.started())
+        return false;
+    qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
+    {
+        Database db;
+        db.Open(dir.filePath(Database::FileName));
+        SettingsTable::RememberPort(db, 1);
+    }
+    Module1::ResetSharedState();
+    SerialComm1 port;
+    YesDialogs dialogs;
+    TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
+    if (!w.Form_Load() || !Module1::Connected) {
+        std::fprintf(stderr, "qvr-bench: no supply for %s\n", name);
+        return false;
+    }
+    w.Form_Activate();
+    ExternalPage *p = w.externalPage;
+    w.Tab1->setCurrentIndex(1);
+    p->Text1->setText(QStringLiteral("30"));
+    p->NewTable();
+    for (int r = 1; r <= 30; ++r)
+        p->FGrid->SetDataRow(r, {QString::number(r), QStringLiteral("05.0"), QStringLiteral("1.00"),
+                                 QStringLiteral("00"),
+                                 QString::number(stepS).rightJustified(2, u'0')});
+    p->Combo1[1]->setEditText(QStringLiteral("1"));
+    p->Command1_Click(0);
+    const double t0 = wallSeconds();
+    while (p->Running() && wallSeconds() - t0 < 30 * stepS + 20)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QFile f(times);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    std::vector<double> volt;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.contains(" VOLT"))
+            volt.push_back(line.left(line.indexOf(' ')).toDouble() / 1000.0);
+    if (volt.size() < 30) {
+        std::fprintf(stderr, "qvr-bench: %s saw %d steps\n", name, int(volt.size()));
+        return false;
+    }
+    double worst = 0;
+    for (size_t k = 0; k < 30; ++k)
+        worst = std::max(worst, std::abs(volt[k] - (volt[0] + double(k) * stepS * 1000)));
+    print(name, worst);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -274,6 +333,8 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     try {
         bool ok = tableSaveAndOpen();
+        ok = stepDrift("step_drift_ms", 1, {}) && ok;
+        ok = stepDrift("step_drift_silent_ms", 3, {"--only", "VOLT,CURR", "--silent"}) && ok;
         ok = exchangeLatency() && ok;
         ok = silentWaitCpu() && ok;
         ok = startupTime() && ok;

@@ -29,15 +29,16 @@ void sleepUntilUs(long long us) {
 
 } // namespace
 
-PtyServer::PtyServer(SupplyModel &model, int charDelayUs, const QString &logPath)
-    : model_(model), charDelayUs_(charDelayUs), logPath_(logPath) {}
+PtyServer::PtyServer(SupplyModel &model, int charDelayUs, const QString &logPath,
+                     const QString &timesPath)
+    : model_(model), charDelayUs_(charDelayUs), logPath_(logPath), timesPath_(timesPath) {}
 
 PtyServer::~PtyServer() {
     closeAll();
 }
 
 void PtyServer::closeAll() {
-    for (int *fd : {&master_, &slave_, &log_}) {
+    for (int *fd : {&master_, &slave_, &log_, &times_}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
@@ -59,6 +60,11 @@ QString PtyServer::open() {
     tcsetattr(slave_, TCSANOW, &tio);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     prctl(PR_SET_TIMERSLACK, 1UL); // per-character sleeps should end on time
+    if (!timesPath_.isEmpty()) {
+        times_ = ::open(timesPath_.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (times_ < 0)
+            throw std::runtime_error("cannot open " + timesPath_.toStdString());
+    }
     if (!logPath_.isEmpty()) {
         log_ = ::open(logPath_.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         if (log_ < 0)
@@ -106,6 +112,16 @@ void PtyServer::serve(const volatile std::sig_atomic_t &stop) {
             if (charDelayUs_ > 0) {
                 rxSlotUs = std::max(rxSlotUs, readUs) + charDelayUs_;
                 sleepUntilUs(rxSlotUs);
+            }
+            if (times_ >= 0) {
+                line_ += buf[i];
+                if (buf[i] == '\r') {
+                    const QByteArray entry =
+                        QByteArray::number(nowUs()) + ' ' + line_.chopped(1) + '\n';
+                    if (::write(times_, entry.constData(), size_t(entry.size())) < 0)
+                        times_ = -1;
+                    line_.clear();
+                }
             }
             const QByteArray reply = model_.Receive(QByteArray(1, buf[i]), nowUs() / 1000);
             if (!reply.isEmpty()) {

@@ -9,7 +9,10 @@
 
 class PtyServer {
 public:
-    PtyServer(SupplyModel &model, int charDelayUs, const QString &logPath);
+    // `timesPath`: when set, every line received is written there with the monotonic time (us)
+    // at which its CR arrived.
+    PtyServer(SupplyModel &model, int charDelayUs, const QString &logPath,
+              const QString &timesPath = QString());
     ~PtyServer();
 
     // Creates the pseudo-terminal; returns the device path the program opens. Throws on failure.
@@ -23,9 +26,11 @@ private:
 
     SupplyModel &model_;
     int charDelayUs_;
-    QString logPath_;
+    QString logPath_, timesPath_;
+    QByteArray line_; // received since the last CR
     int master_ = -1;
     int slave_ = -1; // kept open so the terminal survives the program closing it
     int log_ = -1;
+    int times_ = -1;
     long long txSlotUs_ = 0;
 };

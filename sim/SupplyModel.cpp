@@ -45,7 +45,7 @@ QByteArray SupplyModel::handleLine(const QByteArray &line, qint64 nowMs) {
         unplugged_ = true;
     if (nowMs < silentUntilMs_)
         return {};
-    const bool inScope = faults.scope.isEmpty() || faults.scope == word;
+    const bool inScope = faults.scope.isEmpty() || faults.scope.split(',').contains(word);
     if (inScope && (faults.silent || count < faults.answerFrom))
         return {};
     const QByteArray echo = line + '\r';

@@ -19,7 +19,7 @@
 
 struct SupplyFaults {
     bool silent = false;  // no answer at all, not even the echo
-    QByteArray scope;     // command word the faults below apply to; empty = every one
+    QByteArray scope;     // command words ("VOLT,CURR") the faults apply to; empty = all
     int answerFrom = 1;   // answer only from the k-th request of a command word on
     int cutChars = 0;     // drop this many characters from the end of each reply
     QByteArray extra;     // characters appended to each reply

@@ -26,8 +26,10 @@ const char *const Usage =
     "  --baud B              pace of the line: 10 bit times per character (e.g. 9600)\n"
     "  --char-delay-us US    time per character received and sent (default 0)\n"
     "  --log FILE            append every byte received to FILE\n"
+    "  --line-times FILE     append \"<monotonic us> <line>\" for every line received\n"
     "Faults (apply to every command, or only to the one given with --only):\n"
-    "  --only WORD           limit the faults below to one command word, e.g. GMAX\n"
+    "  --only WORDS          limit the faults below to these command words, e.g. GMAX\n"
+    "                        or VOLT,CURR\n"
     "  --silent              never answer, not even the echo\n"
     "  --answer-from K       stay silent for the first K-1 requests of each command word\n"
     "  --cut N               drop N characters from the end of every reply\n"
@@ -43,7 +45,7 @@ int main(int argc, char *argv[]) {
     SupplyModel model;
     int port = 1;
     int charDelayUs = 0;
-    QString logPath;
+    QString logPath, timesPath;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
@@ -71,6 +73,8 @@ int main(int argc, char *argv[]) {
             charDelayUs = value().toInt();
         } else if (a == "--log") {
             logPath = value();
+        } else if (a == "--line-times") {
+            timesPath = value();
         } else if (a == "--only") {
             model.faults.scope = value().toLatin1();
         } else if (a == "--silent") {
@@ -95,7 +99,7 @@ int main(int argc, char *argv[]) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGHUP, onSignal);
 
-    PtyServer server(model, charDelayUs, logPath);
+    PtyServer server(model, charDelayUs, logPath, timesPath);
     try {
         const QString path = server.open();
         std::printf("QVR_COM%d=%s\n", port, qPrintable(path));

@@ -235,6 +235,10 @@ void ExternalPage::ArmNextStep() {
     }
 }
 
+bool ExternalPage::StepDueWithin(qint64 ms) const {
+    return Running() && OrthenTimer->isActive() && NextDueMs - ctx_.clock.MonotonicMs() < ms;
+}
+
 void ExternalPage::Timer3_Timer() {
     ArmNextStep();
 }

@@ -175,6 +175,8 @@ public slots:
     void NewTable();                // "New": a zero grid of the size in Text1
     void Combo1_Changed(int index); // the run-cycle box: a text past 8 characters becomes "0"
     void OrthenTimer_Timer();       // the next step
+    // A step is due sooner than a poll would take: the poll waits, so the step goes on time.
+    bool StepDueWithin(qint64 ms) const;
     void Timer3_Timer();            // a minute of a step longer than one minute
 
 public:

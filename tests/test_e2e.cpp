@@ -1,6 +1,7 @@
 // The program against qvr-supply-sim on a pseudo-terminal: the window in-process with the real
 // port, and the qvr executable itself.
 #include "Clock.h"
+#include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
 #include "ProgramPages.h"
@@ -80,6 +81,64 @@ private slots:
         QVERIFY2(readAll(log).endsWith("GETD\rSTOP\rSTOP\rSTOP\rSTOP\rENDS\r"),
                  readAll(log).constData());
         QVERIFY(dialogs.allShown());
+    }
+
+    // Each page drives the simulated supply over a pseudo-terminal; the supply's own state
+    // afterwards shows what arrived.
+    void pagesDriveTheSupply() {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("rx.log");
+        SimProcess sim({"--log", log});
+        QVERIFY(sim.started());
+        qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
+        seedPort(dir.path(), 1);
+        RealPortWindow r(dir.path());
+        auto &[port, dialogs, w] = r;
+        QVERIFY(w.Form_Load());
+        w.Form_Activate();
+
+        // Internal: two one-second steps, one cycle; the end comes through polling.
+        InternalPage *in = w.internalPage;
+        in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "00", "01"});
+        in->FGrid->SetDataRow(2, {"2", "12.5", "2.00", "00", "01"});
+        in->Combo0[1]->setEditText("1");
+        in->Command0_Click(0);
+        QVERIFY(in->Running());
+        QTRY_VERIFY_WITH_TIMEOUT(!in->Running(), 5000);
+        QVERIFY(readAll(log).contains("PROP11252000001\rPROP20000000000\r"));
+        QVERIFY(readAll(log).contains("RUNP1\r"));
+        w.editor->ClsFGrid(0);
+        in->Command0_Click(1); // read back from the supply's program memory
+        QCOMPARE(in->FGrid->DataRows()[1], QStringList({"2", "12.5", "2.00", "00", "01"}));
+
+        // External: three steps of one second; the output is left at the last one.
+        w.Tab1->setCurrentIndex(1);
+        ExternalPage *ex = w.externalPage;
+        ex->Text1->setText("3");
+        ex->NewTable();
+        for (int row = 1; row <= 3; ++row)
+            ex->FGrid->SetDataRow(
+                row, {QString::number(row), QString("0%1.0").arg(row * 2), "3.00", "00", "01"});
+        ex->Combo1[1]->setEditText("1");
+        ex->Command1_Click(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!ex->Running(), 6000);
+        QVERIFY(readAll(log).contains("VOLT020\rCURR300\r"));
+        QTRY_COMPARE(w.panel->Label5[0]->text(), QString("06.0")); // 6 V into the 10 ohm load
+
+        // Preset: the nine memories written, read back into a cleared grid, one applied.
+        w.Tab1->setCurrentIndex(2);
+        PresetPage *pr = w.presetPage;
+        pr->FGrid->SetDataRow(9, {"", " 9", "09.5", "1.50"});
+        pr->Command2_Click(2);
+        w.editor->ClsFGrid(2);
+        pr->Command2_Click(1);
+        QCOMPARE(pr->FGrid->DataRows()[8], QStringList({"", " 9", "09.5", "1.50"}));
+        pr->FGrid->SetOption(9, true);
+        pr->Command2_Click(0);
+        QVERIFY(readAll(log).contains("PROM9095150\rRUNM9\r"));
+        QTRY_COMPARE(w.panel->Label5[0]->text(), QString("09.5"));
+        QVERIFY(dialogs.allShown());
+        w.close();
     }
 
     // A pulled adapter: the poll that fails closes the port; once a device is back at the path
