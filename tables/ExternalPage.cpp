@@ -184,8 +184,8 @@ void ExternalPage::StartRun() {
     CurrentPass = 1;
     CurrentStep = 0;
     Module1::CurCmd = QStringLiteral("RUNU"); // a marker, never sent
-    NextDueMs = ctx_.clock.MonotonicMs();
-    OrthenTimer->start(1); // the first step at once
+    NextDueMs = -1;                           // the run starts with its first step
+    OrthenTimer->start(1);                    // the first step at once
 }
 
 void ExternalPage::OrthenTimer_Timer() {
@@ -199,6 +199,8 @@ void ExternalPage::OrthenTimer_Timer() {
         const auto value = [&](int col) {
             return float(Module1::LeadingNumber(Module1::NormDecimalStr(row.value(col))));
         };
+        if (NextDueMs < 0)
+            NextDueMs = ctx_.clock.MonotonicMs();
         ProgramLink::SendStep(ctx_.port, ctx_.clock, value(1), value(2));
         if (ctx_.Tab1->currentIndex() == Index)
             ctx_.editor->Quietly([&] { FGrid->SetCurrent(CurrentStep, FGrid->Col()); });

