@@ -80,7 +80,7 @@ void ExternalPage::SetUp() {
 
 void ExternalPage::Command1_Click(int index) {
     ctx_.editor->HideEditor();
-    if (index == 0 && !PreChecks())
+    if (index == 0 && !PreChecks(ctx_.pages[0]->Running()))
         return;
     Trapped([&] {
         switch (index) {
@@ -120,18 +120,6 @@ void ExternalPage::Command1_Click(int index) {
             break;
         }
     });
-}
-
-bool ExternalPage::PreChecks() {
-    if (!Module1::Connected) {
-        ctx_.dialogs.MsgBox(Module1::NotReadyMsg);
-        return false;
-    }
-    if (ctx_.pages[0]->Running()) {
-        ctx_.dialogs.MsgBox(window()->windowTitle());
-        return false;
-    }
-    return true;
 }
 
 void ExternalPage::StartRun() {

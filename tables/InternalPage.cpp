@@ -38,25 +38,13 @@ void InternalPage::SetUp() {
         Command0[i]->setEnabled(false);
 }
 
-bool InternalPage::PreChecks() {
-    if (!Module1::Connected) {
-        ctx_.dialogs.MsgBox(Module1::NotReadyMsg);
-        return false;
-    }
-    if (ctx_.pages[1]->Running()) {
-        ctx_.dialogs.MsgBox(window()->windowTitle());
-        return false;
-    }
-    return true;
-}
-
 bool InternalPage::CycleValid() const {
     return ProgramRules::CycleValid(Combo0[1]->currentText());
 }
 
 void InternalPage::Command0_Click(int index) {
     ctx_.editor->HideEditor();
-    if (index <= 2 && !PreChecks())
+    if (index <= 2 && !PreChecks(ctx_.pages[1]->Running()))
         return;
     Trapped([&] {
         switch (index) {

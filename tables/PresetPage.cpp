@@ -42,18 +42,6 @@ void PresetPage::SetUp() {
         Command2[i]->setEnabled(i == 1); // only "Read from power supply"
 }
 
-bool PresetPage::PreChecks() {
-    if (!Module1::Connected) {
-        ctx_.dialogs.MsgBox(Module1::NotReadyMsg);
-        return false;
-    }
-    if (ctx_.timedProgramRunning()) {
-        ctx_.dialogs.MsgBox(window()->windowTitle());
-        return false;
-    }
-    return true;
-}
-
 bool PresetPage::PortReady() {
     if (ctx_.port.PortOpen())
         return true;
@@ -63,7 +51,7 @@ bool PresetPage::PortReady() {
 
 void PresetPage::Command2_Click(int index) {
     ctx_.editor->HideEditor();
-    if (index <= 2 && !PreChecks())
+    if (index <= 2 && !PreChecks(ctx_.timedProgramRunning()))
         return;
     Trapped([&] {
         switch (index) {

@@ -2,6 +2,7 @@
 #include "Database.h"
 #include "Dialogs.h"
 #include "GridEditor.h"
+#include "Module1.h"
 #include "ProgramPages.h"
 #include "Tables.h"
 
@@ -118,6 +119,18 @@ void ProgramPage::ReLoadTB() {
     ShowRecords(ctx_.db.ReadAll(TableName()), true);
     ReloadStates();
     ctx_.editor->SetFGridForeColor(Index);
+}
+
+bool ProgramPage::PreChecks(bool otherProgramRuns) {
+    if (!Module1::Connected) {
+        ctx_.dialogs.MsgBox(Module1::NotReadyMsg);
+        return false;
+    }
+    if (otherProgramRuns) {
+        ctx_.dialogs.MsgBox(window()->windowTitle());
+        return false;
+    }
+    return true;
 }
 
 bool ProgramPage::PickFromList() {

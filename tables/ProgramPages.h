@@ -97,6 +97,9 @@ protected:
     // A pick from the name list: the editor hidden, the table loaded under the error trap.
     // False when the box is empty or the table could not be read.
     bool PickFromList();
+    // Before a supply button: a connected supply, and no program running on another page
+    // (the window title is then the message).
+    bool PreChecks(bool otherProgramRuns);
     enum class Opened { EmptyName, NotFound, Found };
     // The flows of the table buttons; page-specific button states stay with the callers.
     Opened OpenTable();
@@ -144,7 +147,6 @@ protected:
     void ReloadStates() override;
 
 private:
-    bool PreChecks(); // connected, and no external program running
     void ReadProgram();
     void WriteProgram();
     void RunProgram();
@@ -177,7 +179,7 @@ public slots:
     void OrthenTimer_Timer();       // the next step
     // A step is due sooner than a poll would take: the poll waits, so the step goes on time.
     bool StepDueWithin(qint64 ms) const;
-    void Timer3_Timer();            // a minute of a step longer than one minute
+    void Timer3_Timer(); // a minute of a step longer than one minute
 
 public:
     QTimer *OrthenTimer = nullptr;
@@ -196,7 +198,6 @@ protected:
 
 private:
     void SetSteps(int steps); // rows, widths and Text1
-    bool PreChecks();
     void StartRun();
     // End of run (`stopped` false) or Stop: the page, the buttons and the title back.
     void EndRun(bool stopped);
@@ -227,7 +228,6 @@ protected:
     void ReloadStates() override;
 
 private:
-    bool PreChecks(); // connected, and no program running on the other pages
     bool PortReady(); // "Communications no ready ." when the port is closed
     void ReadMemories();
     void WriteMemories();
