@@ -159,7 +159,8 @@ void ExternalPage::StartRun() {
     ctx_.Tab1->setTabEnabled(2, false);
     for (QComboBox *box : Combo1)
         box->setEnabled(false);
-    for (int i : {1, 3, 4, 5})
+    // Open Table too: a table opened now would replace the steps being run.
+    for (int i : {1, 2, 3, 4, 5})
         Command1[size_t(i)]->setEnabled(false);
     for (QPushButton *b : Command3)
         b->setEnabled(false);

@@ -173,6 +173,7 @@ private slots:
         p->Command1_Click(0);
         QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [External Timed Program (Untitle) Running]"));
         QVERIFY(!w.Tab1->isTabEnabled(0) && !p->Text1->isEnabled() && p->Running());
+        QVERIFY(!p->Command1[2]->isEnabled() && p->Command1[0]->isEnabled()); // only Stop
         QCOMPARE(CurCmd, QString("RUNU"));
         f.clock.advance(1);
         p->OrthenTimer_Timer(); // step 1: 5 s
@@ -193,6 +194,7 @@ private slots:
         QCOMPARE(f.port.sent.count("CURR"), 12);
         QVERIFY(f.port.sent.endsWith("VOLT040\rCURR100\r"));
         QVERIFY(!p->Running() && w.Tab1->isTabEnabled(2) && p->Command1[1]->isEnabled());
+        QVERIFY(p->Command1[2]->isEnabled()); // given back
         QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [External Timed Program]"));
         QCOMPARE(p->FGrid->Row(), 1);
 
