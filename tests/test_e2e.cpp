@@ -30,6 +30,15 @@ void seedPort(const QString &dir, int port) {
     db.Open(QDir(dir).filePath(Database::FileName));
     SettingsTable::RememberPort(db, port);
 }
+
+// Points port 1 at the simulator and remembers port 1 in the database of `dir`.
+bool attach(const SimProcess &sim, const QString &dir) {
+    if (!sim.started())
+        return false;
+    qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
+    seedPort(dir, 1);
+    return true;
+}
 // The main window on the real port with scripted dialogs, its database in `dir`; the shared
 // state starts afresh before the window is made.
 struct FreshState {
@@ -51,9 +60,7 @@ private slots:
         QTemporaryDir dir;
         const QString log = dir.filePath("rx.log");
         SimProcess sim({"--baud", "9600", "--log", log, "--only", "STOP", "--cut", "1"});
-        QVERIFY(sim.started());
-        qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
-        seedPort(dir.path(), 1);
+        QVERIFY(attach(sim, dir.path()));
 
         RealPortWindow r(dir.path());
         auto &[port, dialogs, w] = r;
@@ -89,9 +96,7 @@ private slots:
         QTemporaryDir dir;
         const QString log = dir.filePath("rx.log");
         SimProcess sim({"--log", log});
-        QVERIFY(sim.started());
-        qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
-        seedPort(dir.path(), 1);
+        QVERIFY(attach(sim, dir.path()));
         RealPortWindow r(dir.path());
         auto &[port, dialogs, w] = r;
         QVERIFY(w.Form_Load());
