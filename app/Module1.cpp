@@ -1,5 +1,6 @@
 #include "Module1.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -20,12 +21,6 @@ qint64 SampleMs = 2000;
 qint64 LogStartMs = 0;
 qint64 LogCount = 0;
 QString NotReadyMsg = BuildNotReadyMsg();
-SampleStore LiveStore;
-
-void SampleStore::Clear() {
-    for (auto &channel : values)
-        channel.fill(-1);
-}
 
 void ResetSharedState() {
     MeasVolt = MeasCurr = -1;
@@ -39,7 +34,6 @@ void ResetSharedState() {
     LogStartMs = 0;
     LogCount = 0;
     NotReadyMsg = BuildNotReadyMsg();
-    LiveStore.Clear();
 }
 
 QString BuildNotReadyMsg() {

@@ -3,7 +3,6 @@
 
 #include <QString>
 #include <QtGlobal>
-#include <array>
 
 namespace Module1 {
 
@@ -15,23 +14,12 @@ extern float MaxCurr;  // supply limit (A); 0 = not yet known
 extern bool Connected; // a supply answered GMAX
 extern QString CurCmd; // command word of the exchange in progress
 extern QString LastReply;
-extern double WaitStart; // monotonic clock (s) when the current reply wait began
-extern int PollInterval; // Timer1 period while polling (ms)
-extern qint64 SampleMs;  // live sampling interval (ms)
-extern qint64 LogStartMs;
-extern qint64 LogCount;
+extern double WaitStart;  // monotonic clock (s) when the current reply wait began
+extern int PollInterval;  // Timer1 period while polling (ms)
+extern qint64 SampleMs;   // live sampling interval (ms)
+extern qint64 LogStartMs; // ms since midnight when the live timeline began
+extern qint64 LogCount;   // samples taken since then
 extern QString NotReadyMsg;
-
-// Samples of the two channels (1 voltage, 2 current) by slot 1..3600, slot 1 the newest;
-// -1 = no sample.
-struct SampleStore {
-    static constexpr int Slots = 3600;
-    std::array<std::array<float, Slots>, 2> values;
-    SampleStore() { Clear(); }
-    void Clear();
-    float &at(int channel, int slot) { return values[channel - 1][slot - 1]; }
-};
-extern SampleStore LiveStore;
 
 // Puts every shared variable back to its value at program start.
 void ResetSharedState();

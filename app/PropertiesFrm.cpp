@@ -4,6 +4,8 @@
 #include "Comm1.h"
 #include "Dialogs.h"
 #include "Module1.h"
+#include "SampleStore.h"
+#include "Timeline.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -193,8 +195,7 @@ void PropertiesFrm::CmdOK_Click() {
         dialogs_.MsgBox(QStringLiteral("Are you really doing it ?"), Dialogs::Buttons::YesNo) ==
             Dialogs::Answer::Yes) {
         LiveStore.Clear();
-        LogStartMs = clock_.MonotonicMs();
-        LogCount = 0;
+        Timeline::Restart(clock_);
         SampleMs = qint64(seconds * 1000);
     }
 

@@ -9,6 +9,7 @@
 #include "Panel.h"
 #include "ProgramPages.h"
 #include "Tables.h"
+#include "Timeline.h"
 
 #include <QCloseEvent>
 #include <QResizeEvent>
@@ -42,7 +43,9 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     pages_.pages = {internalPage, externalPage, presetPage};
     editor->Attach(pages_.pages);
     pages_.Tab1 = Tab1;
-    dataLogPage = new DataLogPage(Tab1);
+    dataLogPage = new DataLogPage(db_, dialogs, clock, Tab1);
+    dataLogPage->Tab1 = Tab1;
+    dataLogPage->HideEditor = [this] { editor->HideEditor(); };
     Tab1->addTab(internalPage, PageCaptions[0]);
     Tab1->addTab(externalPage, PageCaptions[1]);
     Tab1->addTab(presetPage, PageCaptions[2]);
@@ -63,9 +66,11 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(500);
     pages_.Timer1 = Timer1;
+    dataLogPage->Timer1 = Timer1;
     connect(Timer1, &QTimer::timeout, this, &TabbedFrm::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &TabbedFrm::Timer2_Timer);
-    Timer2->start(); // the live indicator runs from the start
+    Timer2->start();                   // the live indicator runs from the start
+    dataLogPage->PVCPicTimer->start(); // and so does live sampling
     connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
 }
 
@@ -195,6 +200,7 @@ void TabbedFrm::SetUpPages() {
         page->FillList(tables);
         page->SetUp();
     }
+    dataLogPage->SetUp(tables);
 }
 
 void TabbedFrm::ClsFGrid() {
@@ -225,23 +231,24 @@ void TabbedFrm::Form_Activate() {
     RestartLiveLogging();
     Timer1->setInterval(PollInterval);
     Timer1->start();
+    // Sampling goes on where it is: restarting it on every activation could starve it.
+    if (!dataLogPage->PVCPicTimer->isActive())
+        dataLogPage->PVCPicTimer->start();
     panel->Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")) + u'V');
     panel->Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")) + u'A');
 }
 
 void TabbedFrm::RestartLiveLogging() {
-    LogStartMs = clock_.MonotonicMs();
-    LogCount = 0;
+    Timeline::Restart(clock_);
 }
 
 void TabbedFrm::ChartDefaults() {
-    // The chart scales go back to their defaults here once the chart exists.
+    dataLogPage->MnuDefa_Click();
 }
 
 void TabbedFrm::LiveChartFrame() {
-    if (dataLogPage->Option3[0]->isChecked()) {
-        // The live chart frame is drawn here once the chart exists.
-    }
+    if (dataLogPage->Option3[0]->isChecked())
+        dataLogPage->Picture1_Set_PVC();
 }
 
 void TabbedFrm::closeEvent(QCloseEvent *event) {
@@ -255,6 +262,7 @@ void TabbedFrm::Form_Unload() {
     unloaded_ = true;
     Timer1->stop();
     Timer2->stop();
+    dataLogPage->PVCPicTimer->stop();
     externalPage->OrthenTimer->stop(); // no step goes out after the farewell
     externalPage->Timer3->stop();
     try {
@@ -298,7 +306,7 @@ void TabbedFrm::Tab1_Click(int index) {
     if (index == 3) {
         Timer2->setInterval(500);
         Timer2->start();
-        LiveChartFrame();
+        dataLogPage->Shown();
         panel->Picture0->setFocus();
     }
 }

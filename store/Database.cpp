@@ -31,21 +31,6 @@ QString columnText(sqlite3_stmt *stmt, int i) {
     return text ? QString::fromUtf16(text, sqlite3_column_bytes16(stmt, i) / 2) : QString();
 }
 
-// Rolls back unless committed, so a failure half way leaves the old content.
-class Transaction {
-public:
-    explicit Transaction(sqlite3 *db) : db_(db) {}
-    ~Transaction() {
-        if (!done_)
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void commit() { done_ = true; }
-
-private:
-    sqlite3 *db_;
-    bool done_ = false;
-};
-
 } // namespace
 
 Database::~Database() {
@@ -231,14 +216,24 @@ QList<QStringList> Database::ReadAll(const QString &name) {
 
 void Database::RewriteTable(const QString &name, const QList<FieldDef> &fields,
                             const QList<QStringList> &rows) {
-    exec(QStringLiteral("BEGIN IMMEDIATE"));
-    Transaction tx(db_);
-    if (TableExists(name))
-        EmptyTable(name);
-    else
-        CreateTable(name, fields);
-    for (const QStringList &row : rows)
-        insert(name, row);
-    exec(QStringLiteral("COMMIT"));
-    tx.commit();
+    Atomically([&] {
+        if (TableExists(name))
+            EmptyTable(name);
+        else
+            CreateTable(name, fields);
+        for (const QStringList &row : rows)
+            insert(name, row);
+    });
+}
+
+void Database::Atomically(const std::function<void()> &work) {
+    // A savepoint, so that one atomic operation may hold others.
+    exec(QStringLiteral("SAVEPOINT qvr_work"));
+    try {
+        work();
+        exec(QStringLiteral("RELEASE qvr_work"));
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK TO qvr_work; RELEASE qvr_work", nullptr, nullptr, nullptr);
+        throw;
+    }
 }

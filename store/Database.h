@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -56,6 +57,8 @@ public:
     // the old content stays whole unless the new content was written completely.
     void RewriteTable(const QString &name, const QList<FieldDef> &fields,
                       const QList<QStringList> &rows);
+    // Runs `work` as one transaction: when it throws, everything it changed is undone.
+    void Atomically(const std::function<void()> &work);
 
     static QString QuoteName(const QString &name);
 

@@ -4,6 +4,7 @@
 #include "Panel.h"
 #include "ProgramPages.h"
 #include "PropertiesFrm.h"
+#include "SampleStore.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -357,7 +358,7 @@ private slots:
 
         LiveStore.at(1, 1) = 12;
         LogCount = 7;
-        f.clock.setMonotonicMs(4242);
+        f.clock.setSecondsSinceMidnight(4.25); // the timeline counts wall-clock ms
         d.LoadPropertySettings();
         d.CboAS->setCurrentText("0.5s");
         f.dialogs.expectMsg("Are you really doing it ?", Dialogs::Answer::Yes);
@@ -365,7 +366,7 @@ private slots:
         QCOMPARE(SampleMs, qint64(500));
         QCOMPARE(LiveStore.at(1, 1), -1.0f);
         QCOMPARE(LogCount, qint64(0));
-        QCOMPARE(LogStartMs, qint64(4242));
+        QCOMPARE(LogStartMs, qint64(4250));
 
         // Defaults: nothing applied until OK.
         d.LoadPropertySettings();

@@ -1,0 +1,27 @@
+// Picture1, the chart surface: holds the last drawn chart as an image and paints from it, so a
+// repaint without new samples costs one copy.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+class ChartSurface : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartSurface(QWidget *parent = nullptr);
+    int ScaleWidth() const { return width(); }
+    int ScaleHeight() const { return height(); }
+    // The image to draw the next chart on, at the surface's current size; show it with update().
+    QImage &Canvas();
+    const QImage &Image() const { return image_; }
+
+signals:
+    void resized(); // the image no longer fits: draw again
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QImage image_;
+};

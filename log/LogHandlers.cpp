@@ -1,0 +1,105 @@
+// The Data Log page's stored logs: save, open and delete, and the buttons that follow the name.
+#include "ChartSurface.h"
+#include "Clock.h"
+#include "DataLogPage.h"
+#include "Dialogs.h"
+#include "LogTables.h"
+#include "Module1.h"
+#include "SampleStore.h"
+
+using namespace Module1;
+
+void DataLogPage::FillLogList(const QStringList &tables) {
+    QComboBox *box = Combo3[ChartScale::LogName];
+    box->clear();
+    box->setEditText(QString());
+    box->addItems(LogTables::Names(tables));
+}
+
+void DataLogPage::Combo3_Change(int index) {
+    if (index != ChartScale::LogName)
+        return;
+    const QString name = Combo3[ChartScale::LogName]->currentText();
+    if (name.isEmpty()) {
+        ToolButton(3)->setEnabled(false);
+        ToolButton(4)->setEnabled(false);
+        return;
+    }
+    ToolButton(3)->setEnabled(Option3[0]->isChecked() && Connected);
+    bool listed = false;
+    for (int i = 0; i < Combo3[ChartScale::LogName]->count(); ++i)
+        listed = listed ||
+                 Combo3[ChartScale::LogName]->itemText(i).compare(name, Qt::CaseInsensitive) == 0;
+    ToolButton(4)->setEnabled(listed);
+}
+
+void DataLogPage::MnuSave_Click() {
+    const QString name = Combo3[ChartScale::LogName]->currentText();
+    if (name.isEmpty())
+        return;
+    QStringList tables;
+    try {
+        tables = db_.TableNames();
+        const auto existing = LogTables::Find(tables, name, true);
+        if (existing && dialogs_.MsgBox(QStringLiteral("Table '") + name +
+                                            QStringLiteral("' log already exist. Overwrte it ?"),
+                                        Dialogs::Buttons::YesNo) == Dialogs::Answer::No)
+            return;
+        // An overwrite keeps the stored table, and with it the interval in its name.
+        const QString table = existing ? *existing : LogTables::Prefix(SampleMs) + name;
+        LogTables::Save(db_, table, LiveStore, clock_.CurrentDateTime());
+        tables = db_.TableNames();
+    } catch (const StoreError &) {
+        dialogs_.MsgBox(QStringLiteral("Data access error !"));
+        return;
+    }
+    FillLogList(tables);
+    Combo3[ChartScale::LogName]->setEditText(name);
+    Picture1->setFocus();
+}
+
+void DataLogPage::OpenLog(const QString &name) {
+    try {
+        const auto table = LogTables::Find(db_.TableNames(), name, false);
+        if (!table)
+            return;
+        LogCreated = LogTables::Load(db_, *table, LogStore);
+        LogSampleMs = LogTables::IntervalMs(*table);
+        OpenLogName = name;
+    } catch (const StoreError &e) {
+        dialogs_.MsgBox(e.description(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+        return;
+    }
+    Option3[1]->setEnabled(true);
+    if (Option3[1]->isChecked())
+        RedrawByMode(); // already showing a log: show this one
+    else
+        Option3[1]->setChecked(true);
+    ToolButton(3)->setEnabled(Option3[0]->isChecked());
+}
+
+void DataLogPage::MnuDele_Click() {
+    const QString name = Combo3[ChartScale::LogName]->currentText();
+    QStringList tables;
+    try {
+        tables = db_.TableNames();
+        const auto existing = LogTables::Find(tables, name, true);
+        if (!existing) {
+            dialogs_.MsgBox(QStringLiteral("' ") + name + QStringLiteral(" ' log no exist !"));
+            return;
+        }
+        if (dialogs_.MsgBox(QStringLiteral("Are you sure to delete th log '") + name +
+                                QStringLiteral("' ?"),
+                            Dialogs::Buttons::YesNo) == Dialogs::Answer::No)
+            return;
+        LogTables::Remove(db_, *existing);
+        tables = db_.TableNames();
+    } catch (const StoreError &e) {
+        dialogs_.MsgBox(e.description(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+        return;
+    }
+    FillLogList(tables);
+    Option3[0]->setChecked(true);
+    Option3[1]->setEnabled(false);
+    ToolButton(4)->setEnabled(false);
+}

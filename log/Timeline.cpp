@@ -1,0 +1,33 @@
+#include "Timeline.h"
+
+#include "Clock.h"
+#include "Module1.h"
+
+#include <cmath>
+
+namespace Timeline {
+
+qint64 NowMs(Clock &clock) {
+    return qint64(std::floor(clock.SecondsSinceMidnight() * 1000));
+}
+
+Tick Next(qint64 nowMs, qint64 startMs, qint64 count, qint64 sampleMs) {
+    Tick t{startMs, count + 1, 0};
+    if (nowMs < t.startMs || nowMs >= DayMs) { // midnight has passed
+        t.startMs = 0;
+        t.count = 1;
+    }
+    const qint64 due = (t.count + 1) * sampleMs - (nowMs - t.startMs);
+    if (due > 0)
+        t.periodMs = int(due <= sampleMs ? due : sampleMs);
+    else
+        t.periodMs = int(Module1::nearest(sampleMs * 0.6));
+    return t;
+}
+
+void Restart(Clock &clock) {
+    Module1::LogStartMs = NowMs(clock);
+    Module1::LogCount = 0;
+}
+
+} // namespace Timeline
