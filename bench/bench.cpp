@@ -1,11 +1,15 @@
 // qvr-bench: performance figures of QVR against qvr-supply-sim, one "name=value" per line.
+#include "ChartScale.h"
+#include "ChartSurface.h"
 #include "Clock.h"
+#include "DataLogPage.h"
 #include "Database.h"
 #include "Dialogs.h"
 #include "Exchange.h"
 #include "GridEditor.h"
 #include "Module1.h"
 #include "ProgramPages.h"
+#include "SampleStore.h"
 #include "SerialComm1.h"
 #include "SimProcess.h"
 #include "TabbedFrm.h"
@@ -333,6 +337,111 @@ bool stepDrift(const char *name, int stepS, const QStringList &faults) {
     return true;
 }
 
+// A full live store on a page of its own.
+struct FullPage {
+    QTemporaryDir dir;
+    Database db;
+    YesDialogs dialogs;
+    DataLogPage page{db, dialogs, SystemClock::instance()};
+    FullPage() {
+        Module1::ResetSharedState();
+        Module1::MaxVolt = 30;
+        Module1::MaxCurr = 3;
+        Module1::Connected = true;
+        db.Open(dir.filePath(Database::FileName));
+        page.SetUp({});
+        for (int k = 0; k < SampleStore::Slots; ++k)
+            LiveStore.Push(float(15 + 10 * std::sin(k / 50.0)), float(1.5 + std::cos(k / 40.0)));
+        page.resize(940, 470);
+        page.show();
+    }
+};
+
+// Both traces of a full store in a window that shows all 3600 slots (12 minutes a division at
+// 2 s), drawn and painted offscreen.
+bool chartRedraw() {
+    FullPage f;
+    ChartScale::Scale s = f.page.ReadScale();
+    s.field[ChartScale::TimeDiv] = QStringLiteral("12m");
+    ChartScale::TimeLabels(s, false);
+    f.page.ShowScale(s);
+    QCoreApplication::processEvents();
+    std::vector<double> ms;
+    for (int i = 0; i < 50; ++i) {
+        const double t = wallSeconds();
+        f.page.Picture1_Set_PVC();
+        f.page.Picture1->repaint();
+        ms.push_back((wallSeconds() - t) * 1000);
+    }
+    print("chart_redraw_ms", median(ms));
+    return true;
+}
+
+// A log of 3600 samples saved over itself and opened into the log store, 20 times each.
+bool logSaveAndOpen() {
+    FullPage f;
+    QComboBox *name = f.page.Combo3[ChartScale::LogName];
+    name->setEditText(QStringLiteral("bench"));
+    f.page.MnuSave_Click(); // created
+    std::vector<double> save, open;
+    for (int i = 0; i < 20; ++i) {
+        double t = wallSeconds();
+        f.page.MnuSave_Click();
+        save.push_back((wallSeconds() - t) * 1000);
+        name->setCurrentIndex(0);
+        t = wallSeconds();
+        f.page.Combo3_Click(ChartScale::LogName);
+        open.push_back((wallSeconds() - t) * 1000);
+    }
+    if (LogStore.at(2, 3600) != LiveStore.at(2, 3600) || !f.page.Option3[1]->isChecked()) {
+        std::fprintf(stderr, "qvr-bench: the log did not round-trip\n");
+        return false;
+    }
+    print("log_save_ms", median(save));
+    print("log_open_ms", median(open));
+    return true;
+}
+
+// CPU of the whole program, shown on the Data Log page, sampling every 0.5 s against the
+// simulator at 9600-baud pace.
+bool sampleTickCpu() {
+    const double seconds = qEnvironmentVariableIntValue("QVR_BENCH_SECONDS") > 0
+                               ? qEnvironmentVariableIntValue("QVR_BENCH_SECONDS")
+                               : 60;
+    QTemporaryDir dir;
+    SimProcess sim({"--char-delay-us", QString::number(CharDelayUs)});
+    if (!sim.started())
+        return false;
+    qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
+    {
+        Database db;
+        db.Open(dir.filePath(Database::FileName));
+        SettingsTable::RememberPort(db, 1);
+    }
+    Module1::ResetSharedState();
+    SerialComm1 port;
+    YesDialogs dialogs;
+    TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
+    if (!w.Form_Load() || !Module1::Connected) {
+        std::fprintf(stderr, "qvr-bench: no supply for the sampling figure\n");
+        return false;
+    }
+    w.show();
+    w.Form_Activate();
+    Module1::SampleMs = 500;
+    w.Tab1->setCurrentIndex(3);
+    const double cpu0 = cpuSeconds(), wall0 = wallSeconds();
+    const qint64 count0 = Module1::LogCount;
+    while (wallSeconds() - wall0 < seconds)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    if (Module1::LogCount - count0 < qint64(seconds)) {
+        std::fprintf(stderr, "qvr-bench: only %d samples\n", int(Module1::LogCount - count0));
+        return false;
+    }
+    print("sample_tick_cpu_pct", (cpuSeconds() - cpu0) / (wallSeconds() - wall0) * 100);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -343,6 +452,9 @@ int main(int argc, char *argv[]) {
         if (qEnvironmentVariableIsSet("QVR_BENCH_DEBUG"))
             return stepDrift("step_drift_ms", 1, {}) ? 0 : 1;
         bool ok = tableSaveAndOpen();
+        ok = chartRedraw() && ok;
+        ok = logSaveAndOpen() && ok;
+        ok = sampleTickCpu() && ok;
         ok = stepDrift("step_drift_ms", 1, {}) && ok;
         ok = stepDrift("step_drift_silent_ms", 3, {"--only", "VOLT,CURR", "--silent"}) && ok;
         ok = exchangeLatency() && ok;

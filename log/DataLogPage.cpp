@@ -150,6 +150,8 @@ void DataLogPage::BuildSidePanel() {
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setCompleter(nullptr); // typed values stay as typed
         box->setMinimumWidth(i == LogName ? 150 : 90);
+        // Keys reach the box, which hands them to its line edit; tests may send either.
+        box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);
         connect(box, &QComboBox::activated, this, [this, i] { Combo3_Click(i); });
         Combo3[size_t(i)] = box;
@@ -175,7 +177,7 @@ bool DataLogPage::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return QWidget::eventFilter(watched, event);
     for (int i = 0; i < FieldCount; ++i) {
-        if (watched != Combo3[size_t(i)]->lineEdit())
+        if (watched != Combo3[size_t(i)] && watched != Combo3[size_t(i)]->lineEdit())
             continue;
         auto *key = static_cast<QKeyEvent *>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;

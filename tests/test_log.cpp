@@ -1,0 +1,354 @@
+#include "ChartDraw.h"
+#include "ChartScale.h"
+#include "ChartSurface.h"
+#include "DataLogPage.h"
+#include "LogTables.h"
+#include "Module1.h"
+#include "Panel.h"
+#include "SampleStore.h"
+#include "Timeline.h"
+#include "WindowFixture.h"
+
+#include <QPainter>
+#include <QTest>
+
+using namespace ChartScale;
+using namespace Module1;
+
+namespace {
+
+const QColor Yellow(255, 255, 0), Red(255, 0, 0), Green(0, 128, 0);
+
+template <typename Texts> QString joined(const Texts &texts) {
+    return QStringList(texts.begin(), texts.end()).join(u' ');
+}
+
+// The chart of a 431 x 345 surface (5175 x 4125 twips), live at 2 s.
+QImage drawn(const Scale &s, const SampleStore &store, qint64 intervalMs = 2000) {
+    QImage image(431, 345, QImage::Format_RGB32);
+    QPainter p(&image);
+    const Mapping m = ReadMapping(s, 431, 345, 4.0 * intervalMs / 1000, true);
+    ChartDraw::Frame(p, m);
+    ChartDraw::Traces(p, m, store, intervalMs);
+    return image;
+}
+
+int count(const QImage &image, const QColor &colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixelColor(x, y) == colour;
+    return n;
+}
+
+// A page of its own on a real database file, with a 30 V / 3 A supply.
+struct PageFixture {
+    QTemporaryDir dir;
+    Database db;
+    ScriptedDialogs dialogs;
+    ManualClock clock;
+    DataLogPage page{db, dialogs, clock};
+    PageFixture() {
+        ResetSharedState();
+        MaxVolt = 30;
+        MaxCurr = 3;
+        Connected = true;
+        db.Open(dir.filePath(Database::FileName));
+        page.SetUp({});
+    }
+    void name(const QString &text) { page.Combo3[LogName]->setEditText(text); }
+};
+
+} // namespace
+
+class TestLog : public QObject {
+    Q_OBJECT
+private slots:
+    void scaleFields() {
+        struct Case {
+            int index, key;
+            QString text, field, labels;
+            QString tmin = QStringLiteral("0m");
+        };
+        const QList<Case> cases{
+            {TimeDiv, KeyEnter, "2", "2s", "0m 4s 8s 12s 16s 20s"},
+            {TimeDiv, KeyRight, "1.5M", "1.5m", "0m 3m 6m 9m 12m 15m"},
+            {TimeDiv, KeyEnter, "0", "1m", "0m 2m 4m 6m 8m 10m"},
+            {TimeDiv, KeyLeft, "400s", "1m", "0m 2m 4m 6m 8m 10m"},
+            {TimeDiv, KeyEnter, "30s", "30s", "0m 1m 2m 3m 4m 5m"},
+            {TimeDiv, KeyEnter, "15s", "15s", "0m 30s 1m 90s 2m 150s"},
+            {TimeMin, KeyRight, "0m", "1m", "1m 2m 3m 4m 5m 6m"},
+            {TimeMin, KeyLeft, "0m", "-1m", "-1m 0m 1m 2m 3m 4m"},
+            {TimeMin, KeyLeft, "-59m", "-60m", "-60m -59m -58m -57m -56m -55m"},
+            {TimeMin, KeyEnter, "-61", "0m", "0m 1m 2m 3m 4m 5m"},
+            {TimeMin, KeyRight, "900m", "0m", "0m 1m 2m 3m 4m 5m"},
+            {TimeMin, KeyLeft, "-3600s", "0s", "0m 1m 2m 3m 4m 5m"},
+            {TimeMin, KeyEnter, "90s", "90s", "90s 150s 210s 270s 330s 390s"},
+            // The rejection text "03.0v" still reads back as 3.
+            {VoltDiv, KeyEnter, "0", "03.0V",
+             "00.0V 03.0V 06.0V 09.0V 12.0V 15.0V 18.0V 21.0V 24.0V 27.0V 30.0V"},
+            {VoltDiv, KeyEnter, "30.5", "03.0V",
+             "00.0V 03.0V 06.0V 09.0V 12.0V 15.0V 18.0V 21.0V 24.0V 27.0V 30.0V"},
+            {VoltDiv, KeyEnter, "1,5", "01.0V",
+             "00.0V 01.0V 02.0V 03.0V 04.0V 05.0V 06.0V 07.0V 08.0V 09.0V 10.0V"},
+            {VoltMin, KeyEnter, "-31", "00.0V",
+             "00.0V 03.0V 06.0V 09.0V 12.0V 15.0V 18.0V 21.0V 24.0V 27.0V 30.0V"},
+            {VoltMin, KeyEnter, "5", "05.0V",
+             "05.0V 08.0V 11.0V 14.0V 17.0V 20.0V 23.0V 26.0V 29.0V 32.0V 35.0V"},
+            {CurrDiv, KeyEnter, "4", "0.30A",
+             "0.00A 0.30A 0.60A 0.90A 1.20A 1.50A 1.80A 2.10A 2.40A 2.70A 3.00A"},
+            {CurrMin, KeyRight, "-3.5", "0.00A",
+             "0.00A 0.30A 0.60A 0.90A 1.20A 1.50A 1.80A 2.10A 2.40A 2.70A 3.00A"},
+            {CurrDiv, KeyEnter, "0.055", "0.06A",
+             "0.00A 0.06A 0.11A 0.17A 0.22A 0.28A 0.33A 0.39A 0.44A 0.50A 0.55A"},
+        };
+        for (const Case &c : cases) {
+            Scale s = StartScale(true, 30, 3);
+            s.field[TimeMin] = c.tmin;
+            s.field[size_t(c.index)] = c.text;
+            const Scale before = s;
+            QVERIFY(!KeyEdit(s, c.index, 65, 30, 3)); // other keys change nothing
+            QCOMPARE(s.field, before.field);
+            QVERIFY(KeyEdit(s, c.index, c.key, 30, 3));
+            QCOMPARE(s.field[size_t(c.index)], c.field);
+            const QString labels = c.index >= TimeDiv   ? joined(s.time)
+                                   : c.index >= CurrDiv ? joined(s.curr)
+                                                        : joined(s.volt);
+            QCOMPARE(labels, c.labels);
+        }
+
+        // Start texts, lists, a list pick and "Default".
+        QCOMPARE(StartScale(false, 60, 5).field[VoltDiv], QString("03.0V"));
+        QCOMPARE(StartScale(true, 60, 5).field[CurrDiv], QString("0.50A"));
+        QCOMPARE(List(VoltMin, 30, 3).join(u' '),
+                 QString("27.0V 24.0V 21.0V 18.0V 15.0V 12.0V 09.0V 06.0V 03.0V 00.0V"));
+        QCOMPARE(List(CurrDiv, 30, 3).join(u' '), QString("0.50A 0.20A 0.10A 0.05A 0.02A 0.01A"));
+        Scale s = StartScale(true, 30, 3);
+        s.field[VoltMin] = "12,0V";
+        s.field[TimeDiv] = "0s";
+        Pick(s, VoltMin);
+        QCOMPARE(s.volt[10], QString("42.0V"));
+        QCOMPARE(s.field[TimeDiv], QString("1s"));
+        Defaults(s, 20, 2);
+        QCOMPARE(joined(s.time), QString("0m 1m 2m 3m 4m 5m"));
+        QCOMPARE(s.volt[10] + s.curr[5] + s.field[VoltDiv] + s.field[TimeDiv],
+                 QString("20.0V1.00A02.0V30s"));
+    }
+
+    void chartPixels() {
+        const Scale s = StartScale(true, 30, 3);
+        SampleStore store;
+        const QImage frame = drawn(s, store);
+        // Grid every 34 rows and 43 columns, the centre lines two wide, black between.
+        QCOMPARE(frame.pixelColor(5, 34), Green);
+        QCOMPARE(frame.pixelColor(43, 5), Green);
+        QCOMPARE(frame.pixelColor(430, 5), Green);
+        QCOMPARE(frame.pixelColor(5, 172), Green);
+        QCOMPARE(frame.pixelColor(215, 5), Green);
+        QCOMPARE(frame.pixelColor(5, 5), QColor(Qt::black));
+        QCOMPARE(count(frame, Yellow) + count(frame, Red), 0); // an empty store: the frame only
+
+        // Slot 2 sits on the left edge (x 0), slot 3 two seconds later (x 3).
+        store.at(1, 1) = store.at(2, 1) = 1; // never drawn
+        store.at(1, 2) = 12, store.at(2, 2) = 0.6f;
+        store.at(1, 3) = 24, store.at(2, 3) = 0.9f;
+        QImage image = drawn(s, store);
+        QCOMPARE(image.pixelColor(0, 206), Yellow);
+        QCOMPARE(image.pixelColor(3, 69), Yellow);
+        QCOMPARE(image.pixelColor(0, 275), Red);
+        QCOMPARE(image.pixelColor(3, 241), Red);
+
+        // A flat trace with slot 10 empty: the segments on both sides of it are missing.
+        store.Clear();
+        for (int k = 2; k <= 20; ++k)
+            store.at(1, k) = 12;
+        store.at(1, 10) = SampleStore::None;
+        image = drawn(s, store);
+        for (int x = 3; x <= 40; ++x)
+            QCOMPARE(image.pixelColor(x, 206) == Yellow, x <= 20 || x >= 26);
+
+        // Empty ranges leave their traces out; the frame stays.
+        for (int k = 2; k <= 20; ++k)
+            store.at(2, k) = 1;
+        Scale flat = s;
+        flat.volt.fill("05.0V");
+        image = drawn(flat, store);
+        QVERIFY(count(image, Yellow) == 0 && count(image, Red) > 0);
+        flat.time.fill("1m");
+        image = drawn(flat, store);
+        QVERIFY(count(image, Red) == 0 && image.pixelColor(5, 34) == Green);
+    }
+
+    void samplingTimeline() {
+        struct Case {
+            qint64 now, start, count, startAfter, countAfter;
+            int period;
+        };
+        const QList<Case> cases{
+            {12000, 10000, 0, 10000, 1, 2000},   // on time
+            {12300, 10000, 0, 10000, 1, 1700},   // a little late: the rest of the period
+            {11900, 10000, 0, 10000, 1, 2000},   // early: never more than one interval
+            {14100, 10000, 0, 10000, 1, 1200},   // after the next one was due: 60 %
+            {500, 86399000, 5, 0, 1, 2000},      // midnight: a new timeline, one interval at most
+            {Timeline::DayMs, 0, 5, 0, 1, 1200}, // a clock that reached 24:00
+        };
+        for (const Case &c : cases) {
+            const Timeline::Tick t = Timeline::Next(c.now, c.start, c.count, 2000);
+            QCOMPARE(t.startMs, c.startAfter);
+            QCOMPARE(t.count, c.countAfter);
+            QCOMPARE(t.periodMs, c.period);
+        }
+        QCOMPARE(Timeline::Next(3000, 0, 3, 500).periodMs, 300); // nearest(500 x 0.6)
+
+        // The page's ticks: slot 1 is the newest reading; a trace shows from the third tick on,
+        // and midnight keeps the store.
+        PageFixture f;
+        f.page.resize(940, 480);
+        f.clock.setSecondsSinceMidnight(86390);
+        Timeline::Restart(f.clock);
+        MeasVolt = 12, MeasCurr = 1;
+        for (int tick = 1; tick <= 3; ++tick) {
+            f.clock.advance(2000);
+            f.page.PVCPicTimer_Timer();
+            QCOMPARE(count(f.page.Picture1->Image(), Yellow) > 0, tick == 3);
+        }
+        QCOMPARE(LogCount, qint64(3));
+        QCOMPARE(f.page.PVCPicTimer->interval(), 2000);
+        f.clock.setSecondsSinceMidnight(1.5);
+        MeasVolt = MeasCurr = -1;
+        f.page.PVCPicTimer_Timer();
+        QCOMPARE(LogStartMs, qint64(0));
+        QCOMPARE(LogCount, qint64(1));
+        QCOMPARE(f.page.PVCPicTimer->interval(), 2000);
+        QCOMPARE(LiveStore.at(1, 1), -1.0f);
+        QCOMPARE(LiveStore.at(1, 2), 12.0f);
+        QCOMPARE(LiveStore.at(1, 4), 12.0f);
+        QCOMPARE(LiveStore.at(1, 5), -1.0f);
+    }
+
+    void logsRoundTrip() {
+        PageFixture f;
+        DataLogPage &p = f.page;
+        QVERIFY(!p.ToolButton(3)->isEnabled() && !p.ToolButton(4)->isEnabled());
+        LiveStore.Clear();
+        LiveStore.at(1, 1) = 12.3f, LiveStore.at(2, 1) = 1.5f;
+        LiveStore.at(1, 3600) = 1, LiveStore.at(2, 3600) = 0.25f;
+        LiveStore.at(1, 2) = 5; // no current: no sample
+        SampleMs = 500;
+        f.name("Test");
+        QVERIFY(p.ToolButton(3)->isEnabled() && !p.ToolButton(4)->isEnabled());
+        p.Toolbar1_ButtonClick(3);
+        SampleMs = 2000;
+        f.name("Other");
+        p.MnuSave_Click();
+        QCOMPARE(f.db.TableNames(), QStringList({"D__5Test", "QVRLOG", "D_02Other"}));
+        QCOMPARE(p.Combo3[LogName]->currentText(), QString("Other"));
+        const QList<QStringList> rows = f.db.ReadAll("D__5Test");
+        QCOMPARE(rows.size(), 100);
+        QCOMPARE(rows[0].size(), 36);
+        QCOMPARE(rows[0][0] + rows[0][1] + rows[99][35], QString("12.31.5099.99.9901.00.25"));
+        QCOMPARE(f.db.ReadAll("D_02Other"), rows);
+
+        // "test" is Test's log: its table is rewritten and keeps its 0.5 s name.
+        LiveStore.at(1, 1) = 20;
+        f.name("test");
+        QVERIFY(p.ToolButton(4)->isEnabled());
+        f.dialogs.expectMsg("Table 'test' log already exist. Overwrte it ?", Dialogs::Answer::No);
+        p.MnuSave_Click();
+        QCOMPARE(f.db.ReadAll("D__5Test"), rows);
+        f.dialogs.expectMsg("Table 'test' log already exist. Overwrte it ?", Dialogs::Answer::Yes);
+        p.MnuSave_Click();
+        QCOMPARE(f.db.ReadAll("D__5Test")[0][0], QString("20.01.50"));
+        QVERIFY(!f.db.TableExists("D_02test"));
+
+        // A value that does not fit half way through: the old log stays whole.
+        const QList<QStringList> before = f.db.ReadAll("D__5Test");
+        LiveStore.at(1, 1800) = 123.4f, LiveStore.at(2, 1800) = 1;
+        f.dialogs.expectMsg("Table 'test' log already exist. Overwrte it ?", Dialogs::Answer::Yes);
+        f.dialogs.expectMsg("Data access error !");
+        p.MnuSave_Click();
+        QCOMPARE(f.db.ReadAll("D__5Test"), before);
+
+        // Opening a log: its interval, its samples, its creation time; "Log" shown.
+        f.clock.advance(3600 * 1000);
+        p.Combo3[LogName]->setCurrentIndex(0);
+        p.Combo3_Click(LogName);
+        QCOMPARE(LogSampleMs, qint64(500));
+        QCOMPARE(LogStore.at(1, 1), 20.0f);
+        QCOMPARE(LogStore.at(2, 3600), 0.25f);
+        QCOMPARE(LogStore.at(1, 2), -1.0f);
+        QCOMPARE(p.LogCreated, f.clock.CurrentDateTime().addSecs(-3600));
+        QVERIFY(p.Option3[1]->isEnabled() && p.Option3[1]->isChecked());
+        QVERIFY(!p.ToolButton(3)->isEnabled());
+
+        // Delete: an unknown name, No, then Yes.
+        f.name("nothing");
+        f.dialogs.expectMsg("' nothing ' log no exist !");
+        p.MnuDele_Click();
+        f.name("TEST");
+        f.dialogs.expectMsg("Are you sure to delete th log 'TEST' ?", Dialogs::Answer::No);
+        p.MnuDele_Click();
+        QVERIFY(f.db.TableExists("D__5Test"));
+        f.dialogs.expectMsg("Are you sure to delete th log 'TEST' ?", Dialogs::Answer::Yes);
+        p.Toolbar1_ButtonClick(4);
+        QCOMPARE(f.db.TableNames(), QStringList({"QVRLOG", "D_02Other"}));
+        QCOMPARE(f.db.ReadAll("QVRLOG").size(), 1);
+        QVERIFY(p.Option3[0]->isChecked() && !p.Option3[1]->isEnabled());
+        QVERIFY(!p.ToolButton(4)->isEnabled());
+        QCOMPARE(p.Combo3[LogName]->count(), 1);
+
+        // A log without a catalogue entry (an older file) still opens.
+        f.db.RewriteTable("D_05Old", LogTables::FieldDefs(), {QStringList(36, "01.00.10")});
+        p.SetUp(f.db.TableNames());
+        p.Combo3[LogName]->setCurrentIndex(1);
+        p.Combo3_Click(LogName);
+        QCOMPARE(LogSampleMs, qint64(5000));
+        QCOMPARE(LogStore.at(2, 36), 0.1f);
+        QCOMPARE(LogStore.at(2, 37), -1.0f); // not in the table: no sample
+        QVERIFY(!p.LogCreated);
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    void pageInTheWindow() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        DataLogPage *p = w.dataLogPage;
+        QVERIFY(p->PVCPicTimer->isActive());
+        p->Picture1_Set_PVC(); // another page is showing: nothing drawn
+        QVERIFY(p->Picture1->Image().isNull());
+
+        QVERIFY(w.Timer1->isActive());
+        p->Combo3[TimeDiv]->lineEdit()->setSelection(0, 2);
+        w.Tab1->setCurrentIndex(3);
+        QVERIFY(!p->Picture1->Image().isNull());
+        QVERIFY(!p->Combo3[TimeDiv]->lineEdit()->hasSelectedText());
+        QVERIFY(w.Timer1->isActive()); // rested while drawing, running again
+        QCOMPARE(p->Label4[10]->text(), QString("30.0V"));
+
+        // Enter in a field, typed as the operator types it.
+        p->Combo3[TimeDiv]->setEditText("15");
+        QTest::keyClick(p->Combo3[TimeDiv], Qt::Key_Return);
+        QCOMPARE(p->Combo3[TimeDiv]->currentText(), QString("15s"));
+        QCOMPARE(p->Label9[1]->text(), QString("30s"));
+        QCOMPARE(p->Combo3[TimeDiv]->count(), 8); // nothing added to the list
+
+        // Any panel button while connected puts the scales back.
+        w.panel->Command4_Click(0);
+        QCOMPARE(p->Combo3[TimeDiv]->currentText(), QString("30s"));
+        QCOMPARE(p->Label9[1]->text(), QString("1m"));
+
+        // Activation restarts the timeline on the wall clock.
+        f.clock.setSecondsSinceMidnight(100.25);
+        w.Form_Activate();
+        QCOMPARE(LogStartMs, qint64(100250));
+        QCOMPARE(LogCount, qint64(0));
+
+        Connected = false;
+        f.dialogs.expectMsg(NotReadyMsg);
+        p->MnuDefa_Click();
+        QVERIFY(f.dialogs.allShown());
+    }
+};
+
+QTEST_MAIN(TestLog)
+#include "test_log.moc"
