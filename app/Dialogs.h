@@ -5,6 +5,8 @@
 #include <QString>
 #include <optional>
 
+class QPrinter;
+
 class Dialogs {
 public:
     enum class Buttons { Ok, YesNo, OkCancel };
@@ -18,9 +20,13 @@ public:
     // Returns nothing when the operator cancels.
     virtual std::optional<QString> InputBox(const QString &prompt, const QString &defaultText,
                                             const QString &title = QString()) = 0;
-    // Returns nothing when the operator cancels.
+    // Returns nothing when the operator cancels. A name typed without an extension gets
+    // `defaultSuffix`; an existing file is the caller's question.
     virtual std::optional<QString> SaveFileName(const QString &caption, const QString &fileName,
-                                                const QString &filter) = 0;
+                                                const QString &filter,
+                                                const QString &defaultSuffix = QString()) = 0;
+    // The system print dialog; false when the operator cancels.
+    virtual bool PrintSetup(QPrinter &printer) = 0;
 
     static QString AppTitle() { return QStringLiteral("QVR2"); }
 };

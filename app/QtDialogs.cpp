@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace {
 QString titleOr(const QString &title) {
@@ -63,9 +65,18 @@ std::optional<QString> QtDialogs::InputBox(const QString &prompt, const QString 
 }
 
 std::optional<QString> QtDialogs::SaveFileName(const QString &caption, const QString &fileName,
-                                               const QString &filter) {
-    QString chosen = QFileDialog::getSaveFileName(parent_, caption, fileName, filter);
-    if (chosen.isEmpty())
+                                               const QString &filter,
+                                               const QString &defaultSuffix) {
+    QFileDialog dialog(parent_, caption, fileName, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite); // the program asks in its own words
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return chosen;
+    return dialog.selectedFiles().constFirst();
+}
+
+bool QtDialogs::PrintSetup(QPrinter &printer) {
+    QPrintDialog dialog(&printer, parent_);
+    return dialog.exec() == QDialog::Accepted;
 }

@@ -13,7 +13,9 @@ public:
     std::optional<QString> InputBox(const QString &prompt, const QString &defaultText,
                                     const QString &title) override;
     std::optional<QString> SaveFileName(const QString &caption, const QString &fileName,
-                                        const QString &filter) override;
+                                        const QString &filter,
+                                        const QString &defaultSuffix) override;
+    bool PrintSetup(QPrinter &printer) override;
 
 private:
     QPointer<QWidget> parent_;

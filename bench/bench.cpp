@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -211,10 +212,11 @@ public:
     std::optional<QString> InputBox(const QString &, const QString &d, const QString &) override {
         return d;
     }
-    std::optional<QString> SaveFileName(const QString &, const QString &,
+    std::optional<QString> SaveFileName(const QString &, const QString &, const QString &,
                                         const QString &) override {
         return std::nullopt;
     }
+    bool PrintSetup(QPrinter &) override { return false; }
 };
 
 double median(std::vector<double> v) {
@@ -432,8 +434,9 @@ bool sampleTickCpu() {
     w.Tab1->setCurrentIndex(3);
     const double cpu0 = cpuSeconds(), wall0 = wallSeconds();
     const qint64 count0 = Module1::LogCount;
-    while (wallSeconds() - wall0 < seconds)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    QEventLoop loop; // sleeps between events, as the program's own loop does
+    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
     if (Module1::LogCount - count0 < qint64(seconds)) {
         std::fprintf(stderr, "qvr-bench: only %d samples\n", int(Module1::LogCount - count0));
         return false;

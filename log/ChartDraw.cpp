@@ -10,30 +10,30 @@ using Module1::nearest;
 
 namespace ChartDraw {
 
-void Frame(QPainter &p, const ChartScale::Mapping &m) {
+void Frame(QPainter &p, const ChartScale::Mapping &m, const FrameStyle &style) {
     const int W = m.W, H = m.H;
-    p.fillRect(QRect(0, 0, W + 1, H + 1), Qt::black);
-    p.setPen(QPen(Grid, 1));
+    p.fillRect(QRect(0, 0, W + 1, H + 1), style.ground);
+    p.setPen(QPen(style.grid, style.pen));
     if (const int step = int(nearest(H / 10.0)); step > 0)
         for (int y = step; y <= H; y += step)
             p.drawLine(0, y, W, y);
     if (const int step = int(nearest(W / 10.0)); step > 0)
         for (int x = step; x <= W; x += step)
             p.drawLine(x, 0, x, H);
-    p.setPen(QPen(Grid, 2));
+    p.setPen(QPen(style.grid, 2 * style.pen));
     p.drawLine(0, int(nearest(H / 2.0)), W, int(nearest(H / 2.0)));
     p.drawLine(int(nearest(W / 2.0)), 0, int(nearest(W / 2.0)), H);
-    p.setPen(QPen(Grid, 1));
+    p.setPen(QPen(style.grid, style.pen));
 }
 
 namespace {
 
 void Channel(QPainter &p, const ChartScale::Mapping &m, const SampleStore &store, qint64 intervalMs,
-             int channel, const QColor &colour) {
+             int channel, const QColor &colour, qreal pen) {
     const bool volt = channel == 1;
     if (!m.TimeOk() || !(volt ? m.VoltOk() : m.CurrOk()))
         return; // the range is empty: nothing maps into it
-    p.setPen(QPen(colour, 1));
+    p.setPen(QPen(colour, pen));
     // Runs of neighbouring segments go out as one polyline each.
     QPolygon run;
     run.reserve(SampleStore::Slots);
@@ -67,9 +67,9 @@ void Channel(QPainter &p, const ChartScale::Mapping &m, const SampleStore &store
 } // namespace
 
 void Traces(QPainter &p, const ChartScale::Mapping &m, const SampleStore &store, qint64 intervalMs,
-            const QColor &volt, const QColor &curr) {
-    Channel(p, m, store, intervalMs, 2, curr);
-    Channel(p, m, store, intervalMs, 1, volt);
+            const QColor &volt, const QColor &curr, qreal pen) {
+    Channel(p, m, store, intervalMs, 2, curr, pen);
+    Channel(p, m, store, intervalMs, 1, volt, pen);
 }
 
 } // namespace ChartDraw

@@ -1,5 +1,6 @@
 #include "ScriptedDialogs.h"
 
+#include <QPrinter>
 #include <QTest>
 
 void ScriptedDialogs::expectMsg(const QString &text, Answer answer, Icon icon) {
@@ -9,6 +10,21 @@ void ScriptedDialogs::expectMsg(const QString &text, Answer answer, Icon icon) {
 void ScriptedDialogs::expectInput(const QString &prompt, std::optional<QString> answer) {
     queue_.push_back({QStringLiteral("input"), prompt, Answer::Ok, Icon::None,
                       answer.value_or(QString()), !answer});
+}
+
+void ScriptedDialogs::expectPrint(std::optional<QString> pdfPath) {
+    queue_.push_back({QStringLiteral("print"), QString(), Answer::Ok, Icon::None,
+                      pdfPath.value_or(QString()), !pdfPath});
+}
+
+bool ScriptedDialogs::PrintSetup(QPrinter &printer) {
+    shown.append({QStringLiteral("print"), QString(), Buttons::OkCancel, Icon::None, QString()});
+    const Expected e = take(QStringLiteral("print"), QString());
+    if (e.cancelled)
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(e.reply);
+    return true;
 }
 
 void ScriptedDialogs::expectSave(std::optional<QString> fileName) {
@@ -66,9 +82,11 @@ std::optional<QString> ScriptedDialogs::InputBox(const QString &prompt, const QS
 }
 
 std::optional<QString> ScriptedDialogs::SaveFileName(const QString &caption,
-                                                     const QString &fileName, const QString &) {
-    shown.append({QStringLiteral("save"), caption + u'|' + fileName, Buttons::OkCancel, Icon::None,
-                  QString()});
+                                                     const QString &fileName, const QString &filter,
+                                                     const QString &defaultSuffix) {
+    shown.append({QStringLiteral("save"),
+                  caption + u'|' + fileName + u'|' + filter + u'|' + defaultSuffix,
+                  Buttons::OkCancel, Icon::None, QString()});
     const Expected e = take(QStringLiteral("save"), caption);
     return e.cancelled ? std::nullopt : std::optional<QString>(e.reply);
 }

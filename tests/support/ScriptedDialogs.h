@@ -20,6 +20,7 @@ public:
     void expectMsg(const QString &text, Answer answer = Answer::Ok, Icon icon = Icon::None);
     void expectInput(const QString &prompt, std::optional<QString> answer);
     void expectSave(std::optional<QString> fileName);
+    void expectPrint(std::optional<QString> pdfPath);
     // True when every expected dialog was shown; reports the rest as a failure.
     bool allShown();
 
@@ -27,7 +28,10 @@ public:
     std::optional<QString> InputBox(const QString &prompt, const QString &defaultText,
                                     const QString &title) override;
     std::optional<QString> SaveFileName(const QString &caption, const QString &fileName,
-                                        const QString &filter) override;
+                                        const QString &filter,
+                                        const QString &defaultSuffix) override;
+    // Prints into the PDF file given by expectPrint.
+    bool PrintSetup(QPrinter &printer) override;
 
     QList<Shown> shown;   // every dialog in order
     QStringList defaults; // default texts of the input boxes, in order
