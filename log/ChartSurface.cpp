@@ -30,3 +30,10 @@ void ChartSurface::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     emit resized();
 }
+
+void ChartSurface::forward(QMouseEvent *event) {
+    // A move reports the buttons held, a press or release the one button.
+    const Qt::MouseButtons buttons =
+        event->type() == QEvent::MouseMove ? event->buttons() : Qt::MouseButtons(event->button());
+    emit mouse(event->type(), buttons, event->modifiers(), event->position().toPoint());
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QMouseEvent>
 #include <QWidget>
 
 class ChartSurface : public QWidget {
@@ -17,11 +18,17 @@ public:
 
 signals:
     void resized(); // the image no longer fits: draw again
+    void mouse(QEvent::Type type, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+               QPoint position);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override { forward(event); }
+    void mouseMoveEvent(QMouseEvent *event) override { forward(event); }
+    void mouseReleaseEvent(QMouseEvent *event) override { forward(event); }
 
 private:
+    void forward(QMouseEvent *event);
     QImage image_;
 };

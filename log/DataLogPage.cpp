@@ -102,6 +102,8 @@ DataLogPage::DataLogPage(Database &db, Dialogs &dialogs, Clock &clock, QWidget *
         tools_[size_t(i - 1)] = a;
     }
     BuildSidePanel();
+    BuildMenu();
+    ShowMouseMode();
 
     PVCPicTimer = new QTimer(this);
     PVCPicTimer->setObjectName(QStringLiteral("PVCPicTimer"));
@@ -399,13 +401,20 @@ void DataLogPage::PVCPicTimer_Timer() {
 
 void DataLogPage::Toolbar1_ButtonClick(int button) {
     switch (button) {
+    case 1:
+        MnuMove_Click();
+        break;
+    case 2:
+        MnuZoom_Click();
+        break;
     case 3:
         MnuSave_Click();
         break;
     case 4:
         MnuDele_Click();
         break;
-    default:
-        break; // Move, Zoom and Print Log are the log view's
+    case 5:
+        MnuPrin_Click();
+        break;
     }
 }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "ChartScale.h"
+#include "LogView.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolBar>
@@ -39,6 +41,16 @@ public:
     QAction *ToolButton(int i) const { return tools_[size_t(i - 1)]; } // 1 "Move" .. 5 "Print Log"
     QTimer *PVCPicTimer = nullptr;
 
+    // The chart menu, opened by a right click on the chart.
+    QMenu *ChartMenu = nullptr;
+    QAction *MnuNow = nullptr, *MnuLog = nullptr, *MnuMove = nullptr, *MnuZoom = nullptr,
+            *MnuExit = nullptr, *MnuVolt = nullptr, *MnuCurr = nullptr, *MnuTime = nullptr,
+            *MnuSave = nullptr, *MnuDele = nullptr, *MnuExport = nullptr, *MnuPrin = nullptr,
+            *MnuDefa = nullptr;
+    // The mouse mode lives in the enabled states of "Move" and "Zoom".
+    bool MoveMode() const { return !ToolButton(1)->isEnabled(); }
+    bool ZoomMode() const { return !ToolButton(2)->isEnabled(); }
+
     // Set by the main window: the tab control the page lives in, the poll timer that rests while
     // the chart is drawn, and the hiding of the program grids' cell editor.
     QTabWidget *Tab1 = nullptr;
@@ -68,6 +80,18 @@ public slots:
     void MnuDefa_Click();
     void MnuSave_Click();
     void MnuDele_Click();
+    void MnuNow_Click();
+    void MnuLog_Click();
+    void MnuMove_Click();
+    void MnuZoom_Click();
+    void MnuExit_Click();
+    void MnuExport_Click();
+    void MnuPrin_Click();
+    // Mouse on the chart: button 1 left, 2 right; shift 1 Shift, 2 Ctrl, 4 Alt; X, Y in the
+    // surface's units.
+    void Picture1_MouseDown(int button, int shift, int x, int y);
+    void Picture1_MouseMove(int button, int shift, int x, int y);
+    void Picture1_MouseUp(int button, int shift, int x, int y);
     void Picture1_Set_PVC();
     void Picture1_Set_LOG();
     void RedrawByMode();
@@ -80,6 +104,10 @@ protected:
 
 private:
     void BuildSidePanel();
+    void BuildMenu();
+    void ShowMouseMode(); // the pointer of the mode over the chart and the page
+    void PrintLog();
+    LogView::Axes MarkedAxes() const;
     void PlaceChart();
     void Draw(bool live);
     void OpenLog(const QString &name);
@@ -91,4 +119,6 @@ private:
     QFrame *side_ = nullptr;
     std::array<QAction *, 5> tools_{};
     QString lastKey_; // Combo3_KeyUp's text, "index_keycode"
+    bool mouseDown_ = false;
+    QPointF anchor_; // of the drag; moves a division with every step
 };

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 using Module1::NumStr;
@@ -45,10 +47,18 @@ QString XlsPath(const QString &chosen) {
 void Write(const QString &path, const QByteArray &text) {
     QSaveFile file(path);
     auto fail = [&] {
+        // A write that the system refused half way (a full disk) leaves Qt without words of
+        // its own; the system's are in errno.
+        const int code = errno;
+        QString why = file.errorString();
+        const auto error = file.error();
+        if ((error == QFileDevice::NoError || error == QFileDevice::WriteError) && code != 0)
+            why = QString::fromLocal8Bit(std::strerror(code));
         throw std::runtime_error(QStringLiteral("Cannot write %1: %2")
-                                     .arg(QDir::toNativeSeparators(path), file.errorString())
+                                     .arg(QDir::toNativeSeparators(path), why)
                                      .toStdString());
     };
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         fail();
     if (file.write(text) != text.size())

@@ -1,11 +1,18 @@
-// The Data Log page's stored logs: save, open and delete, and the buttons that follow the name.
+// The Data Log page's logs: save, open and delete with the buttons that follow the name, and
+// the export and print-out of the chart's samples.
 #include "ChartSurface.h"
 #include "Clock.h"
 #include "DataLogPage.h"
 #include "Dialogs.h"
+#include "LogExport.h"
+#include "LogPrint.h"
 #include "LogTables.h"
 #include "Module1.h"
 #include "SampleStore.h"
+
+#include <QFileInfo>
+#include <QPainter>
+#include <QPrinter>
 
 using namespace Module1;
 
@@ -102,4 +109,64 @@ void DataLogPage::MnuDele_Click() {
     Option3[0]->setChecked(true);
     Option3[1]->setEnabled(false);
     ToolButton(4)->setEnabled(false);
+}
+
+void DataLogPage::MnuExport_Click() {
+    const bool log = Option3[1]->isChecked();
+    const QString preset = log ? QStringLiteral("Log") + OpenLogName
+                               : QStringLiteral("Now") + clock_.CurrentDateTime().toString(
+                                                             QStringLiteral("yyyy-MM-dd"));
+    const auto chosen = dialogs_.SaveFileName(QStringLiteral("Export"), preset,
+                                              QStringLiteral("*.xls"), QStringLiteral("csv"));
+    if (!chosen)
+        return;
+    const QString path = LogExport::XlsPath(*chosen);
+    if (QFileInfo::exists(path) &&
+        dialogs_.MsgBox(QStringLiteral("File '") + QFileInfo(path).fileName() +
+                            QStringLiteral("' already exist. Overwrte it ?"),
+                        Dialogs::Buttons::YesNo) == Dialogs::Answer::No)
+        return;
+    try {
+        LogExport::Write(path,
+                         LogExport::Text(log ? LogStore : LiveStore, log ? LogSampleMs : SampleMs));
+    } catch (const std::runtime_error &e) {
+        dialogs_.MsgBox(QString::fromStdString(e.what()));
+    }
+}
+
+void DataLogPage::MnuPrin_Click() {
+    PrintLog();
+}
+
+void DataLogPage::PrintLog() {
+    const bool log = Option3[1]->isChecked();
+    const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    LogPrint::Page page;
+    page.description =
+        log ? QStringLiteral("DESCRIPTION:  ") + OpenLogName : QStringLiteral("DESCRIPTION:");
+    page.samplesTime = LogPrint::SamplesTime(log ? LogSampleMs : SampleMs);
+    page.time =
+        QStringLiteral("Time:   ") + (log ? (LogCreated ? LogCreated->toString(stamp) : QString())
+                                          : clock_.CurrentDateTime().toString(stamp));
+    page.scale = ReadScale();
+    page.store = log ? &LogStore : &LiveStore;
+    page.intervalMs = log ? LogSampleMs : SampleMs;
+    page.offsetHalfS = (log ? 2.0 : 4.0) * SampleMs / 1000;
+    page.normalise = !log;
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("QVR ") + (log ? OpenLogName : QStringLiteral("Now")));
+    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    if (!dialogs_.PrintSetup(printer))
+        return;
+    QPainter p;
+    bool ok = p.begin(&printer);
+    if (ok) {
+        // The painter's origin is the printable area's corner.
+        const QSize area = printer.pageLayout().paintRectPixels(printer.resolution()).size();
+        LogPrint::Draw(p, QRect(QPoint(0, 0), area), page);
+        ok = p.end();
+    }
+    if (!ok)
+        dialogs_.MsgBox(QStringLiteral("Data access error !"));
 }

@@ -2,6 +2,7 @@
 #include "ChartScale.h"
 #include "ChartSurface.h"
 #include "DataLogPage.h"
+#include "LogExport.h"
 #include "LogTables.h"
 #include "Module1.h"
 #include "Panel.h"
@@ -9,8 +10,12 @@
 #include "Timeline.h"
 #include "WindowFixture.h"
 
+#include <QDir>
 #include <QPainter>
+#include <QProcess>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace ChartScale;
 using namespace Module1;
@@ -57,6 +62,27 @@ struct PageFixture {
         page.SetUp({});
     }
     void name(const QString &text) { page.Combo3[LogName]->setEditText(text); }
+    // A drag on the chart by (dx, dy) divisions, in `steps` mouse moves.
+    void drag(double dx, double dy, int steps = 1) {
+        ChartSurface *c = page.Picture1;
+        const QPointF from(c->width() / 2.0, c->height() / 2.0);
+        const QPointF by(dx * c->width() / 10.0, dy * c->height() / 10.0);
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        for (int i = 1; i <= steps; ++i)
+            send(QEvent::MouseMove, from + by * i / steps, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, from + by, Qt::LeftButton, Qt::NoButton);
+    }
+    void send(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, at, page.Picture1->mapToGlobal(at), button, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(page.Picture1, &e);
+    }
+    QString field(int i) const { return page.Combo3[size_t(i)]->currentText(); }
+    QString times() const {
+        QStringList t;
+        for (QLabel *l : page.Label9)
+            t << l->text();
+        return t.join(u' ');
+    }
 };
 
 } // namespace
@@ -309,6 +335,10 @@ private slots:
         QVERIFY(f.dialogs.allShown());
     }
 
+    void moveAndZoom();
+    void exportFiles();
+    void printedPage();
+
     void pageInTheWindow() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
@@ -349,6 +379,157 @@ private slots:
         QVERIFY(f.dialogs.allShown());
     }
 };
+
+void TestLog::moveAndZoom() {
+    PageFixture f;
+    DataLogPage &p = f.page;
+    p.resize(940, 480);
+    p.Toolbar1_ButtonClick(1); // Move
+    QVERIFY(!p.ToolButton(1)->isEnabled() && p.ToolButton(2)->isEnabled());
+    QCOMPARE(p.Picture1->cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(p.Combo3[1]->cursor().shape(), Qt::ArrowCursor);
+    f.drag(-3, 3); // no axis marked: nothing
+    QCOMPARE(f.times(), QString("0m 1m 2m 3m 4m 5m"));
+
+    p.MnuTime->trigger();
+    f.drag(-0.9, 0);
+    QCOMPARE(f.times(), QString("0m 1m 2m 3m 4m 5m"));
+    f.drag(-1.5, 0);
+    QCOMPARE(f.times(), QString("30s 90s 150s 210s 270s 330s"));
+    QCOMPARE(f.field(TimeMin), QString("30s"));
+    f.drag(-2.5, 0, 10); // two steps, whether the mouse reports often
+    f.drag(-2.5, 0, 1);  // or once
+    QCOMPARE(f.times(), QString("150s 210s 270s 330s 390s 450s"));
+    f.drag(4.2, 0);
+    QCOMPARE(f.times(), QString("30s 90s 150s 210s 270s 330s"));
+
+    p.MnuTime->trigger();
+    p.MnuVolt->trigger();
+    f.drag(0, 1.5); // down: higher values
+    QCOMPARE(p.Label4[0]->text() + p.Label4[10]->text() + f.field(VoltMin),
+             QString("03.0V33.0V03.0V"));
+
+    p.Toolbar1_ButtonClick(2); // Zoom
+    QVERIFY(p.ToolButton(1)->isEnabled() && !p.ToolButton(2)->isEnabled());
+    f.drag(0, -1.5); // in, around the middle label 18 V
+    QCOMPARE(f.field(VoltDiv) + p.Label4[0]->text() + p.Label4[10]->text(),
+             QString("02.0V08.0V28.0V"));
+    f.drag(0, 40); // out until the limit of 20 x 30 V
+    const QString widest = f.field(VoltDiv);
+    QVERIFY(Number(widest) >= 600 && Number(widest) < 900);
+    f.drag(0, 1.5);
+    QCOMPARE(f.field(VoltDiv), widest);
+
+    p.MnuVolt->trigger();
+    p.MnuTime->trigger();
+    f.drag(0, -1.5); // 30 s a division, 30 s to 330 s: 20 s around 180 s
+    QCOMPARE(f.times(), QString("80s 2m 160s 200s 4m 280s"));
+    QCOMPARE(f.field(TimeDiv) + f.field(TimeMin), QString("20s80s"));
+
+    // The menu on a right click, brought up to date.
+    f.send(QEvent::MouseButtonRelease, QPointF(5, 5), Qt::RightButton, Qt::NoButton);
+    QVERIFY(p.ChartMenu->isVisible());
+    QVERIFY(p.MnuNow->isChecked() && !p.MnuLog->isEnabled() && !p.MnuZoom->isEnabled());
+    QCOMPARE(p.MnuExport->text(), QString("Export Now"));
+    p.ChartMenu->hide();
+    p.MnuExit->trigger();
+    QVERIFY(p.ToolButton(1)->isEnabled() && p.ToolButton(2)->isEnabled());
+    QCOMPARE(p.Picture1->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestLog::exportFiles() {
+    SampleStore store;
+    const QByteArray header = "Time(S)\tVoltage(V)\tCurrent(A)\r\n";
+    QCOMPARE(LogExport::Text(store, 2000), header);
+    store.at(1, 3) = 12.3f, store.at(2, 3) = 1.5f;
+    store.at(1, 5) = 0.1f, store.at(2, 5) = -0.25f;
+    store.at(1, 4) = 7; // a voltage without its current is no sample
+    QCOMPARE(LogExport::Text(store, 2000),
+             header + "0\t\t\t\r\n2\t\t\t\r\n4\t12.3\t 1.5 \r\n6\t\t\t\r\n8\t0.1\t-0.25 \r\n");
+    QVERIFY(LogExport::Text(store, 500).endsWith("\r\n2\t0.1\t-0.25 \r\n"));
+    QCOMPARE(LogExport::XlsPath("/home/op/run.2/test.csv"), QString("/home/op/run.2/test.xls"));
+    QCOMPARE(LogExport::XlsPath("/home/op/run.2/test"), QString("/home/op/run.2/test"));
+    QCOMPARE(LogExport::XlsPath("/a/Log v1.2.csv"), QString("/a/Log v1.xls"));
+
+    // Through the command, on real files.
+    PageFixture f;
+    QDir(f.dir.path()).mkdir("run.2");
+    const QString target = f.dir.filePath("run.2/Now.xls");
+    LiveStore.Clear();
+    LiveStore.at(1, 1) = 5, LiveStore.at(2, 1) = 0.5f;
+    f.dialogs.expectSave(f.dir.filePath("run.2/Now.csv"));
+    f.page.MnuExport_Click();
+    QCOMPARE(f.dialogs.shown.last().text, QString("Export|Now2026-01-05|*.xls|csv"));
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), header + "0\t5\t 0.5 \r\n");
+    file.close();
+    const QByteArray before = FileHash(target);
+    const QString question = "File 'Now.xls' already exist. Overwrte it ?";
+    LiveStore.at(1, 2) = 6, LiveStore.at(2, 2) = 0.6f;
+    f.dialogs.expectSave(target);
+    f.dialogs.expectMsg(question, Dialogs::Answer::No);
+    f.page.MnuExport_Click();
+    QCOMPARE(FileHash(target), before);
+
+    // A file that cannot grow (a full disk) fails half way: the old file stays whole.
+    for (int k = 1; k <= SampleStore::Slots; ++k)
+        LiveStore.at(1, k) = 12.5f, LiveStore.at(2, k) = 1.25f;
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    f.dialogs.expectSave(target);
+    f.dialogs.expectMsg(question, Dialogs::Answer::Yes);
+    f.dialogs.expectMsg(QString("Cannot write %1: File too large").arg(target));
+    f.page.MnuExport_Click();
+    setrlimit(RLIMIT_FSIZE, &old);
+    QCOMPARE(FileHash(target), before);
+    QCOMPARE(QDir(f.dir.filePath("run.2")).entryList(QDir::Files), QStringList({"Now.xls"}));
+    f.dialogs.expectSave(f.dir.filePath("missing/x"));
+    f.dialogs.expectMsg(
+        QString("Cannot write %1: No such file or directory").arg(f.dir.filePath("missing/x")));
+    f.page.MnuExport_Click();
+    f.dialogs.expectSave(std::nullopt); // cancelled: nothing
+    f.page.MnuExport_Click();
+    QVERIFY(f.dialogs.allShown());
+}
+
+void TestLog::printedPage() {
+    PageFixture f;
+    DataLogPage &p = f.page;
+    LiveStore.Clear();
+    for (int k = 2; k <= 200; ++k)
+        LiveStore.at(1, k) = 12, LiveStore.at(2, k) = 1;
+    const QString pdf = f.dir.filePath("now.pdf");
+    f.clock.setSecondsSinceMidnight(3723);
+    f.dialogs.expectPrint(pdf);
+    p.Toolbar1_ButtonClick(5);
+    QProcess text;
+    text.start("pdftotext", {"-raw", pdf, "-"});
+    QVERIFY2(text.waitForFinished(10000), "pdftotext (poppler-utils) is needed");
+    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    qsizetype at = 0;
+    for (const char *item :
+         {"DESCRIPTION:", "Samples time: 2s", "Voltage", "Current", "Time: 2026-01-05 01:02:03",
+          "00.0V", "0.00A", "03.0V", "0.30A", "30.0V", "3.00A", "0m", "1m", "5m"}) {
+        const qsizetype next = page.indexOf(QLatin1String(item), at);
+        QVERIFY2(next >= 0, qPrintable(QString(item) + " missing or out of order in:\n" + page));
+        at = next + qsizetype(strlen(item));
+    }
+    // The traces in their paper colours.
+    QProcess render;
+    render.start("pdftoppm", {"-r", "40", "-png", "-singlefile", pdf, f.dir.filePath("now")});
+    QVERIFY(render.waitForFinished(10000));
+    const QImage image(f.dir.filePath("now.png"));
+    QVERIFY(count(image, QColor(255, 0, 0)) > 0 || count(image, Red) > 0);
+
+    f.dialogs.expectPrint(std::nullopt); // cancelled: no page
+    p.MnuPrin_Click();
+    QVERIFY(f.dialogs.allShown());
+}
 
 QTEST_MAIN(TestLog)
 #include "test_log.moc"
