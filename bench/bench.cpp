@@ -18,6 +18,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -212,11 +214,19 @@ public:
     std::optional<QString> InputBox(const QString &, const QString &d, const QString &) override {
         return d;
     }
+    // The file the next export or print-out goes to; none cancels.
     std::optional<QString> SaveFileName(const QString &, const QString &, const QString &,
                                         const QString &) override {
-        return std::nullopt;
+        return answer;
     }
-    bool PrintSetup(QPrinter &) override { return false; }
+    bool PrintSetup(QPrinter &printer) override {
+        if (!answer)
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(*answer);
+        return true;
+    }
+    std::optional<QString> answer;
 };
 
 double median(std::vector<double> v) {
@@ -275,30 +285,45 @@ bool tableSaveAndOpen() {
     return true;
 }
 
+// The main window connected to a simulator on port 1, as the program starts.
+struct SimWindow {
+    QTemporaryDir dir;
+    SimProcess sim;
+    SerialComm1 port;
+    YesDialogs dialogs;
+    std::unique_ptr<TabbedFrm> w;
+    explicit SimWindow(const QStringList &simArgs) : sim(simArgs) {}
+    bool start(const char *what) {
+        if (!sim.started())
+            return false;
+        qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
+        {
+            Database db;
+            db.Open(dir.filePath(Database::FileName));
+            SettingsTable::RememberPort(db, 1);
+        }
+        Module1::ResetSharedState();
+        w = std::make_unique<TabbedFrm>(port, dialogs, SystemClock::instance(),
+                                        dir.filePath(Database::FileName));
+        if (!w->Form_Load() || !Module1::Connected) {
+            std::fprintf(stderr, "qvr-bench: no supply for %s\n", what);
+            return false;
+        }
+        return true;
+    }
+};
+
 // A 30-step external run of `stepS` steps against the simulator at 9600-baud pace: the largest
 // difference between the ideal and the actual moment a step's VOLT line reached the supply.
 bool stepDrift(const char *name, int stepS, const QStringList &faults) {
-    QTemporaryDir dir;
-    const QString times = dir.filePath("times.log");
-    SimProcess sim(
+    QTemporaryDir timesDir;
+    const QString times = timesDir.filePath("times.log");
+    SimWindow run(
         QStringList{"--char-delay-us", QString::number(CharDelayUs), "--line-times", times} +
         faults);
-    if (!sim.started())
+    if (!run.start(name))
         return false;
-    qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
-    {
-        Database db;
-        db.Open(dir.filePath(Database::FileName));
-        SettingsTable::RememberPort(db, 1);
-    }
-    Module1::ResetSharedState();
-    SerialComm1 port;
-    YesDialogs dialogs;
-    TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
-    if (!w.Form_Load() || !Module1::Connected) {
-        std::fprintf(stderr, "qvr-bench: no supply for %s\n", name);
-        return false;
-    }
+    TabbedFrm &w = *run.w;
     w.Form_Activate();
     ExternalPage *p = w.externalPage;
     w.Tab1->setCurrentIndex(1);
@@ -404,30 +429,41 @@ bool logSaveAndOpen() {
     return true;
 }
 
+// Exporting a full store to a file (written beside it and renamed into place), and printing
+// one page of it into a PDF file; medians of 20.
+bool exportAndPrint() {
+    FullPage f;
+    const QString file = f.dir.filePath("bench.xls");
+    std::vector<double> exports, prints;
+    for (int i = 0; i < 20; ++i) {
+        f.dialogs.answer = file;
+        double t = wallSeconds();
+        f.page.MnuExport_Click();
+        exports.push_back((wallSeconds() - t) * 1000);
+        f.dialogs.answer = f.dir.filePath("bench.pdf");
+        t = wallSeconds();
+        f.page.MnuPrin_Click();
+        prints.push_back((wallSeconds() - t) * 1000);
+    }
+    if (QFileInfo(file).size() < 3600 * 10 || QFileInfo(f.dir.filePath("bench.pdf")).size() == 0) {
+        std::fprintf(stderr, "qvr-bench: no export or no print-out\n");
+        return false;
+    }
+    print("export_ms", median(exports));
+    print("print_pdf_ms", median(prints));
+    return true;
+}
+
 // CPU of the whole program, shown on the Data Log page, sampling every 0.5 s against the
 // simulator at 9600-baud pace.
 bool sampleTickCpu() {
     const double seconds = qEnvironmentVariableIntValue("QVR_BENCH_SECONDS") > 0
                                ? qEnvironmentVariableIntValue("QVR_BENCH_SECONDS")
                                : 60;
-    QTemporaryDir dir;
-    SimProcess sim({"--char-delay-us", QString::number(CharDelayUs)});
-    if (!sim.started())
+    SimWindow run({"--char-delay-us", QString::number(CharDelayUs)});
+    if (!run.start("the sampling figure"))
         return false;
-    qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
-    {
-        Database db;
-        db.Open(dir.filePath(Database::FileName));
-        SettingsTable::RememberPort(db, 1);
-    }
-    Module1::ResetSharedState();
-    SerialComm1 port;
-    YesDialogs dialogs;
-    TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
-    if (!w.Form_Load() || !Module1::Connected) {
-        std::fprintf(stderr, "qvr-bench: no supply for the sampling figure\n");
-        return false;
-    }
+    TabbedFrm &w = *run.w;
     w.show();
     w.Form_Activate();
     Module1::SampleMs = 500;
@@ -457,6 +493,7 @@ int main(int argc, char *argv[]) {
         bool ok = tableSaveAndOpen();
         ok = chartRedraw() && ok;
         ok = logSaveAndOpen() && ok;
+        ok = exportAndPrint() && ok;
         ok = sampleTickCpu() && ok;
         ok = stepDrift("step_drift_ms", 1, {}) && ok;
         ok = stepDrift("step_drift_silent_ms", 3, {"--only", "VOLT,CURR", "--silent"}) && ok;

@@ -141,22 +141,23 @@ bool KeyEdit(Scale &s, int index, int key, float maxVolt, float maxCurr) {
     switch (index) {
     case VoltDiv:
     case VoltMin:
-        if (index == VoltDiv && (vf <= 0 || vf > maxVolt))
-            text = Format(maxVolt / 10, VoltPattern) + u'v';
-        else if (index == VoltMin && (vf > maxVolt || vf < -maxVolt))
-            text = QStringLiteral("00.0V");
-        VoltLabels(s, false);
-        text = Format(Number(text), VoltPattern).left(4) + u'V';
-        return true;
     case CurrDiv:
-    case CurrMin:
-        if (index == CurrDiv && (vf <= 0 || vf > maxCurr))
-            text = Format(maxCurr / 10, CurrPattern) + u'A';
-        else if (index == CurrMin && (vf > maxCurr || vf < -maxCurr))
-            text = QStringLiteral("0.00A");
-        CurrLabels(s, false);
-        text = Format(Number(text), CurrPattern).left(4) + u'A';
+    case CurrMin: {
+        const bool volt = index <= VoltMin, perDiv = index == VoltDiv || index == CurrDiv;
+        const float max = volt ? maxVolt : maxCurr;
+        const QString &pattern = volt ? VoltPattern : CurrPattern;
+        const QChar unit = volt ? u'V' : u'A';
+        if (perDiv && (vf <= 0 || vf > max))
+            text = Format(max / 10, pattern) + (volt ? u'v' : u'A'); // sic: a lower-case v
+        else if (!perDiv && (vf > max || vf < -max))
+            text = Format(0.0, pattern) + unit;
+        if (volt)
+            VoltLabels(s, false);
+        else
+            CurrLabels(s, false);
+        text = Format(Number(text), pattern).left(4) + unit;
         return true;
+    }
     case TimeDiv: {
         const QChar last = text.isEmpty() ? QChar() : text.back();
         const QChar unit = (last == u'm' || last == u'M') ? u'm' : u's';

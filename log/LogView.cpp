@@ -34,6 +34,22 @@ void Around(std::array<QString, N> &labels, double perDiv, QString (*text)(doubl
     }
 }
 
+// One value axis: the per-division field times or over 1.5 (out only below `limit`), and while
+// the new value stays below `aroundBelow` the labels around the middle one; the bottom label is
+// the axis minimum.
+template <size_t N>
+void ZoomAxis(QString &perDivField, std::array<QString, N> &labels, QString &minField, bool out,
+              double limit, double aroundBelow, QString (*text)(double)) {
+    const double perDiv = Number(perDivField);
+    if (out && perDiv >= limit)
+        return;
+    perDivField = text(out ? perDiv * 1.5 : perDiv / 1.5);
+    if (const double now = Number(perDivField); now < aroundBelow) {
+        Around(labels, now, text);
+        minField = labels[0];
+    }
+}
+
 } // namespace
 
 Anchor MoveStep(Scale &s, const Axes &axes, double dx, double dy) {
@@ -82,26 +98,12 @@ Anchor ZoomStep(Scale &s, const Axes &axes, double dy, bool connected, float max
             s.field[TimeMin] = s.time[0];
         }
     }
-    if (axes.volt) {
-        const double perDiv = Number(s.field[VoltDiv]);
-        const double limit = connected ? 20.0 * maxVolt : 600;
-        if (!out || perDiv < limit) {
-            s.field[VoltDiv] = VoltText(out ? perDiv * 1.5 : perDiv / 1.5);
-            Around(s.volt, Number(s.field[VoltDiv]), VoltText);
-            s.field[VoltMin] = s.volt[0];
-        }
-    }
-    if (axes.curr) {
-        const double perDiv = Number(s.field[CurrDiv]);
-        const double limit = connected ? 20.0 * maxCurr : 60;
-        if (!out || perDiv < limit) {
-            s.field[CurrDiv] = CurrText(out ? perDiv * 1.5 : perDiv / 1.5);
-            if (const double now = Number(s.field[CurrDiv]); now < 10) {
-                Around(s.curr, now, CurrText);
-                s.field[CurrMin] = s.curr[0];
-            }
-        }
-    }
+    if (axes.volt)
+        ZoomAxis(s.field[VoltDiv], s.volt, s.field[VoltMin], out, connected ? 20.0 * maxVolt : 600,
+                 HUGE_VAL, VoltText);
+    if (axes.curr)
+        ZoomAxis(s.field[CurrDiv], s.curr, s.field[CurrMin], out, connected ? 20.0 * maxCurr : 60,
+                 10, CurrText);
     return moved;
 }
 
