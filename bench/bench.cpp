@@ -334,6 +334,9 @@ bool stepDrift(const char *name, int stepS, const QStringList &faults) {
                                  QStringLiteral("00"),
                                  QString::number(stepS).rightJustified(2, u'0')});
     p->Combo1[1]->setEditText(QStringLiteral("1"));
+    // Start-up's last line (SESS) may still be on its way back; a first VOLT behind it would
+    // shift the whole run by its length.
+    QThread::msleep(300);
     p->Command1_Click(0);
     const double t0 = wallSeconds();
     while (p->Running() && wallSeconds() - t0 < 30 * stepS + 20)
