@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Module1.h"
+#include "NameArray.h"
 #include "SampleStore.h"
 #include "Timeline.h"
 
@@ -20,11 +21,6 @@ using namespace Module1;
 using namespace ChartScale;
 
 namespace {
-
-template <typename W, size_t N> void NameArray(std::array<W *, N> &controls, const QString &name) {
-    for (size_t i = 0; i < N; ++i)
-        controls[i]->setObjectName(name + u'_' + QString::number(i));
-}
 
 // The key codes the scale fields act on, as the operator documentation numbers them.
 int KeyCode(int qtKey) {

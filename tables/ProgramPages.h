@@ -2,6 +2,7 @@
 // table flows they share (open, save, delete, clear, a pick from the list) live in ProgramPage.
 #pragma once
 
+#include "NameArray.h"
 #include "ProgramGrid.h"
 
 #include <QComboBox>
@@ -23,12 +24,6 @@ class GridEditor;
 class ProgramPage;
 class QTabWidget;
 class QTimer;
-
-// Builds a named control array: element i gets the objectName "<name>_<i>".
-template <typename W, size_t N> void NameArray(std::array<W *, N> &controls, const QString &name) {
-    for (size_t i = 0; i < N; ++i)
-        controls[i]->setObjectName(name + u'_' + QString::number(i));
-}
 
 // The enabled states of the page and panel buttons (and the Data Log choice), kept while a
 // program runs.
