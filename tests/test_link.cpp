@@ -23,31 +23,28 @@ private slots:
         QCOMPARE(CurrLine(9.99f), QByteArray("CURR999\r"));
     }
 
-    void getdReplies_data() {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<float>("volt");
-        QTest::addColumn<float>("curr");
-        QTest::addColumn<QString>("mode"); // empty: no mode character
-        QTest::newRow("14 chars, C.C.") << QByteArray("GETD\r1231251xy") << 12.3f << 1.25f << "1";
-        QTest::newRow("12 chars") << QByteArray("GETD\r1231250") << 12.3f << 1.25f << "0";
-        QTest::newRow("11 chars: no mode") << QByteArray("GETD\r123125") << 12.3f << 1.25f << "";
-        QTest::newRow("short field") << QByteArray("GETD\r1231") << 12.3f << 0.01f << "";
-        QTest::newRow("echo only") << QByteArray("GETD\r") << 0.0f << 0.0f << "";
-        QTest::newRow("empty") << QByteArray() << -1.0f << -1.0f << "";
-        QTest::newRow("garbage") << QByteArray("GETD\r#?X!#?X!#?") << 0.0f << 0.0f << "X";
-        QTest::newRow("long") << QByteArray("GETD\r3003003OKjunk") << 30.0f << 3.0f << "3";
-    }
     void getdReplies() {
-        QFETCH(QByteArray, reply);
-        QFETCH(float, volt);
-        QFETCH(float, curr);
-        QFETCH(QString, mode);
-        const Reading r = ParseGetd(reply);
-        QCOMPARE(r.volt, volt);
-        QCOMPARE(r.curr, curr);
-        QCOMPARE(r.mode.has_value(), !mode.isEmpty());
-        if (r.mode)
-            QCOMPARE(QString(QChar(*r.mode)), mode);
+        struct Case {
+            QByteArray reply;
+            float volt, curr;
+            const char *mode; // empty: no mode character
+        };
+        const Case cases[]{
+            {"GETD\r1231251xy", 12.3f, 1.25f, "1"}, // 14 characters, C.C.
+            {"GETD\r1231250", 12.3f, 1.25f, "0"},
+            {"GETD\r123125", 12.3f, 1.25f, ""}, // 11 characters: no mode
+            {"GETD\r1231", 12.3f, 0.01f, ""},   // a short field
+            {"GETD\r", 0, 0, ""},               // the echo only
+            {"", -1, -1, ""},
+            {"GETD\r#?X!#?X!#?", 0, 0, "X"},
+            {"GETD\r3003003OKjunk", 30, 3, "3"},
+        };
+        for (const Case &c : cases) {
+            const Reading r = ParseGetd(c.reply);
+            QCOMPARE(r.volt, c.volt);
+            QCOMPARE(r.curr, c.curr);
+            QCOMPARE(r.mode ? QString(QChar(*r.mode)) : QString(), QString(c.mode));
+        }
     }
 
     void modeDigits() {

@@ -101,37 +101,29 @@ private slots:
     }
 
     void numberTexts() {
-        QCOMPARE(NumStr(30.0f), QString("30"));
-        QCOMPARE(NumStr(2.5f), QString("2.5"));
-        QCOMPARE(NumStr(0.1f), QString("0.1"));
-        QCOMPARE(NumStr(0.01f), QString("0.01"));
-        QCOMPARE(NumStr(29.9f), QString("29.9"));
+        for (const auto &[value, text] : {std::pair{30.0f, "30"},
+                                          {2.5f, "2.5"},
+                                          {0.1f, "0.1"},
+                                          {0.01f, "0.01"},
+                                          {29.9f, "29.9"}})
+            QCOMPARE(NumStr(value), QString(text));
         QCOMPARE(NumStr(3.0), QString("3"));
-        QCOMPARE(StrSigned(1), QString(" 1"));
-        QCOMPARE(StrSigned(3), QString(" 3"));
-        QCOMPARE(StrSigned(0), QString(" 0"));
-        QCOMPARE(StrSigned(-1), QString("-1"));
-    }
-
-    void nearestHalvesToEven() {
-        QCOMPARE(nearest(2.5), 2.0);
-        QCOMPARE(nearest(3.5), 4.0);
-        QCOMPARE(nearest(-2.5), -2.0);
-        QCOMPARE(nearest(-3.5), -4.0);
-        QCOMPARE(nearest(2.4), 2.0);
-        QCOMPARE(nearest(2.6), 3.0);
-        QCOMPARE(nearest(0.5), 0.0);
+        QCOMPARE(StrSigned(1) + StrSigned(0) + StrSigned(-1), QString(" 1 0-1"));
+        for (const auto &[x, n] : {std::pair{2.5, 2.0},
+                                   {3.5, 4.0},
+                                   {-2.5, -2.0},
+                                   {-3.5, -4.0},
+                                   {2.4, 2.0},
+                                   {2.6, 3.0},
+                                   {0.5, 0.0}})
+            QCOMPARE(nearest(x), n); // halves to the even neighbour
     }
 
     void sharedStateStartsAsDocumented() {
         MeasVolt = 3;
-        Connected = true;
         SampleMs = 500;
         ResetSharedState();
-        QCOMPARE(MeasVolt, -1.0f);
-        QCOMPARE(MaxVolt, 0.0f);
-        QCOMPARE(Connected, false);
-        QCOMPARE(PollInterval, 300);
+        QVERIFY(MeasVolt == -1 && MaxVolt == 0 && !Connected && PollInterval == 300);
         QCOMPARE(SampleMs, qint64(2000));
         QCOMPARE(NotReadyMsg,
                  QString("The Power Supply is not ready .\r\nMake sure the Power Supply "
