@@ -35,6 +35,14 @@ public:
     void ClearReadouts();
     void ShowStatus(); // port number and connection in Picture0
 
+    // Set while the program has no setpoints of its own (start-up, reconnect, the end of a
+    // reset): the first valid reading fills the boxes, then never again until the next
+    // connection. Typing or "Set" makes the boxes the program's own.
+    bool SetpointsFromOutput = false;
+    // Fills the boxes from MeasVolt/MeasCurr when that is still wanted and the reading is
+    // valid (a -1 reading never becomes a setpoint text).
+    void OfferReading(bool unitLetters);
+
 public slots:
     void Command4_Click(int index);
     // Setpoint boxes (index 0 voltage, 1 current) and "Set".
@@ -57,8 +65,8 @@ private:
     void ResetSupply();
     void ShowOptions();
     bool ColourSetpoints(); // returns whether both entries are valid
-    // Runs one panel command under its error trap: the port's description in a box, the button
-    // and the pages usable again.
+    // Runs one panel command under its error trap: the error's description in a box, the
+    // button and the pages usable again; a port that failed under a connection is a lost link.
     template <typename F> void Trapped(int index, F &&command);
 
     TabbedFrm &main_;

@@ -22,11 +22,15 @@ using namespace Module1;
 template <typename F> void Panel::Trapped(int index, F &&command) {
     try {
         command();
-    } catch (const CommError &e) {
+    } catch (const std::runtime_error &e) {
         main_.setEnabled(true);
         Command4[index]->setEnabled(true);
         main_.Tab1->setEnabled(true);
-        dialogs_.MsgBox(e.description());
+        // A port that fails while connected leaves no frozen readings that look live.
+        if (dynamic_cast<const CommError *>(&e) && Connected)
+            main_.LinkLost(QString::fromStdString(e.what()));
+        else
+            dialogs_.MsgBox(QString::fromStdString(e.what()));
     }
 }
 
@@ -71,7 +75,18 @@ void Panel::Text2_GotFocus(int index) {
 }
 
 void Panel::Text2_KeyUp(int) {
+    SetpointsFromOutput = false; // the operator's entry from now on
     CheckSetpoints();
+}
+
+void Panel::OfferReading(bool unitLetters) {
+    if (!SetpointsFromOutput || MeasVolt == -1 || MeasCurr == -1)
+        return;
+    SetpointsFromOutput = false;
+    Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")) +
+                      (unitLetters ? QStringLiteral("V") : QString()));
+    Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")) +
+                      (unitLetters ? QStringLiteral("A") : QString()));
 }
 
 void Panel::CheckSetpoints() {
@@ -123,9 +138,21 @@ void Panel::Text2_LostFocus(int index) {
 }
 
 void Panel::SetOutput() {
+    // Enter performs "Set" whatever the button's state: an entry out of range is never sent.
+    const float volts = Setpoints::BoxValue(Text2[0]->text());
+    const float amps = Setpoints::BoxValue(Text2[1]->text());
+    if (!Setpoints::VoltValid(volts) || !Setpoints::CurrValid(amps)) {
+        const int bad = Setpoints::VoltValid(volts) ? 1 : 0;
+        setpointMessage_ = true;
+        dialogs_.MsgBox(bad == 0 ? Setpoints::VoltMessage(false) : Setpoints::CurrMessage(false));
+        setpointMessage_ = false;
+        Text2[bad]->setFocus();
+        Text2[bad]->selectAll();
+        return;
+    }
+    SetpointsFromOutput = false;
     main_.Timer1->stop();
-    Setpoints::Send(comm1_, clock_, Setpoints::BoxValue(Text2[0]->text()),
-                    Setpoints::BoxValue(Text2[1]->text()));
+    Setpoints::Send(comm1_, clock_, volts, amps);
     CurCmd = QStringLiteral("GETD");
     main_.Timer1->start();
     Text2[0]->setFocus();
@@ -182,10 +209,12 @@ void Panel::Reconnect() {
             // The supply answered: keep working with it even if the port cannot be stored.
             dialogs_.MsgBox(e.description());
         }
+        SetpointsFromOutput = false;
         main_.PollOutputState();
-        Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
-        Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
-        CheckSetpoints(); // new limits, perhaps the same texts
+        main_.WatchForRunningProgram(); // by the next poll, with the panel usable again
+        SetpointsFromOutput = true;
+        OfferReading(false); // no unit letters here; a -1 reading waits for a later poll
+        CheckSetpoints();    // new limits, perhaps the same texts
         main_.Timer1->setInterval(PollInterval);
         main_.Timer1->start();
         main_.Timer2->start();
@@ -264,6 +293,7 @@ void Panel::ResetCountdown() {
     Label5[5]->hide();
     CurCmd = QStringLiteral("GETD");
     main_.Timer1->setInterval(PollInterval);
+    SetpointsFromOutput = true; // the reset gave the supply setpoints of its own
     try {
         if (!comm1_.PortOpen())
             comm1_.setPortOpen(true);

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 using namespace Module1;
 
@@ -54,6 +55,7 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     pages_.SetReset = {panel->Command4[0], panel->Command4[1]};
     pages_.Setpoints = panel->Text2;
     pages_.Option3 = dataLogPage->Option3;
+    pages_.LinkLost = [this](const QString &description) { LinkLost(description); };
     column->addWidget(Tab1, 1);
     column->addWidget(panel);
     setCentralWidget(central);
@@ -113,6 +115,7 @@ bool TabbedFrm::Form_Load() {
     }
 
     if (Connected) {
+        panel->SetpointsFromOutput = true;
         try {
             PollOutputState();
         } catch (const CommError &e) {
@@ -126,15 +129,17 @@ bool TabbedFrm::Form_Load() {
         dialogs_.MsgBox(NotReadyMsg);
         if (unloaded_)
             return false;
-        const auto volt = AskLimit(QStringLiteral("Input max voltage value please ."),
-                                   QStringLiteral("00.0"), Protocol::MaxVoltField);
+        const auto volt =
+            AskLimit(QStringLiteral("voltage"), QStringLiteral("Input max voltage value please ."),
+                     QStringLiteral("00.0"), Protocol::MaxVoltField);
         if (unloaded_)
             return false;
         if (!volt)
             return EndProgram(1);
         MaxVolt = *volt;
-        const auto curr = AskLimit(QStringLiteral("Input max current value please ."),
-                                   QStringLiteral("0.00"), Protocol::MaxCurrField);
+        const auto curr =
+            AskLimit(QStringLiteral("current"), QStringLiteral("Input max current value please ."),
+                     QStringLiteral("0.00"), Protocol::MaxCurrField);
         if (unloaded_)
             return false;
         if (!curr)
@@ -154,25 +159,32 @@ bool TabbedFrm::Form_Load() {
     }
     panel->CheckSetpoints(); // the limits are known now
     panel->ShowStatus();
+    adoptRun_ = Connected;
     return true;
 }
 
-std::optional<float> TabbedFrm::AskLimit(const QString &prompt, const QString &pattern,
-                                         double fieldMax) {
-    const auto answer = dialogs_.InputBox(prompt, pattern);
-    if (!answer)
-        return std::nullopt;
-    // The whole entry must be a number; a point or a comma may separate the decimals. A limit no
-    // supply can report (negative, or beyond its three-digit field) is no usable number either:
-    // setpoints under it would not fit their command line.
-    bool ok = false;
-    const double value = NormDecimalStr(answer->trimmed()).toDouble(&ok);
-    if (!ok || !std::isfinite(value)) // toDouble takes "inf" and "nan"
-        return std::nullopt;
-    const double limit = LeadingNumber(Format(value, pattern));
-    if (!(limit >= 0 && limit <= fieldMax))
-        return std::nullopt;
-    return float(limit);
+std::optional<float> TabbedFrm::AskLimit(const QString &quantity, const QString &prompt,
+                                         const QString &pattern, double fieldMax) {
+    for (;;) {
+        const auto answer = dialogs_.InputBox(prompt, pattern);
+        if (!answer || unloaded_)
+            return std::nullopt;
+        // The whole entry must be a number; a point or a comma may separate the decimals. A
+        // limit no supply can report (negative, or beyond its three-digit field) is no usable
+        // number either: setpoints under it would not fit their command line.
+        bool ok = false;
+        const double value = NormDecimalStr(answer->trimmed()).toDouble(&ok);
+        if (ok && std::isfinite(value)) { // toDouble takes "inf" and "nan"
+            const double limit = LeadingNumber(Format(value, pattern));
+            if (limit >= 0 && limit <= fieldMax)
+                return float(limit);
+        }
+        // Say why rather than end the program; Cancel still ends it.
+        dialogs_.MsgBox(QStringLiteral("The maximum %1 must be a number from 0 to %2 .")
+                            .arg(quantity, NumStr(fieldMax)));
+        if (unloaded_)
+            return std::nullopt;
+    }
 }
 
 bool TabbedFrm::EndProgram(int code) {
@@ -234,8 +246,9 @@ void TabbedFrm::Form_Activate() {
     // Sampling goes on where it is: restarting it on every activation could starve it.
     if (!dataLogPage->PVCPicTimer->isActive())
         dataLogPage->PVCPicTimer->start();
-    panel->Text2[0]->setText(Format(MeasVolt, QStringLiteral("00.0")) + u'V');
-    panel->Text2[1]->setText(Format(MeasCurr, QStringLiteral("0.00")) + u'A');
+    // Only while the program has no setpoints of its own: in C.C. the measured voltage is not
+    // the set one, and a later "Set" would send it.
+    panel->OfferReading(true);
 }
 
 void TabbedFrm::RestartLiveLogging() {
@@ -283,9 +296,7 @@ void TabbedFrm::Form_Unload() {
     db_.Close();
 }
 
-void TabbedFrm::Tab1_Click(int index) {
-    editor->HideEditor();
-    editor->CellEdited = false;
+void TabbedFrm::ShowTitle() {
     if (internalPage->Command0[0]->text() == u"Stop")
         setWindowTitle(QStringLiteral(" QVR 2.0") + QStringLiteral(" [Program Table") +
                        QStringLiteral(" Running]"));
@@ -294,7 +305,13 @@ void TabbedFrm::Tab1_Click(int index) {
                        QStringLiteral(" (") + externalPage->Combo1[0]->currentText() +
                        QStringLiteral(") Running]"));
     else
-        setWindowTitle(NormalTitle(PageCaptions.value(index)));
+        setWindowTitle(NormalTitle(PageCaptions.value(Tab1->currentIndex())));
+}
+
+void TabbedFrm::Tab1_Click(int index) {
+    editor->HideEditor();
+    editor->CellEdited = false;
+    ShowTitle();
     if (index == 1) {
         // A current cell to type into; while the program runs, the editor stays over it hidden.
         ProgramGrid *grid = externalPage->FGrid;
@@ -327,15 +344,26 @@ void TabbedFrm::Timer1_Timer() {
 }
 
 void TabbedFrm::LinkLost(const QString &description) {
-    // A port that failed under a poll (a pulled adapter): stop polling and say so once; "Reset"
-    // then looks for the supply again.
+    // A pulled adapter must not leave a locked window or frozen readings that look live.
+    QString text = description;
+    if (internalPage->Running()) {
+        internalPage->BackToIdle(0); // nothing can reach the supply now
+        text += QStringLiteral("\r\nThe program may still be running in the power supply .");
+    }
+    if (externalPage->Running()) {
+        externalPage->EndRun(true);
+        text += QStringLiteral("\r\nThe external timed program was stopped; the power supply "
+                               "keeps its last setpoints .");
+    }
     Timer1->stop();
     Connected = false;
+    adoptRun_ = false; // the reconnect watches again
     MeasVolt = MeasCurr = -1;
     panel->ClearReadouts();
+    panel->Command4[1]->setEnabled(true); // "Reset" reconnects
     dataLogPage->Light1->hide();
     panel->ShowStatus();
-    dialogs_.MsgBox(description, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    dialogs_.MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
 }
 
 void TabbedFrm::Timer2_Timer() {
@@ -356,11 +384,18 @@ void TabbedFrm::PollOutputState() {
     } else {
         panel->Label5[0]->setText(Format(MeasVolt, QStringLiteral("00.0")));
         panel->Label5[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
+        panel->OfferReading(true);
     }
     if (!r.mode)
         return;
     if ((*r.mode == '0' || *r.mode == '1') && internalPage->Running())
         internalPage->BackToIdle(1); // the program ended by itself: one STOP, answer discarded
+    if (std::exchange(adoptRun_, false) && (*r.mode == '2' || *r.mode == '3') &&
+        !internalPage->Running() && !externalPage->Running()) {
+        internalPage->AdoptRun();
+        if (Tab1->currentIndex() != 0)
+            ShowTitle();
+    }
     if (const auto mode = Protocol::DecodeMode(*r.mode)) {
         Panel::SetTextColor(panel->Label5[2], mode->constantCurrent ? Panel::Red : Panel::DarkGrey);
         Panel::SetTextColor(panel->Label5[3],

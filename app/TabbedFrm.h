@@ -51,6 +51,14 @@ public:
     void ClsFGrid();          // the current page's grid to zero texts
     void SetFGridForeColor(); // colour the current page's grid, update its Run button
     void ReLoadTB();          // the table named in the current page's name box; throws StoreError
+    // The port failed under an exchange: any run ends on the computer's side, polling stops,
+    // the readings are gone, one message says so; "Reset" then looks for the supply again.
+    void LinkLost(const QString &description);
+    // The title for the page shown, in its running form while a program runs.
+    void ShowTitle();
+    // A connection was just made: a program the next poll finds running in the supply is shown
+    // as running, so that Stop can end it.
+    void WatchForRunningProgram() { adoptRun_ = true; }
 
 public slots:
     // Start-up; false when the operator's answers, or a signal, end the program.
@@ -72,9 +80,10 @@ protected:
 
 private:
     void SetUpPages(); // grids, name lists and boxes at start-up
-    void LinkLost(const QString &description);
-    // The limit typed into an input box; nothing when cancelled or not a usable number.
-    std::optional<float> AskLimit(const QString &prompt, const QString &pattern, double fieldMax);
+    // The limit typed into an input box, asked again after an entry that is no usable limit;
+    // nothing when cancelled (or a signal ended the program meanwhile).
+    std::optional<float> AskLimit(const QString &quantity, const QString &prompt,
+                                  const QString &pattern, double fieldMax);
     bool EndProgram(int code);
 
     Comm1 &comm1_;
@@ -85,4 +94,7 @@ private:
     PageContext pages_;
     int exitCode_ = 0;
     bool unloaded_ = false;
+    // After a connection, the first poll that reports a program running in the supply shows it
+    // on the internal page, so that it can be stopped from here.
+    bool adoptRun_ = false;
 };

@@ -3,6 +3,8 @@
 #include "Exchange.h"
 #include "Module1.h"
 
+#include <QStringList>
+
 using namespace Module1;
 using Protocol::Field;
 using Protocol::Line;
@@ -22,20 +24,84 @@ QString fieldText(const QByteArray &data, int first, int count, float divisor,
 }
 } // namespace
 
+namespace {
+QByteArray twoDigits(const QString &text, const char *what) {
+    const double value = LeadingNumber(text);
+    if (auto digits = Protocol::FitDigits(value, 2))
+        return *digits;
+    throw Protocol::FieldError(
+        QStringLiteral("the %1 value %2 is out of range").arg(QLatin1String(what), NumStr(value)));
+}
+} // namespace
+
 QByteArray PropLine(int index, const StepText &step) {
-    return Line("PROP", QByteArray::number(index) + Protocol::Digits3(typed(step.volt), 10) +
-                            Protocol::Digits3(typed(step.curr), 100) +
-                            Format(float(LeadingNumber(step.minutes)), "00").toLatin1() +
-                            Format(float(LeadingNumber(step.seconds)), "00").toLatin1());
+    return Line("PROP", QByteArray::number(index) + Protocol::VoltDigits(typed(step.volt)) +
+                            Protocol::CurrDigits(typed(step.curr)) +
+                            TimeDigits(step.minutes, step.seconds));
+}
+
+QByteArray TimeDigits(const QString &minutes, const QString &seconds) {
+    return twoDigits(minutes, "minute") + twoDigits(seconds, "second");
+}
+
+bool RunCycleValid(const QString &cycleText) {
+    const QString t = cycleText.trimmed();
+    return t.size() == 1 && t[0] >= u'0' && t[0] <= u'9';
 }
 
 QByteArray RunpLine(const QString &cycleText) {
+    if (!RunCycleValid(cycleText))
+        throw Protocol::FieldError(QStringLiteral("the run cycle must be one digit from 0 to 9"));
     return Line("RUNP", cycleText.trimmed().toLatin1());
 }
 
 QByteArray PromLine(int memory, float volts, float amps) {
-    return Line("PROM", QByteArray::number(memory) + Protocol::Digits3(volts, 10) +
-                            Protocol::Digits3(amps, 100));
+    return Line("PROM", QByteArray::number(memory) + Protocol::VoltDigits(volts) +
+                            Protocol::CurrDigits(amps));
+}
+
+QString NotSentMessage(const QString &item, const Protocol::FieldError &e) {
+    return item + QStringLiteral(" cannot be sent to the power supply: ") + e.clause() +
+           QStringLiteral(" .");
+}
+
+QString NotAcceptedMessage(const QString &noun, const QList<int> &numbers) {
+    QStringList list;
+    for (int n : numbers)
+        list << QString::number(n);
+    const QString plural = noun == u"memory" ? QStringLiteral("memories") : noun + u's';
+    return QStringLiteral("The power supply did not accept ") +
+           (numbers.size() == 1 ? noun : plural) + u' ' + list.join(QStringLiteral(", ")) +
+           QStringLiteral(" .");
+}
+
+QList<QByteArray> PropLines(const QList<StepText> &steps) {
+    QList<QByteArray> lines;
+    for (int i = 0; i < steps.size(); ++i) {
+        try {
+            lines << PropLine(i, steps[i]);
+        } catch (const Protocol::FieldError &e) {
+            throw std::runtime_error(
+                NotSentMessage(QStringLiteral("Step %1").arg(i + 1), e).toStdString());
+        }
+    }
+    return lines;
+}
+
+QByteArray CheckedPromLine(int memory, float volts, float amps) {
+    try {
+        return PromLine(memory, volts, amps);
+    } catch (const Protocol::FieldError &e) {
+        throw std::runtime_error(
+            NotSentMessage(QStringLiteral("Memory %1").arg(memory), e).toStdString());
+    }
+}
+
+QList<QByteArray> PromLines(const QList<std::pair<float, float>> &memories) {
+    QList<QByteArray> lines;
+    for (int k = 1; k <= memories.size(); ++k)
+        lines << CheckedPromLine(k, memories[k - 1].first, memories[k - 1].second);
+    return lines;
 }
 
 QByteArray RunmLine(int memory) {
@@ -67,11 +133,20 @@ bool ReadProgram(Comm1 &port, Clock &clock, QByteArray &reply) {
     return false;
 }
 
-bool WriteStep(Comm1 &port, Clock &clock, int index, const StepText &step) {
-    for (int i = 0; i < 4; ++i)
-        if (OkAt(Exchange(port, clock, PropLine(index, step), PropWait), 17))
-            return true;
-    return false;
+QList<int> WriteProgram(Comm1 &port, Clock &clock, const QList<QByteArray> &lines) {
+    QList<int> refused;
+    for (int s = 0; s < lines.size(); ++s) {
+        bool accepted = false;
+        for (int i = 0; i < 4 && !accepted; ++i)
+            accepted = OkAt(Exchange(port, clock, lines[s], PropWait), 17);
+        if (!accepted)
+            refused << s + 1;
+    }
+    return refused;
+}
+
+bool WriteMemory(Comm1 &port, Clock &clock, const QByteArray &line) {
+    return OkAt(Exchange(port, clock, line, PromWait), 13);
 }
 
 bool StartProgram(Comm1 &port, Clock &clock, const QString &cycleText) {

@@ -5,8 +5,10 @@
 #include "Comm1.h"
 #include "Protocol.h"
 
+#include <QList>
 #include <QString>
 #include <array>
+#include <utility>
 
 class Clock;
 
@@ -27,13 +29,31 @@ struct StepText {
     QString volt, curr, minutes, seconds;
 };
 
+// Every builder throws Protocol::FieldError when a value does not fit its field exactly.
 // "PROP" + index + voltage ×10 "000" + current ×100 "000" + minutes "00" + seconds "00" + CR.
 // The voltage and current are read with the comma conversion, minutes and seconds as they stand.
 QByteArray PropLine(int index, const StepText &step);
-QByteArray RunpLine(const QString &cycleText); // "RUNP" + cycle text without blanks + CR
+// A step's duration as PROP carries it: minutes "00" and seconds "00".
+QByteArray TimeDigits(const QString &minutes, const QString &seconds);
+// The run cycle travels as one digit 0-9, the text without blanks.
+bool RunCycleValid(const QString &cycleText);
+QByteArray RunpLine(const QString &cycleText); // "RUNP" + cycle digit + CR
 // "PROM" + k + voltage ×10 "000" + current ×100 "000" + CR.
 QByteArray PromLine(int memory, float volts, float amps);
 QByteArray RunmLine(int memory);
+
+// A sequence's lines are all built before the first is sent, so a value that does not fit stops
+// the whole sequence rather than half of it. These throw std::runtime_error with the operator's
+// message naming the step (1-based) or the memory.
+QList<QByteArray> PropLines(const QList<StepText> &steps);
+QList<QByteArray> PromLines(const QList<std::pair<float, float>> &memories); // memories 1, 2, ...
+QByteArray CheckedPromLine(int memory, float volts, float amps);
+// The message for a value that stopped a sequence: "Step 3 cannot be sent to the power
+// supply: the voltage 150 V is out of range ."
+QString NotSentMessage(const QString &item, const Protocol::FieldError &e);
+// The one message after a sequence naming what the supply did not acknowledge:
+// "The power supply did not accept steps 2, 5 ." (`noun` "step" or "memory").
+QString NotAcceptedMessage(const QString &noun, const QList<int> &numbers);
 
 // The ten steps of a GETP reply as grid texts ("00.0", "0.00", "00", "00"); missing or
 // non-numeric fields read as 0.
@@ -44,8 +64,12 @@ std::pair<QString, QString> ParseMemory(const QByteArray &reply, int memory);
 // Sequences; each returns whether the supply acknowledged.
 // GETP up to 6 times until "OK" at 126-127; the last reply read comes back in `reply`.
 bool ReadProgram(Comm1 &port, Clock &clock, QByteArray &reply);
-bool WriteStep(Comm1 &port, Clock &clock, int index, const StepText &step); // up to 4 PROP
-bool StartProgram(Comm1 &port, Clock &clock, const QString &cycleText);     // up to 4 RUNP
+// The PROP lines, each up to 4 times until "OK" at 17-18; a step never acknowledged is passed
+// over. Returns the step numbers (1-based) that were not acknowledged.
+QList<int> WriteProgram(Comm1 &port, Clock &clock, const QList<QByteArray> &lines);
+bool StartProgram(Comm1 &port, Clock &clock, const QString &cycleText); // up to 4 RUNP
+// One PROM exchange; acknowledged with "OK" at 13-14.
+bool WriteMemory(Comm1 &port, Clock &clock, const QByteArray &line);
 // GETM0 up to 4 times until at least 71 characters came; the last reply read.
 QByteArray ReadMemories(Comm1 &port, Clock &clock);
 // One step of the computer-stepped program: VOLT (10 / 0.3 s) then CURR (10 / 0.2 s), up to 4

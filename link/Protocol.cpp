@@ -8,15 +8,38 @@ QByteArray Line(const QByteArray &word, const QByteArray &args) {
     return word + args + CR;
 }
 
-QByteArray Digits3(float value, int scale) {
-    return Module1::Format(value * float(scale), QStringLiteral("000")).toLatin1();
+std::optional<QByteArray> FitDigits(double value, int width) {
+    const QByteArray text = Module1::Format(value, QString(width, u'0')).toLatin1();
+    if (text.size() != width)
+        return std::nullopt;
+    for (char c : text)
+        if (c < '0' || c > '9') // a sign, or "nan"
+            return std::nullopt;
+    return text;
+}
+
+namespace {
+QByteArray digits3(float value, int scale, const char *quantity, const char *unit) {
+    if (auto digits = FitDigits(double(value * float(scale)), 3))
+        return *digits;
+    throw FieldError(QStringLiteral("the %1 %2 %3 is out of range")
+                         .arg(QLatin1String(quantity), Module1::NumStr(value),
+                              QLatin1String(unit)));
+}
+} // namespace
+
+QByteArray VoltDigits(float volts) {
+    return digits3(volts, 10, "voltage", "V");
+}
+QByteArray CurrDigits(float amps) {
+    return digits3(amps, 100, "current", "A");
 }
 
 QByteArray VoltLine(float volts) {
-    return Line("VOLT", Digits3(volts, 10));
+    return Line("VOLT", VoltDigits(volts));
 }
 QByteArray CurrLine(float amps) {
-    return Line("CURR", Digits3(amps, 100));
+    return Line("CURR", CurrDigits(amps));
 }
 
 QByteArray Field(const QByteArray &reply, int first, int last) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <optional>
+#include <stdexcept>
 
 namespace Protocol {
 
@@ -29,8 +31,21 @@ QByteArray Line(const QByteArray &word, const QByteArray &args = QByteArray());
 constexpr double MaxVoltField = 99.9;
 constexpr double MaxCurrField = 9.99;
 
-// Value x scale as three digits, to the nearest count ("000").
-QByteArray Digits3(float value, int scale);
+// A value that would not travel as exactly its field's digits (negative, too large, not a
+// number): the line is never built, so the supply never reads a shifted field. what() is the
+// clause for the operator, e.g. "the voltage 150 V is out of range".
+class FieldError : public std::runtime_error {
+public:
+    explicit FieldError(const QString &clause) : std::runtime_error(clause.toStdString()) {}
+    QString clause() const { return QString::fromUtf8(what()); }
+};
+
+// `value` to the nearest whole number as exactly `width` digits ("000"); nothing when it does
+// not fit.
+std::optional<QByteArray> FitDigits(double value, int width);
+// Volts x 10 and amperes x 100 as three digits; throw FieldError when they do not fit.
+QByteArray VoltDigits(float volts);
+QByteArray CurrDigits(float amps);
 QByteArray VoltLine(float volts); // "VOLT123\r" for 12.3 V
 QByteArray CurrLine(float amps);  // "CURR125\r" for 1.25 A
 

@@ -13,6 +13,13 @@
 
 using namespace ProgramRules;
 
+namespace {
+// A step's voltage or current as it is sent: the comma conversion, then the leading number.
+float cellValue(const QStringList &row, int col) {
+    return float(Module1::LeadingNumber(Module1::NormDecimalStr(row.value(col))));
+}
+} // namespace
+
 ExternalPage::ExternalPage(PageContext &context, QWidget *parent)
     : ProgramPage(1, context, parent) {
     auto *top = PageLayout::NameAndCycle(this, Combo1, QStringLiteral("Combo1"),
@@ -79,8 +86,12 @@ void ExternalPage::SetUp() {
 }
 
 void ExternalPage::Command1_Click(int index) {
+    // Run and Save Table read the grid: the cell being edited first.
+    if ((index == 3 || (index == 0 && !Running())) && !CommitEditing())
+        return;
     ctx_.editor->HideEditor();
-    if (index == 0 && !PreChecks(ctx_.pages[0]->Running()))
+    // Stop sends nothing to the supply, so it never needs a connection.
+    if (index == 0 && !Running() && !PreChecks(ctx_.pages[0]->Running()))
         return;
     Trapped([&] {
         switch (index) {
@@ -138,8 +149,18 @@ void ExternalPage::StartRun() {
         return;
     }
     qint64 passMs = 0;
-    for (int r = 0; r < StepCount; ++r)
+    for (int r = 0; r < StepCount; ++r) {
+        // Every step's lines and times must fit before the first goes out.
+        try {
+            Protocol::VoltDigits(cellValue(rows[r], 1));
+            Protocol::CurrDigits(cellValue(rows[r], 2));
+            ProgramLink::TimeDigits(rows[r].value(3), rows[r].value(4));
+        } catch (const Protocol::FieldError &e) {
+            ctx_.dialogs.MsgBox(ProgramLink::NotSentMessage(QStringLiteral("Step %1").arg(r + 1), e));
+            return;
+        }
         passMs += StepMs(rows[r]);
+    }
     TotalMs = cycle == u"0" ? 0 : qint64(passMs * Module1::LeadingNumber(cycle));
     Label11->move(0, Label11->y());
 
@@ -185,12 +206,9 @@ void ExternalPage::OrthenTimer_Timer() {
             return;
         }
         const QStringList row = FGrid->DataRows().value(CurrentStep - 1);
-        const auto value = [&](int col) {
-            return float(Module1::LeadingNumber(Module1::NormDecimalStr(row.value(col))));
-        };
         if (NextDueMs < 0)
             NextDueMs = ctx_.clock.MonotonicMs();
-        ProgramLink::SendStep(ctx_.port, ctx_.clock, value(1), value(2));
+        ProgramLink::SendStep(ctx_.port, ctx_.clock, cellValue(row, 1), cellValue(row, 2));
         if (ctx_.Tab1->currentIndex() == Index)
             ctx_.editor->Quietly([&] { FGrid->SetCurrent(CurrentStep, FGrid->Col()); });
         const qint64 stepMs = StepMs(row);
@@ -208,6 +226,9 @@ void ExternalPage::OrthenTimer_Timer() {
         // exchanges cost, so a long program does not drift.
         NextDueMs += stepMs;
         ArmNextStep();
+    } catch (const CommError &e) {
+        ctx_.LinkLost(e.description()); // ends the run: no tick finds the port gone again
+        return;
     } catch (const std::runtime_error &e) {
         // Stepping goes on at the next tick with the timer as it was.
         ctx_.dialogs.MsgBox(QString::fromStdString(e.what()));

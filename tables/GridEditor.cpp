@@ -103,12 +103,20 @@ void GridEditor::HideEditor() {
     Text5->hide();
 }
 
-void GridEditor::CommitCheck(int g, int row, int col) {
+bool GridEditor::CommitEditing(int g) {
+    ProgramGrid *grid = pages_[g]->FGrid;
+    // A hidden editor holds no pending value: its text may belong to a cell long left.
+    if (Text5->isHidden() || Text5->parentWidget() != grid->viewport())
+        return true;
+    return CommitCheck(g, grid->Row(), grid->Col());
+}
+
+bool GridEditor::CommitCheck(int g, int row, int col) {
     if (InColouring || !CellEdited)
-        return;
+        return true;
     const auto commit = ProgramRules::CommitCell(g, col, Text5->text());
     if (!commit)
-        return;
+        return true;
     ProgramGrid *grid = pages_[g]->FGrid;
     if (!commit->message.isEmpty())
         dialogs_.MsgBox(commit->message);
@@ -117,6 +125,7 @@ void GridEditor::CommitCheck(int g, int row, int col) {
         SetFGridForeColor(g);
     if (commit->refocus)
         Text5->setFocus();
+    return commit->message.isEmpty();
 }
 
 void GridEditor::ClsFGrid(int g) {
@@ -142,8 +151,9 @@ void GridEditor::SetFGridForeColor(int g) {
     ProgramPage *page = pages_[g];
     const Colouring colouring = ColourRows(g, page->FGrid->DataRows());
     page->FGrid->ApplyColouring(colouring.cells);
-    if (QPushButton *run = page->RunButton(); run && run->isEnabled() != colouring.runAllowed)
-        run->setEnabled(colouring.runAllowed);
+    const bool runAllowed = colouring.runAllowed && page->RunCycleOk();
+    if (QPushButton *run = page->RunButton(); run && run->isEnabled() != runAllowed)
+        run->setEnabled(runAllowed);
     InColouring = false;
 }
 

@@ -40,8 +40,12 @@ public slots:
     void PlaceEditor(int grid);
     void ReplaceEditor(int grid);
     void HideEditor();
-    // The commit check on the grid's cell at (row, col), which is being left.
-    void CommitCheck(int grid, int row, int col);
+    // The commit check on the grid's cell at (row, col), which is being left. False when the
+    // value failed: its message was shown and the editor has the focus back.
+    bool CommitCheck(int grid, int row, int col);
+    // Before a page button reads the grid: the commit check of the cell whose editor is open
+    // over it, so that a value typed but not yet checked never goes out or into the store.
+    bool CommitEditing(int grid);
     // The current page's grid, or the given one.
     void ClsFGrid(int grid = -1);
     void SetFGridForeColor(int grid = -1);

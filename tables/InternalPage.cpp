@@ -39,10 +39,13 @@ void InternalPage::SetUp() {
 }
 
 bool InternalPage::CycleValid() const {
-    return ProgramRules::CycleValid(Combo0[1]->currentText());
+    return ProgramLink::RunCycleValid(Combo0[1]->currentText());
 }
 
 void InternalPage::Command0_Click(int index) {
+    // Run, Save to power supply and Save Table read the grid: the cell being edited first.
+    if ((index == 2 || index == 4 || (index == 0 && !Running())) && !CommitEditing())
+        return;
     ctx_.editor->HideEditor();
     if (index <= 2 && !PreChecks(ctx_.pages[1]->Running()))
         return;
@@ -60,9 +63,12 @@ void InternalPage::Command0_Click(int index) {
         case 1:
             ReadProgram();
             break;
-        case 2:
-            WriteProgram();
+        case 2: {
+            const QList<QByteArray> lines = StepLines();
+            if (const QList<int> refused = WriteProgram(lines); !refused.isEmpty())
+                ctx_.dialogs.MsgBox(ProgramLink::NotAcceptedMessage(QStringLiteral("step"), refused));
             break;
+        }
         case 3: {
             if (OpenTable() == Opened::EmptyName)
                 return;
@@ -116,18 +122,45 @@ void InternalPage::ReadProgram() {
     ctx_.Timer1->start();
 }
 
-void InternalPage::WriteProgram() {
+QList<QByteArray> InternalPage::StepLines() const {
+    QList<ProgramLink::StepText> steps;
+    for (int r = 1; r < FGrid->Rows(); ++r)
+        steps.append({FGrid->TextMatrix(r, 1), FGrid->TextMatrix(r, 2), FGrid->TextMatrix(r, 3),
+                      FGrid->TextMatrix(r, 4)});
+    return ProgramLink::PropLines(steps);
+}
+
+QList<int> InternalPage::WriteProgram(const QList<QByteArray> &lines) {
     ctx_.Timer1->stop();
     // A step the supply never acknowledges is passed over; the next one goes all the same.
-    for (int r = 1; r < FGrid->Rows(); ++r)
-        ProgramLink::WriteStep(ctx_.port, ctx_.clock, r - 1,
-                               {FGrid->TextMatrix(r, 1), FGrid->TextMatrix(r, 2),
-                                FGrid->TextMatrix(r, 3), FGrid->TextMatrix(r, 4)});
+    const QList<int> refused = ProgramLink::WriteProgram(ctx_.port, ctx_.clock, lines);
     ctx_.Timer1->start();
+    return refused;
 }
 
 void InternalPage::RunProgram() {
+    if (!CycleValid()) {
+        // RUNP carries one digit; anything else would start some other number of cycles.
+        ctx_.dialogs.MsgBox(QStringLiteral("Entry number of cycle ."));
+        Combo0[1]->setFocus();
+        return;
+    }
+    const QList<QByteArray> lines = StepLines(); // a step that does not fit: nothing starts
     ctx_.Timer1->stop();
+    EnterRunState();
+    if (const QList<int> refused = WriteProgram(lines); !refused.isEmpty()) {
+        // The supply holds a program other than the grid's: it must not run.
+        BackToIdle(0);
+        ctx_.dialogs.MsgBox(ProgramLink::NotAcceptedMessage(QStringLiteral("step"), refused) +
+                            QStringLiteral(" The program was not started ."));
+        return;
+    }
+    ProgramLink::StartProgram(ctx_.port, ctx_.clock, Combo0[1]->currentText());
+    // Running whether or not RUNP was acknowledged: polling sees the end.
+    ctx_.Timer1->start();
+}
+
+void InternalPage::EnterRunState() {
     ctx_.ShowTitle(QStringLiteral(" Running"));
     Command0[0]->setText(QStringLiteral("Stop"));
     Command0[0]->setFocus();
@@ -147,10 +180,12 @@ void InternalPage::RunProgram() {
         box->setEnabled(false);
     ctx_.LockSetpoints(true);
     FGrid->setEnabled(false); // no editing while the supply runs the program
-    WriteProgram();
-    ProgramLink::StartProgram(ctx_.port, ctx_.clock, Combo0[1]->currentText());
-    // Running whether or not RUNP was acknowledged: polling sees the end.
-    ctx_.Timer1->start();
+}
+
+void InternalPage::AdoptRun() {
+    ctx_.editor->HideEditor();
+    EnterRunState();
+    Command0[0]->setEnabled(true); // Stop
 }
 
 void InternalPage::BackToIdle(int stopAttempts) {
@@ -158,12 +193,14 @@ void InternalPage::BackToIdle(int stopAttempts) {
     Command0[0]->setText(QStringLiteral("Run"));
     ctx_.Tab1->setTabEnabled(1, true);
     ctx_.Tab1->setTabEnabled(2, true);
-    Connection::StopProgram(ctx_.port, ctx_.clock, stopAttempts);
+    // The page is given back before STOP goes out: a port that fails under it leaves no
+    // locked page behind.
     ctx_.RestoreEnableStates();
     for (QComboBox *box : Combo0)
         box->setEnabled(true);
     FGrid->setEnabled(true);
     ctx_.LockSetpoints(false);
+    Connection::StopProgram(ctx_.port, ctx_.clock, stopAttempts);
 }
 
 void InternalPage::ShowRecords(const QList<QStringList> &records, bool formatted) {
@@ -223,10 +260,11 @@ void InternalPage::Combo0_KeyUp(int index, int key) {
                 Combo0[0]->setFocus();
                 return;
             }
-            Command0[0]->setEnabled(true);
-            Command0[0]->setFocus();
+            Command0[0]->setEnabled(CycleValid());
+            if (CycleValid())
+                Command0[0]->setFocus();
         }
-        if (cycle->text().isEmpty())
+        if (!CycleValid())
             Command0[0]->setEnabled(false);
         else if (cycle->text() == u"0")
             Command0[0]->setEnabled(true);
@@ -245,7 +283,7 @@ void InternalPage::Combo0_LostFocus(int index) {
     if (index != 1)
         return;
     const bool named = !Combo0[0]->currentText().isEmpty();
-    if (named && !Combo0[1]->currentText().isEmpty()) {
+    if (named && CycleValid()) {
         Command0[0]->setEnabled(!ctx_.pages[1]->Running());
         return;
     }

@@ -50,6 +50,9 @@ bool PresetPage::PortReady() {
 }
 
 void PresetPage::Command2_Click(int index) {
+    // Run, Save to power supply and Save Table read the grid: the cell being edited first.
+    if ((index == 0 || index == 2 || index == 4) && !CommitEditing())
+        return;
     ctx_.editor->HideEditor();
     if (index <= 2 && !PreChecks(ctx_.timedProgramRunning()))
         return;
@@ -109,34 +112,49 @@ void PresetPage::ReadMemories() {
     ctx_.Timer1->start();
 }
 
+std::pair<float, float> PresetPage::Memory(int k, bool commaConversion) const {
+    const auto value = [&](int col) {
+        const QString text = FGrid->TextMatrix(k, col);
+        return float(Module1::LeadingNumber(commaConversion ? Module1::NormDecimalStr(text) : text));
+    };
+    return {value(2), value(3)};
+}
+
 void PresetPage::WriteMemories() {
     if (!PortReady())
         return;
+    // "1,5" is sent as 1.5 V here; every line is built before the first goes out.
+    QList<std::pair<float, float>> memories;
+    for (int k = 1; k <= 9; ++k)
+        memories << Memory(k, true);
+    const QList<QByteArray> lines = ProgramLink::PromLines(memories);
     ctx_.Timer1->stop();
-    // One PROM a memory, the answer not examined; "1,5" is sent as 1.5 V here.
-    for (int k = 1; k <= 9; ++k) {
-        const auto value = [&](int col) {
-            return float(
-                Module1::LeadingNumber(Module1::NormDecimalStr(FGrid->TextMatrix(k, col))));
-        };
-        Exchange(ctx_.port, ctx_.clock, ProgramLink::PromLine(k, value(2), value(3)),
-                 ProgramLink::PromWait);
-    }
+    // One PROM a memory, no retry; the ones the supply did not confirm are named after.
+    QList<int> refused;
+    for (int k = 1; k <= lines.size(); ++k)
+        if (!ProgramLink::WriteMemory(ctx_.port, ctx_.clock, lines[k - 1]))
+            refused << k;
     ctx_.Timer1->start();
+    if (!refused.isEmpty())
+        ctx_.dialogs.MsgBox(ProgramLink::NotAcceptedMessage(QStringLiteral("memory"), refused));
 }
 
 void PresetPage::ApplyMemory() {
+    const int k = FGrid->SelectedOption();
+    if (!k)
+        return;
+    // The texts as they stand: "1,5" is 1 V here, as it always was for Run.
+    const auto [volts, amps] = Memory(k, false);
+    const QByteArray line = ProgramLink::CheckedPromLine(k, volts, amps);
     ctx_.Timer1->stop();
-    if (const int k = FGrid->SelectedOption()) {
-        // The texts as they stand: "1,5" is 1 V here, as it always was for Run.
-        const auto value = [&](int col) {
-            return float(Module1::LeadingNumber(FGrid->TextMatrix(k, col)));
-        };
-        Exchange(ctx_.port, ctx_.clock, ProgramLink::PromLine(k, value(2), value(3)),
-                 ProgramLink::PromWait);
+    const bool written = ProgramLink::WriteMemory(ctx_.port, ctx_.clock, line);
+    // A memory the supply did not take holds other setpoints: it is not recalled.
+    if (written)
         Exchange(ctx_.port, ctx_.clock, ProgramLink::RunmLine(k), ProgramLink::RunmWait);
-    }
     ctx_.Timer1->start();
+    if (!written)
+        ctx_.dialogs.MsgBox(ProgramLink::NotAcceptedMessage(QStringLiteral("memory"), {k}) +
+                            QStringLiteral(" It was not recalled ."));
 }
 
 void PresetPage::ShowRecords(const QList<QStringList> &records, bool formatted) {

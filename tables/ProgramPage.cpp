@@ -1,4 +1,5 @@
 // The table flows the three program pages share, with the messages the operator has always seen.
+#include "Comm1.h"
 #include "Database.h"
 #include "Dialogs.h"
 #include "GridEditor.h"
@@ -91,9 +92,15 @@ void ProgramPage::RefillList() {
 void ProgramPage::Trapped(const std::function<void()> &flow) {
     try {
         flow();
-    } catch (const std::runtime_error &e) { // the database's or the port's own description
+    } catch (const CommError &e) {
+        ctx_.LinkLost(e.description());
+    } catch (const std::runtime_error &e) { // the database's own description, or a refusal
         ctx_.dialogs.MsgBox(QString::fromStdString(e.what()));
     }
+}
+
+bool ProgramPage::CommitEditing() {
+    return ctx_.editor->CommitEditing(Index);
 }
 
 ProgramPage::Opened ProgramPage::OpenTable() {

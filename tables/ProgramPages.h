@@ -51,6 +51,9 @@ struct PageContext {
     std::array<QLineEdit *, 2> Setpoints{};  // the panel's setpoint boxes
     std::array<QRadioButton *, 2> Option3{}; // the Data Log page's "Now"/"Log"
     EnableStates saved;
+    // The port failed under a page's exchange: the main window ends any run, shows the one
+    // message and leaves "Reset" to reconnect.
+    std::function<void(const QString &description)> LinkLost;
 
     bool timedProgramRunning() const; // the internal or the external Run shows "Stop"
     void SaveEnableStates();
@@ -70,6 +73,8 @@ public:
     ProgramGrid *FGrid = nullptr;
     virtual QComboBox *NameBox() const = 0;
     virtual QPushButton *RunButton() const { return nullptr; }
+    // Whether the page's run-cycle box lets Run be enabled at all.
+    virtual bool RunCycleOk() const { return true; }
     bool Running() const;
     QString Prefix() const; // "A_", "B_", "C_"
 
@@ -104,8 +109,11 @@ protected:
     // Grid rows <-> stored records; the timed pages store columns 1-4 of every step row.
     virtual void ShowRecords(const QList<QStringList> &records, bool formatted) = 0;
     virtual QList<QStringList> Records() const;
-    // Runs one button's flow under its error trap: the engine's description in a box.
+    // Runs one button's flow under its error trap: the engine's description in a box; a port
+    // that failed goes to the main window as a lost link.
     void Trapped(const std::function<void()> &flow);
+    // Before a button that reads the grid: the cell being edited passes its check first.
+    bool CommitEditing();
     QString TableName() const;
     void RefillList();
     void FocusName();
@@ -121,12 +129,16 @@ public:
     std::array<QComboBox *, 2> Combo0{};     // table name, run cycle
     QComboBox *NameBox() const override { return Combo0[0]; }
     QPushButton *RunButton() const override { return Command0[0]; }
+    bool RunCycleOk() const override { return CycleValid(); }
     void SetUp() override;
     void CellTyped() override;
 
     // The running program is over: title, caption, pages, boxes and grid back, the saved button
-    // states given back, after a STOP of up to `stopAttempts` tries.
+    // states given back, then a STOP of up to `stopAttempts` tries (0: nothing is sent).
     void BackToIdle(int stopAttempts);
+    // A program found running in the supply after a (re)connect: the page shows it as running,
+    // so that Stop can end it; nothing is sent.
+    void AdoptRun();
 
 public slots:
     void Command0_Click(int index);
@@ -143,9 +155,13 @@ protected:
 
 private:
     void ReadProgram();
-    void WriteProgram();
+    // The grid's steps as PROP lines; throws the operator's message when one does not fit.
+    QList<QByteArray> StepLines() const;
+    // Writes them; returns the steps the supply did not acknowledge.
+    QList<int> WriteProgram(const QList<QByteArray> &lines);
     void RunProgram();
-    bool CycleValid() const; // "0" or a number above 0
+    void EnterRunState(); // title, caption, saved states, locks
+    bool CycleValid() const; // one digit 0-9, what RUNP carries
 };
 
 class ExternalPage : public ProgramPage {
@@ -175,6 +191,8 @@ public slots:
     // A step is due sooner than a poll would take: the poll waits, so the step goes on time.
     bool StepDueWithin(qint64 ms) const;
     void Timer3_Timer(); // a minute of a step longer than one minute
+    // End of run (`stopped` false) or Stop: the page, the buttons and the title back.
+    void EndRun(bool stopped);
 
 public:
     QTimer *OrthenTimer = nullptr;
@@ -194,8 +212,6 @@ protected:
 private:
     void SetSteps(int steps); // rows, widths and Text1
     void StartRun();
-    // End of run (`stopped` false) or Stop: the page, the buttons and the title back.
-    void EndRun(bool stopped);
     void ArmNextStep(); // the wait until NextDueMs
 };
 
@@ -224,6 +240,8 @@ protected:
 
 private:
     bool PortReady(); // "Communications no ready ." when the port is closed
+    // Memory k's voltage and current, read with or without the comma conversion.
+    std::pair<float, float> Memory(int k, bool commaConversion) const;
     void ReadMemories();
     void WriteMemories();
     void ApplyMemory(); // the selected row: PROM then RUNM

@@ -2,25 +2,79 @@
 #include "Exchange.h"
 #include "Module1.h"
 #include "PortSettings.h"
+#include "ProgramLink.h"
 #include "Protocol.h"
 #include "SerialComm1.h"
 #include "SimComm1.h"
 
 #include <QTest>
+#include <functional>
+#include <limits>
 
 using namespace Protocol;
 
 class TestLink : public QObject {
     Q_OBJECT
 private slots:
+    // Every line that carries numbers, and the values that must never become one: a field is
+    // exactly its width or the line is not built.
     void commandLines() {
-        QCOMPARE(Line("GETD"), QByteArray("GETD\r"));
-        QCOMPARE(VoltLine(12.3f), QByteArray("VOLT123\r"));
-        QCOMPARE(VoltLine(0.0f), QByteArray("VOLT000\r"));
-        QCOMPARE(VoltLine(30.0f), QByteArray("VOLT300\r"));
-        QCOMPARE(CurrLine(1.25f), QByteArray("CURR125\r"));
-        QCOMPARE(CurrLine(0.05f), QByteArray("CURR005\r"));
-        QCOMPARE(CurrLine(9.99f), QByteArray("CURR999\r"));
+        using ProgramLink::StepText;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const struct {
+            std::function<QByteArray()> build;
+            QByteArray line;      // empty: refused
+            const char *refusal;  // the clause of the refusal
+        } cases[] = {
+            {[] { return VoltLine(12.3f); }, "VOLT123\r", ""},
+            {[] { return VoltLine(0.0f); }, "VOLT000\r", ""},
+            {[] { return VoltLine(99.9f); }, "VOLT999\r", ""},
+            {[] { return CurrLine(0.05f); }, "CURR005\r", ""},
+            {[] { return CurrLine(9.99f); }, "CURR999\r", ""},
+            {[] { return VoltLine(-1.0f); }, "", "the voltage -1 V is out of range"},
+            {[] { return CurrLine(10.0f); }, "", "the current 10 A is out of range"},
+            {[=] { return VoltLine(nan); }, "", "the voltage nan V is out of range"},
+            {[] { return ProgramLink::PropLine(0, StepText{"12,5", "1.00", "01", "30"}); },
+             "PROP01251000130\r", ""},
+            {[] { return ProgramLink::PropLine(9, StepText{"150", "0.10", "00", "13"}); }, "",
+             "the voltage 150 V is out of range"},
+            {[] { return ProgramLink::PropLine(0, StepText{"-5", "1", "0", "1"}); }, "",
+             "the voltage -5 V is out of range"},
+            {[] { return ProgramLink::PropLine(0, StepText{"1", "1", "123456789012345", "1"}); },
+             "", "the minute value 123456789012345 is out of range"},
+            {[] { return ProgramLink::PropLine(0, StepText{"1", "1", "0", "100"}); }, "",
+             "the second value 100 is out of range"},
+            {[] { return ProgramLink::PromLine(3, 12.5f, 1.25f); }, "PROM3125125\r", ""},
+            {[] { return ProgramLink::PromLine(1, 0, 15); }, "", "the current 15 A is out of range"},
+            {[] { return ProgramLink::RunpLine(" 3 "); }, "RUNP3\r", ""},
+            {[] { return ProgramLink::RunpLine(""); }, "", "the run cycle must be one digit from 0 to 9"},
+            {[] { return ProgramLink::RunpLine("a"); }, "", "the run cycle must be one digit from 0 to 9"},
+            {[] { return ProgramLink::RunpLine("10"); }, "", "the run cycle must be one digit from 0 to 9"},
+        };
+        for (const auto &c : cases) {
+            QString refusal;
+            QByteArray line;
+            try {
+                line = c.build();
+            } catch (const FieldError &e) {
+                refusal = e.clause();
+            }
+            QCOMPARE(line, c.line);
+            QCOMPARE(refusal, QString(c.refusal));
+        }
+        // A sequence names the step or memory that stopped it, before any line exists.
+        const QList<StepText> steps{{"1", "1", "1", "0"}, {"1", "-1", "1", "0"}};
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, ProgramLink::PropLines(steps));
+        try {
+            ProgramLink::PromLines({{1, 1}, {1, 1}, {100, 1}});
+        } catch (const std::runtime_error &e) {
+            QCOMPARE(QString(e.what()), QString("Memory 3 cannot be sent to the power supply: the "
+                                                "voltage 100 V is out of range ."));
+        }
+        QCOMPARE(ProgramLink::NotAcceptedMessage("step", {1, 4}),
+                 QString("The power supply did not accept steps 1, 4 ."));
+        QCOMPARE(ProgramLink::NotAcceptedMessage("memory", {9}),
+                 QString("The power supply did not accept memory 9 ."));
     }
 
     void getdReplies() {

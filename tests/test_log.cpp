@@ -352,6 +352,7 @@ private slots:
         QCOMPARE(p->Combo3[TimeDiv]->count(), 8); // nothing added to the list
 
         // Any panel button while connected puts the scales back.
+        w.panel->Text2[1]->setText("1");
         w.panel->Command4_Click(0);
         QCOMPARE(p->Combo3[TimeDiv]->currentText(), QString("30s"));
         QCOMPARE(p->Label9[1]->text(), QString("1m"));

@@ -100,30 +100,81 @@ private slots:
         QCOMPARE(f.port.sent.count("STOP"), 1);
     }
 
-    void lostPortStopsPolling() {
+    // A port lost under any exchange: the run on the computer's side ends, the readings go,
+    // one message says so, and "Reset" reconnects once the adapter is back.
+    void lostPortLeavesNothingLocked_data() {
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<QString>("tail"); // what the message adds to the port's description
+        QTest::newRow("poll") << "poll" << "";
+        QTest::newRow("Set") << "Set" << "";
+        QTest::newRow("preset read") << "preset read" << "";
+        QTest::newRow("internal run")
+            << "internal run" << "\r\nThe program may still be running in the power supply .";
+        QTest::newRow("external run")
+            << "external run"
+            << "\r\nThe external timed program was stopped; the power supply keeps its last "
+               "setpoints .";
+    }
+    void lostPortLeavesNothingLocked() {
+        QFETCH(QString, during);
+        QFETCH(QString, tail);
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
-        f.supply.faults.unplugAfter = 1; // the adapter is pulled after the next line
-        w.Timer1_Timer();
-        QVERIFY(Connected);
-        f.dialogs.expectMsg("Serial port lost (port 1, sim1)", Dialogs::Answer::Ok,
+        InternalPage *in = w.internalPage;
+        ExternalPage *ex = w.externalPage;
+        w.panel->Text2[0]->setText("5");
+        w.panel->Text2[1]->setText("1");
+        if (during == "internal run") {
+            in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
+            in->Command0_Click(0); // cycle "0": runs until stopped
+            QVERIFY(in->Running());
+        } else if (during == "external run") {
+            ex->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "00", "05"});
+            ex->Command1_Click(0);
+            ex->OrthenTimer_Timer();
+            QVERIFY(ex->Running());
+        }
+        f.supply.faults.unplugAfter = 1;
+        f.supply.Receive("\r", f.clock.MonotonicMs()); // the adapter is pulled
+        f.dialogs.expectMsg("Serial port lost (port 1, sim1)" + tail, Dialogs::Answer::Ok,
                             Dialogs::Icon::Exclamation);
-        w.Timer1_Timer();
+        if (during == "Set")
+            w.panel->Command4_Click(0);
+        else if (during == "preset read")
+            w.presetPage->Command2_Click(1);
+        else if (during == "external run")
+            ex->OrthenTimer_Timer();
+        else
+            w.Timer1_Timer();
         QVERIFY(f.dialogs.allShown());
-        QVERIFY(!Connected && !w.Timer1->isActive());
+        QVERIFY(!Connected && MeasVolt == -1 && !w.Timer1->isActive());
         QVERIFY(w.panel->Label5[0]->text().isEmpty());
-        // "Reset" now looks for the supply again; the vanished port says so.
+        QVERIFY(!in->Running() && !ex->Running());
+        QVERIFY(!ex->OrthenTimer->isActive() && !ex->Timer3->isActive());
+        QVERIFY(w.Tab1->isTabEnabled(0) && w.Tab1->isTabEnabled(2) && in->FGrid->isEnabled());
+        QVERIFY(w.panel->Command4[1]->isEnabled() && w.panel->Text2[0]->isEnabled());
+
+        // "Reset" with the port still gone says so; once it is back it reconnects.
         f.dialogs.expectMsg("Cannot open serial port (port 1, sim1): No such file or directory");
         w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QVERIFY(w.panel->Command4[1]->isEnabled() && w.Tab1->isEnabled());
-        // Back at the same port: the next "Reset" reconnects.
         f.supply.PlugIn();
         f.port.sent.clear();
         w.panel->Command4_Click(1);
-        QVERIFY(f.dialogs.allShown());
         QVERIFY(Connected && w.Timer1->isActive());
         QCOMPARE(f.port.sent, QByteArray("GMAX\rGETD\r"));
+        // The program the supply kept running shows as running at the next poll; Stop ends it.
+        w.Timer1_Timer();
+        QCOMPARE(in->Running(), during == "internal run");
+        if (in->Running()) {
+            QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program Running]"));
+            in->Command0_Click(0);
+            QVERIFY(f.port.sent.endsWith("STOP\r") && !f.supply.programRunning(0));
+            QVERIFY(!in->Running());
+            QVERIFY(w.panel->Command4[1]->isEnabled());
+        }
+        QVERIFY(f.dialogs.allShown());
     }
 
     void titleForms() {
@@ -263,11 +314,8 @@ private slots:
         QPushButton *set = w.panel->Command4[0];
         QCOMPARE(w.panel->Text2[1]->text(), QString("0.00A"));
         QVERIFY(!set->isEnabled());
-        f.supply.Receive("VOLT123\r", 0);
-        w.Timer1_Timer();
-        w.Form_Activate(); // "12.3V", "1.23A"
-        QVERIFY(set->isEnabled());
         w.panel->Text2[1]->setText("2");
+        QVERIFY(set->isEnabled());
 
         // A reset with a smaller supply behind it: the old entries are no longer valid.
         f.supply.maxCurr = 1.5f;
@@ -284,6 +332,78 @@ private slots:
         w.panel->Text2[0]->setEnabled(false);
         w.panel->Text2[1]->setText("1.1");
         QVERIFY(!set->isEnabled());
+    }
+
+    // The boxes take the measured output only when the program has no setpoints of its own: in
+    // C.C. the measured voltage is not the set one, and a -1 reading is no setpoint at all.
+    void boxesTakeTheOutputOnlyOnConnecting() {
+        WindowFixture f;
+        f.supply.Receive("VOLT080\rCURR040\r", 0); // 8 V, 0.4 A into 10 ohm: C.C. at 4 V
+        f.supply.faults.scope = "GETD";
+        f.supply.faults.answerFrom = 2; // GMAX answered, the first GETD not
+        TabbedFrm &w = f.startConnected();
+        QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
+        QVERIFY(volt->text().isEmpty() && curr->text().isEmpty());
+        w.Timer1_Timer(); // the first reading fills them
+        QCOMPARE(volt->text(), QString("04.0V"));
+        QCOMPARE(curr->text(), QString("0.40A"));
+
+        volt->setText("08.0V");
+        w.panel->Text2_KeyUp(0);
+        w.Timer1_Timer();
+        w.Form_Activate(); // as after "Options" cancelled
+        QCOMPARE(volt->text(), QString("08.0V"));
+        f.port.sent.clear();
+        w.panel->Text2_Enter(1);
+        QCOMPARE(f.port.sent, QByteArray("VOLT080\rCURR040\r"));
+
+        // The end of a reset takes the output of the reset supply (0 V).
+        w.panel->Command4_Click(1);
+        while (CurCmd == "SRST") {
+            f.clock.advance(w.Timer1->interval());
+            w.Timer1_Timer();
+        }
+        QCOMPARE(volt->text(), QString("00.0V"));
+        QVERIFY(f.dialogs.allShown());
+    }
+
+    // "Set", by its button or by Enter, sends only entries that pass the setpoint check.
+    void setRefusesWhatIsNoSetpoint_data() {
+        QTest::addColumn<QString>("volt");
+        QTest::addColumn<QString>("curr");
+        QTest::addColumn<QString>("byButton"); // the message; empty: sent
+        QTest::addColumn<QString>("byEnter");  // Enter in the current box
+        const QString v = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
+        const QString c = "Current must be 0.01 - 3 and 2 digit o precision .";
+        const QString cEnter = "Current must be 0.01 - 3 and 2 digit of precision .";
+        QTest::newRow("-1 reading") << "-01.0V" << "1.00A" << v << v;
+        QTest::newRow("voltage over") << "31" << "1" << v << v;
+        QTest::newRow("no current") << "12" << "0.00A" << c << cEnter;
+        QTest::newRow("current over") << "12" << "3.5" << c << cEnter;
+        QTest::newRow("valid") << "12,5V" << "1A" << "" << "";
+    }
+    void setRefusesWhatIsNoSetpoint() {
+        QFETCH(QString, volt);
+        QFETCH(QString, curr);
+        QFETCH(QString, byButton);
+        QFETCH(QString, byEnter);
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        for (bool button : {true, false}) {
+            const QString message = button ? byButton : byEnter;
+            w.panel->Text2[0]->setText(volt);
+            w.panel->Text2[1]->setText(curr);
+            f.port.sent.clear();
+            if (!message.isEmpty())
+                f.dialogs.expectMsg(message);
+            if (button)
+                w.panel->Command4_Click(0);
+            else
+                w.panel->Text2_Enter(1);
+            QVERIFY(f.dialogs.allShown());
+            QCOMPARE(f.port.sent, message.isEmpty() ? QByteArray("VOLT125\rCURR100\r")
+                                                    : QByteArray());
+        }
     }
 
     void setSendsBothSetpoints() {

@@ -43,43 +43,46 @@ private slots:
         QVERIFY(w.db().TableNames().isEmpty()); // a new file holds no tables
     }
 
-    // The two limit boxes: an answer that is no usable limit ends the program.
+    // The two limit boxes: an answer that is no usable limit is refused with its reason and
+    // asked again; Cancel ends the program.
     void limitAnswers_data() {
-        QTest::addColumn<QString>("volt");
-        QTest::addColumn<QString>("curr");  // "-": the box is never shown
-        QTest::addColumn<float>("maxVolt"); // -1: the program ends
+        QTest::addColumn<QStringList>("volt"); // answers in order; all but the last are refused
+        QTest::addColumn<QStringList>("curr"); // empty: the box is never shown
+        QTest::addColumn<float>("maxVolt");    // -1: the program ends
         QTest::addColumn<float>("maxCurr");
-        auto row = [](const char *name, const char *v, const char *c, float mv, float mc) {
-            QTest::newRow(name) << QString(v) << QString(c) << mv << mc;
+        auto row = [](const char *name, QStringList v, QStringList c, float mv, float mc) {
+            QTest::newRow(name) << v << c << mv << mc;
         };
-        row("cancel first", "<cancel>", "-", -1, -1);
-        row("empty", "", "-", -1, -1);
-        row("trailing letters", "12V", "-", -1, -1);
-        row("not a number", "12", "abc", -1, -1);
-        row("cancel second", "12", "<cancel>", -1, -1);
-        row("huge", "1e300", "-", -1, -1);
-        row("infinite", "12", "inf", -1, -1);
-        row("beyond the field", "100", "-", -1, -1);
-        row("rounds beyond the field", "12", "9.995", -1, -1);
-        row("negative", "-5", "-", -1, -1);
-        row("comma and rounding", "12,34", " 1.255 ", 12.3f, 1.26f);
-        row("field maxima", "99.9", "9.99", 99.9f, 9.99f);
-        row("zero", "0", "0", 0, 0);
+        row("cancel first", {"<cancel>"}, {}, -1, -1);
+        row("empty, then cancel", {"", "<cancel>"}, {}, -1, -1);
+        row("cancel second", {"12"}, {"<cancel>"}, -1, -1);
+        row("unusable, then usable", {"12V", "1e300", "100", "-5", "30"},
+            {"abc", "inf", "9.995", "3"}, 30, 3);
+        row("comma and rounding", {"12,34"}, {" 1.255 "}, 12.3f, 1.26f);
+        row("field maxima", {"99.9"}, {"9.99"}, 99.9f, 9.99f);
+        row("zero", {"0"}, {"0"}, 0, 0);
     }
     void limitAnswers() {
-        QFETCH(QString, volt);
-        QFETCH(QString, curr);
+        QFETCH(QStringList, volt);
+        QFETCH(QStringList, curr);
         QFETCH(float, maxVolt);
         QFETCH(float, maxCurr);
-        auto answer = [](const QString &t) {
-            return t == "<cancel>" ? std::nullopt : std::optional<QString>(t);
-        };
         WindowFixture f;
         TabbedFrm &w = f.make();
         f.dialogs.expectMsg(NotReadyMsg);
-        f.dialogs.expectInput("Input max voltage value please .", answer(volt));
-        if (curr != "-")
-            f.dialogs.expectInput("Input max current value please .", answer(curr));
+        auto expect = [&](const QStringList &answers, const QString &prompt, const QString &why) {
+            for (int i = 0; i < answers.size(); ++i) {
+                const QString &a = answers[i];
+                f.dialogs.expectInput(prompt, a == "<cancel>" ? std::nullopt
+                                                              : std::optional<QString>(a));
+                if (i + 1 < answers.size())
+                    f.dialogs.expectMsg(why);
+            }
+        };
+        expect(volt, "Input max voltage value please .",
+               "The maximum voltage must be a number from 0 to 99.9 .");
+        expect(curr, "Input max current value please .",
+               "The maximum current must be a number from 0 to 9.99 .");
         QCOMPARE(w.Form_Load(), maxVolt >= 0);
         QVERIFY(f.dialogs.allShown());
         if (maxVolt >= 0) {
