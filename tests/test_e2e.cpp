@@ -146,9 +146,24 @@ private slots:
         w.close();
     }
 
-    // A pulled adapter: the poll that fails closes the port; once a device is back at the path
-    // port 1 names, "Reset" opens the same port again and finds the supply.
+    // A pulled adapter under any exchange: the port closes, a run ends on the computer's side
+    // with one message, nothing stays locked; once a device is back at the path port 1 names,
+    // "Reset" opens the same port again and finds the supply.
+    void lostPortComesBackAtItsPath_data() {
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<QString>("message");
+        const QString tail = "\r\nThe program may still be running in the power supply .";
+        QTest::newRow("poll") << "poll" << "Input/output error";
+        QTest::newRow("Set") << "Set" << "Input/output error";
+        QTest::newRow("internal run") << "internal run" << "Input/output error" + tail;
+        QTest::newRow("external run")
+            << "external run"
+            << "Input/output error\r\nThe external timed program was stopped; the power supply "
+               "keeps its last setpoints .";
+    }
     void lostPortComesBackAtItsPath() {
+        QFETCH(QString, during);
+        QFETCH(QString, message);
         QTemporaryDir dir;
         const QString path = dir.filePath("ttyQVR"); // a stable name, as udev gives an adapter
         qputenv("QVR_COM1", QFile::encodeName(path));
@@ -164,12 +179,33 @@ private slots:
         auto &[port, dialogs, w] = r;
         QVERIFY(w.Form_Load());
         QVERIFY(Module1::Connected);
+        InternalPage *in = w.internalPage;
+        ExternalPage *ex = w.externalPage;
+        w.panel->Text2[0]->setText("5");
+        w.panel->Text2[1]->setText("1");
+        if (during == "internal run") {
+            in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
+            in->Command0_Click(0);
+        } else if (during == "external run") {
+            ex->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "00", "05"});
+            ex->Command1_Click(0);
+            ex->OrthenTimer_Timer();
+        }
 
         first.reset(); // pulled
-        dialogs.expectMsg("Serial port lost (port 1, " + path + "): Input/output error",
+        dialogs.expectMsg("Serial port lost (port 1, " + path + "): " + message,
                           Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
-        w.Timer1_Timer();
+        if (during == "Set")
+            w.panel->Command4_Click(0);
+        else if (during == "external run")
+            ex->OrthenTimer_Timer();
+        else
+            w.Timer1_Timer();
+        QVERIFY(dialogs.allShown());
         QVERIFY(!port.PortOpen() && !Module1::Connected && !w.Timer1->isActive());
+        QVERIFY(!in->Running() && !ex->Running() && !ex->OrthenTimer->isActive());
+        QVERIFY(w.panel->Command4[1]->isEnabled() && w.Tab1->isTabEnabled(0) &&
+                w.Tab1->isTabEnabled(2) && w.panel->Label5[0]->text().isEmpty());
 
         const QString log = dir.filePath("rx.log");
         SimProcess second({"--log", log});

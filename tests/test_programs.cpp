@@ -116,6 +116,88 @@ private slots:
         QCOMPARE(p->Command0[0]->text(), QString("Run"));
     }
 
+    // A value that does not fit stops a sequence before its first line; what the supply did not
+    // acknowledge is named after it, and nothing is started on a half-written program.
+    void writesRefuseOrNameWhatFailed() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        InternalPage *in = w.internalPage;
+        PresetPage *pr = w.presetPage;
+        fill(in->FGrid, {{"05.0", "1.00", "00", "05"}});
+        auto expectSent = [&](QWidget *page, int button, const QString &message) -> QByteArray {
+            f.port.sent.clear();
+            if (!message.isEmpty())
+                f.dialogs.expectMsg(message);
+            if (page == in)
+                in->Command0_Click(button);
+            else
+                pr->Command2_Click(button);
+            f.dialogs.allShown(); // fails the test itself
+            return f.port.sent;
+        };
+        // As a table stored by an older version could hold them.
+        in->FGrid->SetTextMatrix(2, 1, "150");
+        QVERIFY(expectSent(in, 2, "Step 2 cannot be sent to the power supply: the voltage 150 V "
+                                  "is out of range .")
+                    .isEmpty());
+        in->FGrid->SetTextMatrix(2, 1, "15.0");
+        pr->FGrid->SetTextMatrix(9, 3, "-1");
+        QVERIFY(expectSent(pr, 2, "Memory 9 cannot be sent to the power supply: the current -1 A "
+                                  "is out of range .")
+                    .isEmpty());
+        pr->FGrid->SetTextMatrix(9, 3, "1.00");
+
+        // Step 1 refused four times, step 2 taken at its second try.
+        f.supply.faults.scope = "PROP";
+        f.supply.faults.answerFrom = 6;
+        QCOMPARE(expectSent(in, 2, "The power supply did not accept step 1 .").count("PROP"), 14);
+        f.supply.faults = {};
+        f.supply.faults.scope = "PROP";
+        f.supply.faults.cutChars = 1;
+        const QByteArray run =
+            expectSent(in, 0, "The power supply did not accept steps 1, 2, 3, 4, 5, 6, 7, 8, "
+                              "9, 10 . The program was not started .");
+        QVERIFY(!run.contains("RUNP") && !in->Running() && w.Tab1->isTabEnabled(1));
+        QVERIFY(w.panel->Command4[1]->isEnabled() && in->FGrid->isEnabled());
+
+        f.supply.faults = {};
+        f.supply.faults.scope = "PROM";
+        f.supply.faults.answerFrom = 3;
+        QCOMPARE(expectSent(pr, 2, "The power supply did not accept memories 1, 2 .").count("PROM"),
+                 9);
+        f.supply.faults.silent = true;
+        QCOMPARE(expectSent(pr, 0, "The power supply did not accept memory 1 . It was not "
+                                   "recalled ."),
+                 QByteArray("PROM1000000\r"));
+    }
+
+    // RUNP carries one digit: Run is enabled only with one, and refuses anything else.
+    void runCycleIsOneDigit() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        InternalPage *p = w.internalPage;
+        fill(p->FGrid, {{"05.0", "1.00", "00", "05"}});
+        p->Combo0[0]->setEditText("t");
+        for (const char *cycle : {"", "a"}) {
+            p->Combo0[1]->setEditText(cycle);
+            p->Combo0_KeyUp(1, Qt::Key_Return);
+            QVERIFY(!p->Command0[0]->isEnabled());
+            p->Combo0_LostFocus(1);
+            w.SetFGridForeColor();
+            QVERIFY(!p->Command0[0]->isEnabled());
+            f.port.sent.clear();
+            f.dialogs.expectMsg("Entry number of cycle .");
+            p->Command0_Click(0);
+            QVERIFY(f.dialogs.allShown());
+            QVERIFY(f.port.sent.isEmpty() && !p->Running());
+        }
+        p->Combo0[1]->setEditText("7");
+        p->Combo0_KeyUp(1, Qt::Key_Return);
+        QVERIFY(p->Command0[0]->isEnabled());
+        p->Command0_Click(0);
+        QVERIFY(f.port.sent.endsWith("RUNP7\r") && p->Running());
+    }
+
     void presetMemories() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
@@ -220,8 +302,10 @@ private slots:
         }
         // The 1 s step cannot hold 2 s of exchanges; the step after it is due on time again.
         QCOMPARE(starts, QList<qint64>({1, 5001, 65001, 126001, 128001, 132001, 192001}));
-        // Stop while step 3 waits out its 61 s: nothing more goes out.
+        // Stop while step 3 waits out its 61 s: nothing more goes out, and as Stop sends nothing
+        // it needs no connection.
         QVERIFY(p->OrthenTimer->isActive());
+        Connected = false;
         f.port.sent.clear();
         p->Command1_Click(0);
         QVERIFY(!p->Running() && !p->Timer3->isActive() && !p->OrthenTimer->isActive());

@@ -206,6 +206,60 @@ private slots:
         QVERIFY(w.editor->Text5->isHidden() && !w.editor->CellEdited);
     }
 
+    // A button that reads the grid checks the cell being edited first: a value that fails never
+    // goes out or into the store, and the editor keeps the focus.
+    void buttonsCheckTheCellBeingEdited_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("message"); // empty: passes, and the button does its work
+        QTest::addColumn<QString>("cell");
+        auto row = [](const char *name, int page, int col, const char *typed, int button,
+                      const QString &msg, const char *cell) {
+            QTest::newRow(name) << page << col << QString(typed) << button << msg << QString(cell);
+        };
+        row("internal save to supply, 150 V", 0, 1, "150", 2, V1, "00.0");
+        row("internal run, -5 V", 0, 1, "-5", 0, V1, "00.0");
+        row("internal save table, 0 A", 0, 2, "0", 4, C1, "0.00");
+        row("external run, 15-digit minute", 1, 3, "123456789012345", 0, M, "00");
+        row("external save table, 60 s", 1, 4, "60", 3, S, "00");
+        row("preset save to supply, 150 V", 2, 2, "150", 2, V2, "00.0");
+        row("preset run, 5 A", 2, 3, "5", 0, C2, "0.00");
+        row("internal save to supply, 12,5 V", 0, 1, "12,5", 2, "", "12.5");
+    }
+    void buttonsCheckTheCellBeingEdited() {
+        QFETCH(int, page);
+        QFETCH(int, col);
+        QFETCH(QString, typed);
+        QFETCH(int, button);
+        QFETCH(QString, message);
+        QFETCH(QString, cell);
+        WindowFixture f;
+        TabbedFrm &w = shown(f, page);
+        ProgramPage *p = w.externalPage;
+        if (page != 1)
+            p = page == 0 ? static_cast<ProgramPage *>(w.internalPage) : w.presetPage;
+        p->NameBox()->setEditText("t");
+        type(w, 1, col, typed);
+        f.port.sent.clear();
+        if (!message.isEmpty())
+            f.dialogs.expectMsg(message);
+        // As a click does: the button takes the focus, then its handler runs.
+        w.findChild<QPushButton *>(QString("Command%1_%2").arg(page).arg(button))->setFocus();
+        if (page == 0)
+            w.internalPage->Command0_Click(button);
+        else if (page == 1)
+            w.externalPage->Command1_Click(button);
+        else
+            w.presetPage->Command2_Click(button);
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(p->FGrid->TextMatrix(1, col), cell);
+        QCOMPARE(w.editor->Text5->isVisible() && w.editor->Text5->hasFocus(), !message.isEmpty());
+        QCOMPARE(f.port.sent.isEmpty(), !message.isEmpty());
+        QVERIFY(!w.db().TableNames().contains(p->Prefix() + "t"));
+    }
+
     void externalGridGrowsToAHundredSteps() {
         WindowFixture f;
         TabbedFrm &w = shown(f, 1);
