@@ -108,7 +108,12 @@ bool GridEditor::CommitEditing(int g) {
     // A hidden editor holds no pending value: its text may belong to a cell long left.
     if (Text5->isHidden() || Text5->parentWidget() != grid->viewport())
         return true;
-    return CommitCheck(g, grid->Row(), grid->Col());
+    if (CommitCheck(g, grid->Row(), grid->Col()))
+        return true;
+    // The editor stays over the cell: show what the cell holds now, ready to be typed over.
+    Text5->setText(grid->TextMatrix(grid->Row(), grid->Col()));
+    Text5->selectAll();
+    return false;
 }
 
 bool GridEditor::CommitCheck(int g, int row, int col) {

@@ -256,6 +256,8 @@ private slots:
         QVERIFY(f.dialogs.allShown());
         QCOMPARE(p->FGrid->TextMatrix(1, col), cell);
         QCOMPARE(w.editor->Text5->isVisible() && w.editor->Text5->hasFocus(), !message.isEmpty());
+        if (!message.isEmpty())
+            QCOMPARE(w.editor->Text5->selectedText(), cell);
         QCOMPARE(f.port.sent.isEmpty(), !message.isEmpty());
         QVERIFY(!w.db().TableNames().contains(p->Prefix() + "t"));
     }
