@@ -51,6 +51,46 @@ struct RealPortWindow : FreshState {
     ScriptedDialogs dialogs;
     TabbedFrm w;
 };
+// The lost-port cases, named by what the program is doing when the adapter goes.
+namespace LostPort {
+
+void Start(TabbedFrm &w, const QString &during) {
+    w.panel->Text2[0]->setText("5");
+    w.panel->Text2[1]->setText("1");
+    if (during == "internal run") {
+        w.internalPage->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
+        w.internalPage->Command0_Click(0); // cycle "0": runs until stopped
+        QVERIFY(w.internalPage->Running());
+    } else if (during == "external run") {
+        w.externalPage->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "00", "05"});
+        w.externalPage->Command1_Click(0);
+        w.externalPage->OrthenTimer_Timer();
+        QVERIFY(w.externalPage->Running());
+    }
+}
+
+void Exchange(TabbedFrm &w, const QString &during) {
+    if (during == "Set")
+        w.panel->Command4_Click(0);
+    else if (during == "preset read")
+        w.presetPage->Command2_Click(1);
+    else if (during == "external run")
+        w.externalPage->OrthenTimer_Timer();
+    else
+        w.Timer1_Timer();
+}
+
+QString Tail(const QString &during) {
+    if (during == "internal run")
+        return "\r\nThe program may still be running in the power supply .";
+    if (during == "external run")
+        return "\r\nThe external timed program was stopped; the power supply keeps its last "
+               "setpoints .";
+    return QString();
+}
+
+} // namespace LostPort
+
 } // namespace
 
 class TestE2E : public QObject {
@@ -151,19 +191,11 @@ private slots:
     // "Reset" opens the same port again and finds the supply.
     void lostPortComesBackAtItsPath_data() {
         QTest::addColumn<QString>("during");
-        QTest::addColumn<QString>("message");
-        const QString tail = "\r\nThe program may still be running in the power supply .";
-        QTest::newRow("poll") << "poll" << "Input/output error";
-        QTest::newRow("Set") << "Set" << "Input/output error";
-        QTest::newRow("internal run") << "internal run" << "Input/output error" + tail;
-        QTest::newRow("external run")
-            << "external run"
-            << "Input/output error\r\nThe external timed program was stopped; the power supply "
-               "keeps its last setpoints .";
+        for (const char *during : {"poll", "Set", "preset read", "internal run", "external run"})
+            QTest::newRow(during) << QString(during);
     }
     void lostPortComesBackAtItsPath() {
         QFETCH(QString, during);
-        QFETCH(QString, message);
         QTemporaryDir dir;
         const QString path = dir.filePath("ttyQVR"); // a stable name, as udev gives an adapter
         qputenv("QVR_COM1", QFile::encodeName(path));
@@ -181,26 +213,12 @@ private slots:
         QVERIFY(Module1::Connected);
         InternalPage *in = w.internalPage;
         ExternalPage *ex = w.externalPage;
-        w.panel->Text2[0]->setText("5");
-        w.panel->Text2[1]->setText("1");
-        if (during == "internal run") {
-            in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
-            in->Command0_Click(0);
-        } else if (during == "external run") {
-            ex->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "00", "05"});
-            ex->Command1_Click(0);
-            ex->OrthenTimer_Timer();
-        }
-
+        LostPort::Start(w, during);
         first.reset(); // pulled
-        dialogs.expectMsg("Serial port lost (port 1, " + path + "): " + message,
+        dialogs.expectMsg("Serial port lost (port 1, " + path + "): Input/output error" +
+                              LostPort::Tail(during),
                           Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
-        if (during == "Set")
-            w.panel->Command4_Click(0);
-        else if (during == "external run")
-            ex->OrthenTimer_Timer();
-        else
-            w.Timer1_Timer();
+        LostPort::Exchange(w, during);
         QVERIFY(dialogs.allShown());
         QVERIFY(!port.PortOpen() && !Module1::Connected && !w.Timer1->isActive());
         QVERIFY(!in->Running() && !ex->Running() && !ex->OrthenTimer->isActive());

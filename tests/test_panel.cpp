@@ -100,80 +100,39 @@ private slots:
         QCOMPARE(f.port.sent.count("STOP"), 1);
     }
 
-    // A port lost under any exchange: the run on the computer's side ends, the readings go,
-    // one message says so, and "Reset" reconnects once the adapter is back.
-    void lostPortLeavesNothingLocked_data() {
-        QTest::addColumn<QString>("during");
-        QTest::addColumn<QString>("tail"); // what the message adds to the port's description
-        QTest::newRow("poll") << "poll" << "";
-        QTest::newRow("Set") << "Set" << "";
-        QTest::newRow("preset read") << "preset read" << "";
-        QTest::newRow("internal run")
-            << "internal run" << "\r\nThe program may still be running in the power supply .";
-        QTest::newRow("external run")
-            << "external run"
-            << "\r\nThe external timed program was stopped; the power supply keeps its last "
-               "setpoints .";
-    }
-    void lostPortLeavesNothingLocked() {
-        QFETCH(QString, during);
-        QFETCH(QString, tail);
+    // A port lost under an internal run (every exchange is tried over a pseudo-terminal in the
+    // end-to-end tests): the page is given back at once; once the adapter is back, the program
+    // the supply kept running shows as running at the next poll, and Stop ends it.
+    void programKeptRunningCanBeStoppedAfterReconnect() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
         InternalPage *in = w.internalPage;
-        ExternalPage *ex = w.externalPage;
-        w.panel->Text2[0]->setText("5");
-        w.panel->Text2[1]->setText("1");
-        if (during == "internal run") {
-            in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
-            in->Command0_Click(0); // cycle "0": runs until stopped
-            QVERIFY(in->Running());
-        } else if (during == "external run") {
-            ex->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "00", "05"});
-            ex->Command1_Click(0);
-            ex->OrthenTimer_Timer();
-            QVERIFY(ex->Running());
-        }
+        in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
+        in->Command0_Click(0); // cycle "0": runs until stopped
         f.supply.faults.unplugAfter = 1;
         f.supply.Receive("\r", f.clock.MonotonicMs()); // the adapter is pulled
-        f.dialogs.expectMsg("Serial port lost (port 1, sim1)" + tail, Dialogs::Answer::Ok,
-                            Dialogs::Icon::Exclamation);
-        if (during == "Set")
-            w.panel->Command4_Click(0);
-        else if (during == "preset read")
-            w.presetPage->Command2_Click(1);
-        else if (during == "external run")
-            ex->OrthenTimer_Timer();
-        else
-            w.Timer1_Timer();
-        QVERIFY(f.dialogs.allShown());
-        QVERIFY(!Connected && MeasVolt == -1 && !w.Timer1->isActive());
-        QVERIFY(w.panel->Label5[0]->text().isEmpty());
-        QVERIFY(!in->Running() && !ex->Running());
-        QVERIFY(!ex->OrthenTimer->isActive() && !ex->Timer3->isActive());
-        QVERIFY(w.Tab1->isTabEnabled(0) && w.Tab1->isTabEnabled(2) && in->FGrid->isEnabled());
-        QVERIFY(w.panel->Command4[1]->isEnabled() && w.panel->Text2[0]->isEnabled());
-
-        // "Reset" with the port still gone says so; once it is back it reconnects.
+        f.dialogs.expectMsg("Serial port lost (port 1, sim1)\r\nThe program may still be running "
+                            "in the power supply .",
+                            Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
+        w.Timer1_Timer();
+        QVERIFY(!Connected && !in->Running() && w.panel->Label5[0]->text().isEmpty());
+        // "Reset" with the port still gone says so and leaves the window usable.
         f.dialogs.expectMsg("Cannot open serial port (port 1, sim1): No such file or directory");
         w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown());
         QVERIFY(w.panel->Command4[1]->isEnabled() && w.Tab1->isEnabled());
+
         f.supply.PlugIn();
         f.port.sent.clear();
         w.panel->Command4_Click(1);
-        QVERIFY(Connected && w.Timer1->isActive());
+        QVERIFY(Connected && w.Timer1->isActive() && !in->Running());
         QCOMPARE(f.port.sent, QByteArray("GMAX\rGETD\r"));
-        // The program the supply kept running shows as running at the next poll; Stop ends it.
         w.Timer1_Timer();
-        QCOMPARE(in->Running(), during == "internal run");
-        if (in->Running()) {
-            QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program Running]"));
-            in->Command0_Click(0);
-            QVERIFY(f.port.sent.endsWith("STOP\r") && !f.supply.programRunning(0));
-            QVERIFY(!in->Running());
-            QVERIFY(w.panel->Command4[1]->isEnabled());
-        }
+        QVERIFY(in->Running() && !w.Tab1->isTabEnabled(1));
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program Running]"));
+        in->Command0_Click(0);
+        QVERIFY(f.port.sent.endsWith("STOP\r") && !f.supply.programRunning(0));
+        QVERIFY(!in->Running() && w.panel->Command4[1]->isEnabled());
         QVERIFY(f.dialogs.allShown());
     }
 
@@ -305,48 +264,22 @@ private slots:
         QVERIFY(f.dialogs.allShown());
     }
 
-    // "Set" follows the boxes whoever writes them, and the limits a reset reads again.
-    void setFollowsTheBoxes() {
-        WindowFixture f;
-        QVERIFY(!f.make().panel->Command4[0]->isEnabled()); // empty boxes: 0 A is no current
-        f.supply.Receive("VOLT000\r", 0);
-        TabbedFrm &w = f.startConnected(); // reads 0 V, 0 A: "00.0V", "0.00A"
-        QPushButton *set = w.panel->Command4[0];
-        QCOMPARE(w.panel->Text2[1]->text(), QString("0.00A"));
-        QVERIFY(!set->isEnabled());
-        w.panel->Text2[1]->setText("2");
-        QVERIFY(set->isEnabled());
-
-        // A reset with a smaller supply behind it: the old entries are no longer valid.
-        f.supply.maxCurr = 1.5f;
-        w.panel->Command4_Click(1);
-        while (CurCmd == "SRST") {
-            w.Timer1_Timer();
-            f.clock.advance(w.Timer1->interval());
-        }
-        QVERIFY(!set->isEnabled());
-        // While a program holds the boxes, "Set" keeps the state the run gave it.
-        w.panel->Text2[1]->setText("1");
-        QVERIFY(set->isEnabled());
-        set->setEnabled(false);
-        w.panel->Text2[0]->setEnabled(false);
-        w.panel->Text2[1]->setText("1.1");
-        QVERIFY(!set->isEnabled());
-    }
-
     // The boxes take the measured output only when the program has no setpoints of its own: in
     // C.C. the measured voltage is not the set one, and a -1 reading is no setpoint at all.
-    void boxesTakeTheOutputOnlyOnConnecting() {
+    // "Set" follows the boxes whoever writes them, and the limits a reset reads again.
+    void boxesAndSetFollowTheConnection() {
         WindowFixture f;
         f.supply.Receive("VOLT080\rCURR040\r", 0); // 8 V, 0.4 A into 10 ohm: C.C. at 4 V
         f.supply.faults.scope = "GETD";
         f.supply.faults.answerFrom = 2; // GMAX answered, the first GETD not
         TabbedFrm &w = f.startConnected();
         QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
-        QVERIFY(volt->text().isEmpty() && curr->text().isEmpty());
+        QPushButton *set = w.panel->Command4[0];
+        QVERIFY(volt->text().isEmpty() && curr->text().isEmpty() && !set->isEnabled());
         w.Timer1_Timer(); // the first reading fills them
         QCOMPARE(volt->text(), QString("04.0V"));
         QCOMPARE(curr->text(), QString("0.40A"));
+        QVERIFY(set->isEnabled());
 
         volt->setText("08.0V");
         w.panel->Text2_KeyUp(0);
@@ -357,53 +290,25 @@ private slots:
         w.panel->Text2_Enter(1);
         QCOMPARE(f.port.sent, QByteArray("VOLT080\rCURR040\r"));
 
-        // The end of a reset takes the output of the reset supply (0 V).
+        // A reset with a smaller supply behind it: the boxes take the reset output (0 V, 0 A),
+        // and a current valid before is not any more.
+        f.supply.maxCurr = 1.5f;
         w.panel->Command4_Click(1);
         while (CurCmd == "SRST") {
             f.clock.advance(w.Timer1->interval());
             w.Timer1_Timer();
         }
         QCOMPARE(volt->text(), QString("00.0V"));
+        curr->setText("2");
+        QVERIFY(!set->isEnabled());
+        curr->setText("1");
+        QVERIFY(set->isEnabled());
+        // While a program holds the boxes, "Set" keeps the state the run gave it.
+        set->setEnabled(false);
+        volt->setEnabled(false);
+        curr->setText("1.1");
+        QVERIFY(!set->isEnabled());
         QVERIFY(f.dialogs.allShown());
-    }
-
-    // "Set", by its button or by Enter, sends only entries that pass the setpoint check.
-    void setRefusesWhatIsNoSetpoint_data() {
-        QTest::addColumn<QString>("volt");
-        QTest::addColumn<QString>("curr");
-        QTest::addColumn<QString>("byButton"); // the message; empty: sent
-        QTest::addColumn<QString>("byEnter");  // Enter in the current box
-        const QString v = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
-        const QString c = "Current must be 0.01 - 3 and 2 digit o precision .";
-        const QString cEnter = "Current must be 0.01 - 3 and 2 digit of precision .";
-        QTest::newRow("-1 reading") << "-01.0V" << "1.00A" << v << v;
-        QTest::newRow("voltage over") << "31" << "1" << v << v;
-        QTest::newRow("no current") << "12" << "0.00A" << c << cEnter;
-        QTest::newRow("current over") << "12" << "3.5" << c << cEnter;
-        QTest::newRow("valid") << "12,5V" << "1A" << "" << "";
-    }
-    void setRefusesWhatIsNoSetpoint() {
-        QFETCH(QString, volt);
-        QFETCH(QString, curr);
-        QFETCH(QString, byButton);
-        QFETCH(QString, byEnter);
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected();
-        for (bool button : {true, false}) {
-            const QString message = button ? byButton : byEnter;
-            w.panel->Text2[0]->setText(volt);
-            w.panel->Text2[1]->setText(curr);
-            f.port.sent.clear();
-            if (!message.isEmpty())
-                f.dialogs.expectMsg(message);
-            if (button)
-                w.panel->Command4_Click(0);
-            else
-                w.panel->Text2_Enter(1);
-            QVERIFY(f.dialogs.allShown());
-            QCOMPARE(f.port.sent, message.isEmpty() ? QByteArray("VOLT125\rCURR100\r")
-                                                    : QByteArray());
-        }
     }
 
     void setSendsBothSetpoints() {
@@ -445,6 +350,28 @@ private slots:
         f.port.sent.clear();
         QTest::keyClick(curr, Qt::Key_Return);
         QCOMPARE(f.port.sent, QByteArray("VOLT050\rCURR100\r"));
+
+        // Neither the button nor Enter sends an entry that fails the setpoint check.
+        const QString v = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
+        const QString c = "Current must be 0.01 - 3 and 2 digit o precision .";
+        const struct {
+            const char *volt, *curr;
+            QString message;
+            bool byEnter;
+        } refused[] = {{"-01.0V", "1.00A", v, true}, {"-01.0V", "1.00A", v, false},
+                       {"31", "1", v, true},         {"12", "3.5", c, false}};
+        f.port.sent.clear();
+        for (const auto &r : refused) {
+            volt->setText(r.volt);
+            curr->setText(r.curr);
+            f.dialogs.expectMsg(r.message);
+            if (r.byEnter)
+                w.panel->Text2_Enter(1);
+            else
+                w.panel->Command4_Click(0);
+        }
+        QVERIFY(f.dialogs.allShown());
+        QVERIFY(f.port.sent.isEmpty());
     }
 
     void optionsDialog() {

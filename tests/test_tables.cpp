@@ -52,6 +52,16 @@ class TestTables : public QObject {
             QTest::keyClick(ed, Qt::Key(leaveKey));
     }
 
+    // A page button's handler by page and index.
+    static void click(TabbedFrm &w, int page, int index) {
+        if (page == 0)
+            w.internalPage->Command0_Click(index);
+        else if (page == 1)
+            w.externalPage->Command1_Click(index);
+        else
+            w.presetPage->Command2_Click(index);
+    }
+
 private slots:
     void init() {
         Module1::ResetSharedState();
@@ -208,58 +218,46 @@ private slots:
 
     // A button that reads the grid checks the cell being edited first: a value that fails never
     // goes out or into the store, and the editor keeps the focus.
-    void buttonsCheckTheCellBeingEdited_data() {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<int>("col");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("message"); // empty: passes, and the button does its work
-        QTest::addColumn<QString>("cell");
-        auto row = [](const char *name, int page, int col, const char *typed, int button,
-                      const QString &msg, const char *cell) {
-            QTest::newRow(name) << page << col << QString(typed) << button << msg << QString(cell);
-        };
-        row("internal save to supply, 150 V", 0, 1, "150", 2, V1, "00.0");
-        row("internal run, -5 V", 0, 1, "-5", 0, V1, "00.0");
-        row("internal save table, 0 A", 0, 2, "0", 4, C1, "0.00");
-        row("external run, 15-digit minute", 1, 3, "123456789012345", 0, M, "00");
-        row("external save table, 60 s", 1, 4, "60", 3, S, "00");
-        row("preset save to supply, 150 V", 2, 2, "150", 2, V2, "00.0");
-        row("preset run, 5 A", 2, 3, "5", 0, C2, "0.00");
-        row("internal save to supply, 12,5 V", 0, 1, "12,5", 2, "", "12.5");
-    }
     void buttonsCheckTheCellBeingEdited() {
-        QFETCH(int, page);
-        QFETCH(int, col);
-        QFETCH(QString, typed);
-        QFETCH(int, button);
-        QFETCH(QString, message);
-        QFETCH(QString, cell);
-        WindowFixture f;
-        TabbedFrm &w = shown(f, page);
-        ProgramPage *p = w.externalPage;
-        if (page != 1)
-            p = page == 0 ? static_cast<ProgramPage *>(w.internalPage) : w.presetPage;
-        p->NameBox()->setEditText("t");
-        type(w, 1, col, typed);
-        f.port.sent.clear();
-        if (!message.isEmpty())
-            f.dialogs.expectMsg(message);
-        // As a click does: the button takes the focus, then its handler runs.
-        w.findChild<QPushButton *>(QString("Command%1_%2").arg(page).arg(button))->setFocus();
-        if (page == 0)
-            w.internalPage->Command0_Click(button);
-        else if (page == 1)
-            w.externalPage->Command1_Click(button);
-        else
-            w.presetPage->Command2_Click(button);
-        QVERIFY(f.dialogs.allShown());
-        QCOMPARE(p->FGrid->TextMatrix(1, col), cell);
-        QCOMPARE(w.editor->Text5->isVisible() && w.editor->Text5->hasFocus(), !message.isEmpty());
-        if (!message.isEmpty())
-            QCOMPARE(w.editor->Text5->selectedText(), cell);
-        QCOMPARE(f.port.sent.isEmpty(), !message.isEmpty());
-        QVERIFY(!w.db().TableNames().contains(p->Prefix() + "t"));
+        const struct {
+            int page, col;
+            const char *typed;
+            int button;
+            QString message; // empty: passes, and the button does its work
+            const char *cell;
+        } cases[] = {
+            {0, 1, "150", 2, V1, "00.0"},               // internal Save to power supply
+            {0, 1, "-5", 0, V1, "00.0"},                // internal Run
+            {0, 2, "0", 4, C1, "0.00"},                 // internal Save Table
+            {1, 3, "123456789012345", 0, M, "00"},      // external Run
+            {1, 4, "60", 3, S, "00"},                   // external Save Table
+            {2, 2, "150", 2, V2, "00.0"},               // preset Save to power supply
+            {2, 3, "5", 0, C2, "0.00"},                 // preset Run
+            {0, 1, "12,5", 2, QString(), "12.5"},       // a value that passes
+        };
+        for (const auto &c : cases) {
+            WindowFixture f;
+            TabbedFrm &w = shown(f, c.page);
+            ProgramPage *p = w.editor->CurrentGrid() == w.internalPage->FGrid
+                                 ? static_cast<ProgramPage *>(w.internalPage)
+                             : c.page == 1 ? static_cast<ProgramPage *>(w.externalPage)
+                                           : w.presetPage;
+            p->NameBox()->setEditText("t");
+            type(w, 1, c.col, c.typed);
+            f.port.sent.clear();
+            if (!c.message.isEmpty())
+                f.dialogs.expectMsg(c.message);
+            // As a click does: the button takes the focus, then its handler runs.
+            w.findChild<QPushButton *>(QString("Command%1_%2").arg(c.page).arg(c.button))->setFocus();
+            click(w, c.page, c.button);
+            QVERIFY(f.dialogs.allShown());
+            QCOMPARE(p->FGrid->TextMatrix(1, c.col), QString(c.cell));
+            const bool refused = !c.message.isEmpty();
+            QCOMPARE(w.editor->Text5->isVisible() && w.editor->Text5->hasFocus(), refused);
+            QCOMPARE(w.editor->Text5->selectedText(), refused ? QString(c.cell) : QString());
+            QCOMPARE(f.port.sent.isEmpty(), refused);
+            QVERIFY(!w.db().TableNames().contains(p->Prefix() + "t"));
+        }
     }
 
     void externalGridGrowsToAHundredSteps() {
@@ -322,13 +320,7 @@ private slots:
                          : page == 1 ? static_cast<ProgramPage *>(w.externalPage)
                                      : w.presetPage;
         auto click = [&](int tableButton) { // 0 Open, 1 Save, 2 Delete, 3 Clear
-            const int index = (page == 1 ? 2 : 3) + tableButton;
-            if (page == 0)
-                w.internalPage->Command0_Click(index);
-            else if (page == 1)
-                w.externalPage->Command1_Click(index);
-            else
-                w.presetPage->Command2_Click(index);
+            TestTables::click(w, page, (page == 1 ? 2 : 3) + tableButton);
         };
         QComboBox *name = p->NameBox();
         ProgramGrid *g = p->FGrid;

@@ -28,3 +28,4 @@ TabbedFrm &WindowFixture::startConnected() {
     window->Form_Activate();
     return *window;
 }
+
