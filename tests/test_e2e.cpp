@@ -225,13 +225,35 @@ private slots:
         QVERIFY(w.panel->Command4[1]->isEnabled() && w.Tab1->isTabEnabled(0) &&
                 w.Tab1->isTabEnabled(2) && w.panel->Label5[0]->text().isEmpty());
 
+        // "Reset" with nothing at the path says so and leaves the window usable.
+        dialogs.expectMsg("Cannot open serial port (port 1, " + path +
+                          "): No such file or directory");
+        w.panel->Command4_Click(1);
+        QVERIFY(dialogs.allShown() && w.panel->Command4[1]->isEnabled() && w.Tab1->isEnabled());
+
         const QString log = dir.filePath("rx.log");
         SimProcess second({"--log", log});
         QVERIFY(plugIn(second));
+        const bool kept = during == "internal run";
+        if (kept) { // a supply that went on running its program
+            QFile line(second.device());
+            QVERIFY(line.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            line.write("PROP00501000100\rRUNP0\r");
+            QTRY_VERIFY(readAll(log).endsWith("RUNP0\r"));
+        }
         w.panel->Command4_Click(1);
         QVERIFY(dialogs.allShown());
         QVERIFY(Module1::Connected && port.PortOpen() && w.Timer1->isActive());
-        QCOMPARE(readAll(log), QByteArray("GMAX\rGETD\r"));
+        QVERIFY(readAll(log).endsWith("GMAX\rGETD\r"));
+        // That program shows as running at the next poll, and Stop ends it.
+        w.Timer1_Timer();
+        QCOMPARE(in->Running(), kept);
+        if (kept) {
+            QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program Running]"));
+            in->Command0_Click(0);
+            QVERIFY(readAll(log).endsWith("GETD\rSTOP\r") && !in->Running());
+            QVERIFY(w.panel->Command4[1]->isEnabled());
+        }
         w.close();
     }
 

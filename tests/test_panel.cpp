@@ -100,42 +100,6 @@ private slots:
         QCOMPARE(f.port.sent.count("STOP"), 1);
     }
 
-    // A port lost under an internal run (every exchange is tried over a pseudo-terminal in the
-    // end-to-end tests): the page is given back at once; once the adapter is back, the program
-    // the supply kept running shows as running at the next poll, and Stop ends it.
-    void programKeptRunningCanBeStoppedAfterReconnect() {
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected();
-        InternalPage *in = w.internalPage;
-        in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
-        in->Command0_Click(0); // cycle "0": runs until stopped
-        f.supply.faults.unplugAfter = 1;
-        f.supply.Receive("\r", f.clock.MonotonicMs()); // the adapter is pulled
-        f.dialogs.expectMsg("Serial port lost (port 1, sim1)\r\nThe program may still be running "
-                            "in the power supply .",
-                            Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
-        w.Timer1_Timer();
-        QVERIFY(!Connected && !in->Running() && w.panel->Label5[0]->text().isEmpty());
-        // "Reset" with the port still gone says so and leaves the window usable.
-        f.dialogs.expectMsg("Cannot open serial port (port 1, sim1): No such file or directory");
-        w.panel->Command4_Click(1);
-        QVERIFY(f.dialogs.allShown());
-        QVERIFY(w.panel->Command4[1]->isEnabled() && w.Tab1->isEnabled());
-
-        f.supply.PlugIn();
-        f.port.sent.clear();
-        w.panel->Command4_Click(1);
-        QVERIFY(Connected && w.Timer1->isActive() && !in->Running());
-        QCOMPARE(f.port.sent, QByteArray("GMAX\rGETD\r"));
-        w.Timer1_Timer();
-        QVERIFY(in->Running() && !w.Tab1->isTabEnabled(1));
-        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program Running]"));
-        in->Command0_Click(0);
-        QVERIFY(f.port.sent.endsWith("STOP\r") && !f.supply.programRunning(0));
-        QVERIFY(!in->Running() && w.panel->Command4[1]->isEnabled());
-        QVERIFY(f.dialogs.allShown());
-    }
-
     void titleForms() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
@@ -214,54 +178,63 @@ private slots:
         QVERIFY(f.dialogs.allShown());
     }
 
+    // The checks of the two boxes on Enter, on leaving and on "Set" (by its button or by Enter
+    // in the current box, which never sends an entry that fails), with their two wordings.
     void setpointChecks() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected(); // limits 30 V, 3 A; not shown, so no focus events
         QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
-
-        volt->setText("30");
+        const QString vo = "Voltage must be 0 or 0.1 - 30 and 1 digit o precision .";
+        const QString vof = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
+        const QString co = "Current must be 0.01 - 3 and 2 digit o precision .";
+        const QString cof = "Current must be 0.01 - 3 and 2 digit of precision .";
+        const struct {
+            int box;
+            const char *volt, *curr;
+            char how; // 'E' Enter in the box, 'L' leaving it, 'S' the "Set" button
+            QString message;
+            const char *after; // the box's text afterwards
+            float maxVolt = 30;
+        } cases[] = {
+            {0, "30", "1", 'E', "", "30"},
+            {0, "30.1", "1", 'E', vo, "00.0"},
+            {0, "31", "1", 'L', vof, "00.0V"},
+            {0, "0", "1", 'L', "", "00.0V"}, // 0 is a voltage but no current
+            {1, "0", "0", 'L', co, "0.00A"},
+            {1, "0", "0", 'E', cof, "0.00"},
+            {0, "12,5", "1", 'E', "", "12,5", 12.2f}, // 12 for the Enter check
+            {0, "12,5", "1", 'L', "Voltage must be 0 or 0.1 - 12.2 and 1 digit of precision .",
+             "00.0V", 12.2f},
+            {0, "12,5", "1", 'L', "", "12.5V"},
+            {1, "-01.0V", "1.00A", 'E', vof, "1.00A"}, // a -1 reading is no setpoint
+            {0, "-01.0V", "1.00A", 'S', vof, "-01.0V"},
+            {0, "31", "1", 'S', vof, "31"},
+            {1, "12", "3.5", 'S', co, "3.5"},
+        };
+        for (const auto &c : cases) {
+            MaxVolt = c.maxVolt;
+            volt->setText(c.volt);
+            curr->setText(c.curr);
+            f.port.sent.clear();
+            if (!c.message.isEmpty())
+                f.dialogs.expectMsg(c.message);
+            if (c.how == 'E')
+                w.panel->Text2_Enter(c.box);
+            else if (c.how == 'L')
+                w.panel->Text2_LostFocus(c.box);
+            else
+                w.panel->Command4_Click(0);
+            QVERIFY(f.dialogs.allShown());
+            QCOMPARE(w.panel->Text2[c.box]->text(), QString(c.after));
+            QVERIFY(f.port.sent.isEmpty());
+        }
+        // Colour and "Set" follow the entries; the program's own "0.00" counts too.
         curr->setText("1");
-        w.panel->Text2_KeyUp(0);
         QCOMPARE(textColour(volt), Panel::DarkGreen);
         QVERIFY(w.panel->Command4[0]->isEnabled());
-        w.panel->Text2_Enter(0); // valid: no message
-
-        volt->setText("30.1");
-        w.panel->Text2_KeyUp(0);
-        QCOMPARE(textColour(curr), QColor(Qt::black));
+        curr->setText("0.00");
+        QCOMPARE(textColour(volt), QColor(Qt::black));
         QVERIFY(!w.panel->Command4[0]->isEnabled());
-        f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 30 and 1 digit o precision .");
-        w.panel->Text2_Enter(0);
-        QCOMPARE(volt->text(), QString("00.0"));
-        f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 30 and 1 digit of precision .");
-        volt->setText("31");
-        w.panel->Text2_LostFocus(0);
-        QCOMPARE(volt->text(), QString("00.0V"));
-
-        // 0 is a voltage but no current.
-        volt->setText("0");
-        w.panel->Text2_LostFocus(0);
-        QCOMPARE(volt->text(), QString("00.0V"));
-        curr->setText("0");
-        f.dialogs.expectMsg("Current must be 0.01 - 3 and 2 digit o precision .");
-        w.panel->Text2_LostFocus(1);
-        QCOMPARE(curr->text(), QString("0.00A"));
-        f.dialogs.expectMsg("Current must be 0.01 - 3 and 2 digit of precision .");
-        w.panel->Text2_Enter(1);
-        QCOMPARE(curr->text(), QString("0.00"));
-        QVERIFY(!w.panel->Command4[0]->isEnabled()); // the program's own "0.00" counts too
-
-        // "12,5" is 12.5 leaving the box but 12 for the Enter check.
-        MaxVolt = 12.2f;
-        volt->setText("12,5");
-        w.panel->Text2_Enter(0); // no message: 12
-        f.dialogs.expectMsg("Voltage must be 0 or 0.1 - 12.2 and 1 digit of precision .");
-        w.panel->Text2_LostFocus(0);
-        MaxVolt = 30;
-        volt->setText("12,5");
-        w.panel->Text2_LostFocus(0);
-        QCOMPARE(volt->text(), QString("12.5V"));
-        QVERIFY(f.dialogs.allShown());
     }
 
     // The boxes take the measured output only when the program has no setpoints of its own: in
@@ -350,28 +323,6 @@ private slots:
         f.port.sent.clear();
         QTest::keyClick(curr, Qt::Key_Return);
         QCOMPARE(f.port.sent, QByteArray("VOLT050\rCURR100\r"));
-
-        // Neither the button nor Enter sends an entry that fails the setpoint check.
-        const QString v = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
-        const QString c = "Current must be 0.01 - 3 and 2 digit o precision .";
-        const struct {
-            const char *volt, *curr;
-            QString message;
-            bool byEnter;
-        } refused[] = {{"-01.0V", "1.00A", v, true}, {"-01.0V", "1.00A", v, false},
-                       {"31", "1", v, true},         {"12", "3.5", c, false}};
-        f.port.sent.clear();
-        for (const auto &r : refused) {
-            volt->setText(r.volt);
-            curr->setText(r.curr);
-            f.dialogs.expectMsg(r.message);
-            if (r.byEnter)
-                w.panel->Text2_Enter(1);
-            else
-                w.panel->Command4_Click(0);
-        }
-        QVERIFY(f.dialogs.allShown());
-        QVERIFY(f.port.sent.isEmpty());
     }
 
     void optionsDialog() {

@@ -159,11 +159,6 @@ private slots:
                                   "is out of range .")
                     .isEmpty());
         in->FGrid->SetTextMatrix(2, 1, "15.0");
-        pr->FGrid->SetTextMatrix(9, 3, "-1");
-        QVERIFY(expectSent(pr, 2, "Memory 9 cannot be sent to the power supply: the current -1 A "
-                                  "is out of range .")
-                    .isEmpty());
-        pr->FGrid->SetTextMatrix(9, 3, "1.00");
 
         // Step 1 refused four times, step 2 taken at its second try.
         f.supply.faults.scope = "PROP";

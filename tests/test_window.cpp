@@ -123,21 +123,30 @@ private slots:
         QVERIFY(!w.db().IsOpen());
     }
 
-    void startUpProbesFourTimes() {
-        for (int answerFrom : {4, 5}) {
+    // Start-up asks GMAX four times, a reconnect three; then the not-ready path.
+    void probesGiveUpInTime() {
+        for (auto [answerFrom, reconnect] : {std::pair{4, false}, {5, false}, {4, true}}) {
             WindowFixture f;
             f.supply.faults.scope = "GMAX";
             f.supply.faults.answerFrom = answerFrom;
-            f.rememberPort(1);
+            if (!reconnect)
+                f.rememberPort(1);
             TabbedFrm &w = f.make();
-            if (answerFrom == 5) {
+            if (reconnect || answerFrom == 5)
                 f.expectFirstRunPrompts();
-            }
             QVERIFY(w.Form_Load());
+            if (reconnect) {
+                f.dialogs.expectMsg(NotReadyMsg);
+                w.panel->Command4_Click(1);
+                QCOMPARE(MaxVolt, 0.0f);
+                QVERIFY(w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
+                QVERIFY(!w.db().TableExists("QVRSYS"));
+            }
             QVERIFY(f.dialogs.allShown());
-            QCOMPARE(f.supply.requestsOf("GMAX"), 4);
-            QCOMPARE(Connected, answerFrom == 4);
-            QCOMPARE(f.port.sent.endsWith("SESS\r"), answerFrom == 4);
+            const bool connected = !reconnect && answerFrom == 4;
+            QCOMPARE(f.supply.requestsOf("GMAX"), reconnect ? 3 : 4);
+            QCOMPARE(Connected, connected);
+            QCOMPARE(f.port.sent.endsWith("SESS\r"), connected);
         }
     }
 
@@ -238,24 +247,6 @@ private slots:
         w.panel->Command4_Click(1);
         QVERIFY(Connected);
         QCOMPARE(FileHash(f.dbPath()), before);
-    }
-
-    void reconnectGivesUpAfterThreeAttempts() {
-        WindowFixture f;
-        f.supply.faults.scope = "GMAX";
-        f.supply.faults.answerFrom = 4;
-        TabbedFrm &w = f.make();
-        f.expectFirstRunPrompts();
-        QVERIFY(w.Form_Load());
-        f.dialogs.expectMsg(NotReadyMsg);
-        w.panel->Command4_Click(1);
-        QVERIFY(f.dialogs.allShown());
-        QCOMPARE(f.port.sent, QByteArray("GMAX\rGMAX\rGMAX\r"));
-        QVERIFY(!Connected);
-        QCOMPARE(MaxVolt, 0.0f);
-        QVERIFY(!w.Timer1->isActive());
-        QVERIFY(w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
-        QVERIFY(!w.db().TableExists("QVRSYS"));
     }
 
     void unreadableDatabaseIsReportedAndKept() {
