@@ -51,57 +51,18 @@ struct RealPortWindow : FreshState {
     ScriptedDialogs dialogs;
     TabbedFrm w;
 };
-// The lost-port cases, named by what the program is doing when the adapter goes.
-namespace LostPort {
-
-void Start(TabbedFrm &w, const QString &during) {
-    w.panel->Text2[0]->setText("5");
-    w.panel->Text2[1]->setText("1");
-    if (during == "internal run") {
-        w.internalPage->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
-        w.internalPage->Command0_Click(0); // cycle "0": runs until stopped
-        QVERIFY(w.internalPage->Running());
-    } else if (during == "external run") {
-        w.externalPage->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "00", "05"});
-        w.externalPage->Command1_Click(0);
-        w.externalPage->OrthenTimer_Timer();
-        QVERIFY(w.externalPage->Running());
-    }
-}
-
-void Exchange(TabbedFrm &w, const QString &during) {
-    if (during == "Set")
-        w.panel->Command4_Click(0);
-    else if (during == "preset read")
-        w.presetPage->Command2_Click(1);
-    else if (during == "external run")
-        w.externalPage->OrthenTimer_Timer();
-    else
-        w.Timer1_Timer();
-}
-
-QString Tail(const QString &during) {
-    if (during == "internal run")
-        return "\r\nThe program may still be running in the power supply .";
-    if (during == "external run")
-        return "\r\nThe external timed program was stopped; the power supply keeps its last "
-               "setpoints .";
-    return QString();
-}
-
-} // namespace LostPort
-
 } // namespace
 
 class TestE2E : public QObject {
     Q_OBJECT
 private slots:
-    void windowOverRealPort() {
+    // The window and each page drive the simulated supply over a pseudo-terminal at 9600 baud;
+    // the supply's own state afterwards shows what arrived.
+    void pagesDriveTheSupply() {
         QTemporaryDir dir;
         const QString log = dir.filePath("rx.log");
         SimProcess sim({"--baud", "9600", "--log", log, "--only", "STOP", "--cut", "1"});
         QVERIFY(attach(sim, dir.path()));
-
         RealPortWindow r(dir.path());
         auto &[port, dialogs, w] = r;
         QVERIFY(w.Form_Load());
@@ -120,27 +81,6 @@ private slots:
         QTRY_COMPARE(w.panel->Label5[0]->text(), QString("12.3"));
         QCOMPARE(w.panel->Label5[1]->text(), QString("1.23"));
         QCOMPARE(Panel::TextColor(w.panel->Label5[3]), Panel::Yellow);
-
-        // Shutdown while the internal program runs: four unacknowledged STOPs, then ENDS.
-        w.internalPage->Command0[0]->setText("Stop");
-        w.close();
-        QTest::qWait(200);
-        QVERIFY2(readAll(log).endsWith("GETD\rSTOP\rSTOP\rSTOP\rSTOP\rENDS\r"),
-                 readAll(log).constData());
-        QVERIFY(dialogs.allShown());
-    }
-
-    // Each page drives the simulated supply over a pseudo-terminal; the supply's own state
-    // afterwards shows what arrived.
-    void pagesDriveTheSupply() {
-        QTemporaryDir dir;
-        const QString log = dir.filePath("rx.log");
-        SimProcess sim({"--log", log});
-        QVERIFY(attach(sim, dir.path()));
-        RealPortWindow r(dir.path());
-        auto &[port, dialogs, w] = r;
-        QVERIFY(w.Form_Load());
-        w.Form_Activate();
 
         // Internal: two one-second steps, one cycle; the end comes through polling.
         InternalPage *in = w.internalPage;
@@ -182,20 +122,33 @@ private slots:
         pr->Command2_Click(0);
         QVERIFY(readAll(log).contains("PROM9095150\rRUNM9\r"));
         QTRY_COMPARE(w.panel->Label5[0]->text(), QString("09.5"));
-        QVERIFY(dialogs.allShown());
+
+        // Shutdown while the internal program runs: four unacknowledged STOPs, then ENDS.
+        in->Command0[0]->setText("Stop");
         w.close();
+        QTest::qWait(200);
+        QVERIFY2(readAll(log).endsWith("GETD\rSTOP\rSTOP\rSTOP\rSTOP\rENDS\r"),
+                 readAll(log).constData());
+        QVERIFY(dialogs.allShown());
     }
 
     // A pulled adapter under any exchange: the port closes, a run ends on the computer's side
     // with one message, nothing stays locked; once a device is back at the path port 1 names,
     // "Reset" opens the same port again and finds the supply.
     void lostPortComesBackAtItsPath_data() {
-        QTest::addColumn<QString>("during");
-        for (const char *during : {"poll", "Set", "preset read", "internal run", "external run"})
-            QTest::newRow(during) << QString(during);
+        QTest::addColumn<QString>("during"); // what the program does when the adapter goes
+        QTest::addColumn<QString>("tail");   // what the message adds to the port's description
+        for (const char *during : {"poll", "Set", "preset read"})
+            QTest::newRow(during) << QString(during) << QString();
+        QTest::newRow("internal run")
+            << "internal run" << "\r\nThe program may still be running in the power supply .";
+        QTest::newRow("external run") << "external run"
+                                      << "\r\nThe external timed program was stopped; the power "
+                                         "supply keeps its last setpoints .";
     }
     void lostPortComesBackAtItsPath() {
         QFETCH(QString, during);
+        QFETCH(QString, tail);
         QTemporaryDir dir;
         const QString path = dir.filePath("ttyQVR"); // a stable name, as udev gives an adapter
         qputenv("QVR_COM1", QFile::encodeName(path));
@@ -213,12 +166,25 @@ private slots:
         QVERIFY(Module1::Connected);
         InternalPage *in = w.internalPage;
         ExternalPage *ex = w.externalPage;
-        LostPort::Start(w, during);
+        w.panel->Text2[0]->setText("5");
+        w.panel->Text2[1]->setText("1");
+        in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
+        ex->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "00", "05"});
+        if (during == "internal run")
+            in->Command0_Click(0); // cycle "0": runs until stopped
+        else if (during == "external run")
+            ex->Command1_Click(0);
         first.reset(); // pulled
-        dialogs.expectMsg("Serial port lost (port 1, " + path + "): Input/output error" +
-                              LostPort::Tail(during),
+        dialogs.expectMsg("Serial port lost (port 1, " + path + "): Input/output error" + tail,
                           Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
-        LostPort::Exchange(w, during);
+        if (during == "Set")
+            w.panel->Command4_Click(0);
+        else if (during == "preset read")
+            w.presetPage->Command2_Click(1);
+        else if (during == "external run")
+            ex->OrthenTimer_Timer(); // its first step
+        else
+            w.Timer1_Timer();
         QVERIFY(dialogs.allShown());
         QVERIFY(!port.PortOpen() && !Module1::Connected && !w.Timer1->isActive());
         QVERIFY(!in->Running() && !ex->Running() && !ex->OrthenTimer->isActive());

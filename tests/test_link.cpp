@@ -19,40 +19,32 @@ private slots:
     // Every line that carries numbers, and the values that must never become one: a field is
     // exactly its width or the line is not built.
     void commandLines() {
-        using ProgramLink::StepText;
-        const float nan = std::numeric_limits<float>::quiet_NaN();
-        const struct {
-            std::function<QByteArray()> build;
-            QByteArray line;      // empty: refused
-            const char *refusal;  // the clause of the refusal
-        } cases[] = {
-            {[] { return VoltLine(12.3f); }, "VOLT123\r", ""},
-            {[] { return VoltLine(0.0f); }, "VOLT000\r", ""},
-            {[] { return CurrLine(0.05f); }, "CURR005\r", ""},
-            {[] { return CurrLine(9.99f); }, "CURR999\r", ""},
-            {[] { return VoltLine(-1.0f); }, "", "the voltage -1 V is out of range"},
-            {[] { return CurrLine(10.0f); }, "", "the current 10 A is out of range"},
-            {[=] { return VoltLine(nan); }, "", "the voltage nan V is out of range"},
-            {[] { return ProgramLink::PropLine(9, StepText{"150", "0.10", "00", "13"}); }, "",
-             "the voltage 150 V is out of range"},
-            {[] { return ProgramLink::PropLine(0, StepText{"1", "1", "123456789012345", "1"}); },
-             "", "the minute value 123456789012345 is out of range"},
-            {[] { return ProgramLink::PromLine(1, 0, 15); }, "", "the current 15 A is out of range"},
-            {[] { return ProgramLink::RunpLine(" 3 "); }, "RUNP3\r", ""},
-            {[] { return ProgramLink::RunpLine(""); }, "", "the run cycle must be one digit from 0 to 9"},
-            {[] { return ProgramLink::RunpLine("a"); }, "", "the run cycle must be one digit from 0 to 9"},
-        };
-        for (const auto &c : cases) {
-            QString refusal;
-            QByteArray line;
+        using ProgramLink::PropLine;
+        using ProgramLink::RunpLine;
+        QCOMPARE(VoltLine(12.3f) + VoltLine(0.0f), QByteArray("VOLT123\rVOLT000\r"));
+        QCOMPARE(CurrLine(0.05f) + CurrLine(9.99f), QByteArray("CURR005\rCURR999\r"));
+        QCOMPARE(RunpLine(" 3 "), QByteArray("RUNP3\r"));
+        // A field that would not be exactly its width: the line is never built.
+        auto refusal = [](const std::function<void()> &build) {
             try {
-                line = c.build();
+                build();
             } catch (const FieldError &e) {
-                refusal = e.clause();
+                return e.clause();
             }
-            QCOMPARE(line, c.line);
-            QCOMPARE(refusal, QString(c.refusal));
-        }
+            return QString();
+        };
+        const QString cycle = "the run cycle must be one digit from 0 to 9";
+        QCOMPARE(refusal([] { VoltLine(-1.0f); }), QString("the voltage -1 V is out of range"));
+        QCOMPARE(refusal([] { CurrLine(10.0f); }), QString("the current 10 A is out of range"));
+        QCOMPARE(refusal([] { VoltLine(std::numeric_limits<float>::quiet_NaN()); }),
+                 QString("the voltage nan V is out of range"));
+        QCOMPARE(refusal([] { PropLine(9, {"150", "0.10", "00", "13"}); }),
+                 QString("the voltage 150 V is out of range"));
+        QCOMPARE(refusal([] { PropLine(0, {"1", "1", "123456789012345", "1"}); }),
+                 QString("the minute value 123456789012345 is out of range"));
+        QCOMPARE(refusal([] { ProgramLink::PromLine(1, 0, 15); }),
+                 QString("the current 15 A is out of range"));
+        QCOMPARE(refusal([] { RunpLine(""); }) + refusal([] { RunpLine("a"); }), cycle + cycle);
     }
 
     void getdReplies() {

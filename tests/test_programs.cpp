@@ -117,9 +117,6 @@ private slots:
             QVERIFY(f.dialogs.allShown());
             QVERIFY(f.port.sent.isEmpty() && !p->Running());
         }
-        p->Combo0[1]->setEditText("7");
-        p->Combo0_KeyUp(1, Qt::Key_Return);
-        QVERIFY(p->Command0[0]->isEnabled());
 
         // An external run, then no connection: the window title, then the not-ready message.
         f.port.sent.clear();
