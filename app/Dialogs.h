@@ -9,7 +9,9 @@ class QPrinter;
 
 class Dialogs {
 public:
-    enum class Buttons { Ok, YesNo, OkCancel };
+    // YesNoSafe: Yes/No with No as the default button, for a question whose Yes destroys stored
+    // data, so that Enter does not.
+    enum class Buttons { Ok, YesNo, OkCancel, YesNoSafe };
     enum class Icon { None, Exclamation, Critical, Information, Question };
     enum class Answer { Ok, Yes, No, Cancel };
 

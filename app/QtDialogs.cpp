@@ -38,6 +38,10 @@ Dialogs::Answer QtDialogs::MsgBox(const QString &text, Buttons buttons, Icon ico
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
+    case Buttons::YesNoSafe:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
     case Buttons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
@@ -50,7 +54,7 @@ Dialogs::Answer QtDialogs::MsgBox(const QString &text, Buttons buttons, Icon ico
     case QMessageBox::Cancel:
         return Answer::Cancel;
     default:
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::No;
     }
 }
 

@@ -50,7 +50,7 @@ void DataLogPage::MnuSave_Click() {
         const auto existing = LogTables::Find(tables, name, true);
         if (existing && dialogs_.MsgBox(QStringLiteral("Table '") + name +
                                             QStringLiteral("' log already exist. Overwrte it ?"),
-                                        Dialogs::Buttons::YesNo) == Dialogs::Answer::No)
+                                        Dialogs::Buttons::YesNoSafe) == Dialogs::Answer::No)
             return;
         // An overwrite keeps the stored table, and with it the interval in its name.
         const QString table = existing ? *existing : LogTables::Prefix(SampleMs) + name;
@@ -97,7 +97,7 @@ void DataLogPage::MnuDele_Click() {
         }
         if (dialogs_.MsgBox(QStringLiteral("Are you sure to delete th log '") + name +
                                 QStringLiteral("' ?"),
-                            Dialogs::Buttons::YesNo) == Dialogs::Answer::No)
+                            Dialogs::Buttons::YesNoSafe) == Dialogs::Answer::No)
             return;
         LogTables::Remove(db_, *existing);
         tables = db_.TableNames();
@@ -124,7 +124,7 @@ void DataLogPage::MnuExport_Click() {
     if (QFileInfo::exists(path) &&
         dialogs_.MsgBox(QStringLiteral("File '") + QFileInfo(path).fileName() +
                             QStringLiteral("' already exist. Overwrte it ?"),
-                        Dialogs::Buttons::YesNo) == Dialogs::Answer::No)
+                        Dialogs::Buttons::YesNoSafe) == Dialogs::Answer::No)
         return;
     try {
         LogExport::Write(path,

@@ -173,7 +173,7 @@ bool ProgramPage::SaveTable(const QString &emptyNameMessage) {
     }
     if (ctx_.db.TableNames().contains(TableName()) &&
         ctx_.dialogs.MsgBox(QStringLiteral("Table already exist. Overwrte it ?"),
-                            Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+                            Dialogs::Buttons::YesNoSafe) != Dialogs::Answer::Yes)
         return false;
     // One transaction: a failure half way keeps the stored table as it was.
     ctx_.db.RewriteTable(TableName(), Tables::Fields(Tables::Family(Index)), Records());
@@ -191,7 +191,7 @@ bool ProgramPage::DeleteTable() {
     }
     if (ctx_.dialogs.MsgBox(QStringLiteral("Are you sure to delete th table '") + name +
                                 QStringLiteral("' ?"),
-                            Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+                            Dialogs::Buttons::YesNoSafe) != Dialogs::Answer::Yes)
         return false;
     ctx_.db.DeleteTable(TableName());
     RefillList();

@@ -249,6 +249,19 @@ private slots:
         QCOMPARE(FileHash(f.dbPath()), before);
     }
 
+    // The real boxes: Enter answers a question whose Yes destroys stored data with No.
+    void destroyingQuestionsDefaultToNo() {
+        QtDialogs real;
+        Dialogs &dialogs = real;
+        for (auto [buttons, answer] : {std::pair{Dialogs::Buttons::YesNoSafe, Dialogs::Answer::No},
+                                       {Dialogs::Buttons::YesNo, Dialogs::Answer::Yes}}) {
+            QTimer::singleShot(0, [] {
+                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return);
+            });
+            QCOMPARE(dialogs.MsgBox("Are you sure to delete th table 'x' ?", buttons), answer);
+        }
+    }
+
     void unreadableDatabaseIsReportedAndKept() {
         WindowFixture f;
         QFile junk(f.dbPath());
