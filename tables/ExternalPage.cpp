@@ -82,7 +82,7 @@ void ExternalPage::SetUp() {
     Combo1[1]->setEditText(QStringLiteral("0"));
     Command1[4]->setEnabled(false);
     Command1[5]->setEnabled(false);
-    Combo1[0]->setEditText(QStringLiteral("Untitle")); // the change rule enables Open and Save
+    SetName(QStringLiteral("Untitle")); // the change rule enables Open and Save
 }
 
 void ExternalPage::Command1_Click(int index) {
@@ -125,7 +125,7 @@ void ExternalPage::Command1_Click(int index) {
             ClearTable();
             for (int i : {0, 2, 3, 4, 5})
                 Command1[i]->setEnabled(false);
-            Combo1[0]->setEditText(QStringLiteral("Untitle"));
+            SetName(QStringLiteral("Untitle"));
             break;
         default:
             break;
@@ -379,7 +379,7 @@ void ExternalPage::NewTable() {
     FGrid->setUpdatesEnabled(true);
     ctx_.editor->SetFGridForeColor(Index); // a zero first step cannot be run
     ctx_.editor->Quietly([&] { FGrid->SetCurrent(1, 1); });
-    Combo1[0]->setEditText(QStringLiteral("Untitle"));
+    SetName(QStringLiteral("Untitle"));
     FGrid->setFocus();
 }
 

@@ -31,7 +31,7 @@ InternalPage::InternalPage(PageContext &context, QWidget *parent)
 
 void InternalPage::SetUp() {
     ctx_.editor->ClsFGrid(Index);
-    Combo0[0]->setEditText(QStringLiteral("Untitle"));
+    SetName(QStringLiteral("Untitle"));
     Combo0[1]->setEditText(QStringLiteral("0"));
     // Nothing to save or open yet: typing, a read or a pick from the list enables the rest.
     for (int i = 2; i <= 6; ++i)
@@ -89,7 +89,7 @@ void InternalPage::Command0_Click(int index) {
             break;
         case 6:
             ClearTable();
-            Combo0[0]->setEditText(QStringLiteral("Untitle"));
+            SetName(QStringLiteral("Untitle"));
             for (int i : {0, 2, 3, 4, 5, 6})
                 Command0[i]->setEnabled(false);
             break;

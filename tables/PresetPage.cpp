@@ -37,7 +37,7 @@ void PresetPage::SetUp() {
         FGrid->SetTextMatrix(r, 1, ZeroRow(Index, r)[1]);
     FGrid->SetOption(1, true);
     ctx_.editor->ClsFGrid(Index);
-    Combo2->setEditText(QStringLiteral("Untitle"));
+    SetName(QStringLiteral("Untitle"));
     for (int i = 0; i < 7; ++i)
         Command2[i]->setEnabled(i == 1); // only "Read from power supply"
 }
@@ -83,7 +83,7 @@ void PresetPage::Command2_Click(int index) {
             ClearTable();
             for (int i : {0, 2, 3, 4, 5, 6})
                 Command2[i]->setEnabled(false);
-            Combo2->setEditText(QStringLiteral("Untitle"));
+            SetName(QStringLiteral("Untitle"));
             break;
         default:
             break;

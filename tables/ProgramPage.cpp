@@ -72,6 +72,11 @@ QString ProgramPage::TableName() const {
     return Prefix() + NameBox()->currentText();
 }
 
+void ProgramPage::SetName(const QString &text) {
+    NameBox()->setEditText(text);
+    NameChanged();
+}
+
 void ProgramPage::FocusName() {
     NameBox()->setFocus();
 }
@@ -178,7 +183,7 @@ bool ProgramPage::SaveTable(const QString &emptyNameMessage) {
     // One transaction: a failure half way keeps the stored table as it was.
     ctx_.db.RewriteTable(TableName(), Tables::Fields(Tables::Family(Index)), Records());
     RefillList();
-    NameBox()->setEditText(name);
+    SetName(name);
     ctx_.editor->CellEdited = false;
     return true;
 }
@@ -196,12 +201,12 @@ bool ProgramPage::DeleteTable() {
     ctx_.db.DeleteTable(TableName());
     RefillList();
     ctx_.editor->ClsFGrid(Index);
-    NameBox()->setEditText(QStringLiteral("Untitle"));
+    SetName(QStringLiteral("Untitle"));
     ctx_.editor->CellEdited = false;
     return true;
 }
 
 void ProgramPage::ClearTable() {
     ctx_.editor->ClsFGrid(Index);
-    NameBox()->setEditText(QString());
+    SetName(QString());
 }

@@ -84,6 +84,9 @@ public:
     void FillList(const QStringList &tableNames);
     // Loads the table named in the name box (a pick from the list); throws StoreError.
     void ReLoadTB();
+    // Sets the name box's text and runs the page's name-box change rule, also when the text
+    // stays the same (Qt signals only a change).
+    void SetName(const QString &text);
     // A key was released in the editor over this page's grid: the buttons typing enables.
     virtual void CellTyped() = 0;
     // The external grid grew to `steps` steps.
@@ -92,6 +95,8 @@ public:
 protected:
     // The page's table buttons: 0 Open, 1 Save, 2 Delete, 3 Clear.
     virtual QPushButton *TableButton(int k) const = 0;
+    // The change rule of the page's name box; the internal page has none.
+    virtual void NameChanged() {}
     // The page's button states after ReLoadTB has filled the grid.
     virtual void ReloadStates() = 0;
     // A pick from the name list: the editor hidden, the table loaded under the error trap.
@@ -208,6 +213,7 @@ protected:
     void ShowRecords(const QList<QStringList> &records, bool formatted) override;
     QPushButton *TableButton(int k) const override { return Command1[size_t(2 + k)]; }
     void ReloadStates() override;
+    void NameChanged() override { Combo1_Change(0); }
 
 private:
     void SetSteps(int steps); // rows, widths and Text1
@@ -237,6 +243,7 @@ protected:
     QList<QStringList> Records() const override;
     QPushButton *TableButton(int k) const override { return Command2[size_t(3 + k)]; }
     void ReloadStates() override;
+    void NameChanged() override { Combo2_Change(); }
 
 private:
     bool PortReady(); // "Communications no ready ." when the port is closed

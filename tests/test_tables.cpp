@@ -380,6 +380,11 @@ private slots:
         name->setEditText(stored);
         click(0);
         QCOMPARE(g->TextMatrix(1, page == 2 ? 2 : 1), QString("20.0"));
+        // Saving under the same name runs the name box's change rule: "Open Table" is on again.
+        f.dialogs.expectMsg("Table already exist. Overwrte it ?", Dialogs::Answer::Yes);
+        click(1);
+        QVERIFY(w.findChild<QPushButton *>(QString("Command%1_%2").arg(page).arg(page == 1 ? 2 : 3))
+                    ->isEnabled());
 
         // Delete: No keeps it; Yes removes it, clears the grid and the name.
         const QString question = "Are you sure to delete th table '" + stored + "' ?";
