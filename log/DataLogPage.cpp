@@ -36,6 +36,11 @@ int KeyCode(int qtKey) {
         return KeyRight;
     case Qt::Key_Down:
         return 40;
+    case Qt::Key_Percent:    // 37 and 39, the codes of Left and Right: a typed character is
+    case Qt::Key_Apostrophe: // never taken for an arrow key
+    case Qt::Key_Ampersand:
+    case Qt::Key_ParenLeft:
+        return 0;
     default:
         return qtKey < 128 ? qtKey : 0;
     }

@@ -19,8 +19,10 @@ using namespace Module1;
 void DataLogPage::FillLogList(const QStringList &tables) {
     QComboBox *box = Combo3[ChartScale::LogName];
     box->clear();
-    box->setEditText(QString());
     box->addItems(LogTables::Names(tables));
+    // Qt makes the first entry current when it fills an empty box: the text stays empty.
+    box->setEditText(QString());
+    Combo3_Change(ChartScale::LogName);
 }
 
 void DataLogPage::Combo3_Change(int index) {

@@ -37,7 +37,16 @@ QList<FieldDef> FieldDefs() {
 QString SlotText(float volt, float curr) {
     if (volt == SampleStore::None || curr == SampleStore::None)
         return Empty;
-    return Format(volt, QStringLiteral("00.0")) + Format(curr, QStringLiteral("0.00"));
+    // A reading the slot's layout cannot hold (negative, 100 V or more, 10 A or more, not a
+    // number) is kept as no sample, so that it cannot stop every later save.
+    const QString text =
+        Format(volt, QStringLiteral("00.0")) + Format(curr, QStringLiteral("0.00"));
+    if (text.size() != 8)
+        return Empty;
+    for (int i = 0; i < 8; ++i)
+        if (i == 2 || i == 5 ? text[i] != u'.' : !text[i].isDigit())
+            return Empty;
+    return text;
 }
 
 std::pair<float, float> ParseSlot(const QString &text) {

@@ -276,13 +276,13 @@ private slots:
         QCOMPARE(f.db.ReadAll("D__5Test")[0][0], QString("20.01.50"));
         QVERIFY(!f.db.TableExists("D_02test"));
 
-        // A value that does not fit half way through: the old log stays whole.
-        const QList<QStringList> before = f.db.ReadAll("D__5Test");
+        // Readings the slot's layout cannot hold are kept as no sample; the rest is saved.
         LiveStore.at(1, 1800) = 123.4f, LiveStore.at(2, 1800) = 1;
+        LiveStore.at(1, 1801) = -5, LiveStore.at(2, 1801) = 0.5f;
         f.dialogs.expectMsg("Table 'test' log already exist. Overwrte it ?", Dialogs::Answer::Yes);
-        f.dialogs.expectMsg("Data access error !");
         p.MnuSave_Click();
-        QCOMPARE(f.db.ReadAll("D__5Test"), before);
+        const QList<QStringList> saved = f.db.ReadAll("D__5Test");
+        QCOMPARE(saved[49][35] + saved[50][0] + saved[0][0], QString("99.99.9999.99.9920.01.50"));
 
         // Opening a log: its interval, its samples, its creation time; "Log" shown.
         f.clock.advance(3600 * 1000);
@@ -309,8 +309,9 @@ private slots:
         QCOMPARE(f.db.TableNames(), QStringList({"QVRLOG", "D_02Other"}));
         QCOMPARE(f.db.ReadAll("QVRLOG").size(), 1);
         QVERIFY(p.Option3[0]->isChecked() && !p.Option3[1]->isEnabled());
-        QVERIFY(!p.ToolButton(4)->isEnabled());
+        QVERIFY(!p.ToolButton(4)->isEnabled() && !p.ToolButton(3)->isEnabled());
         QCOMPARE(p.Combo3[LogName]->count(), 1);
+        QCOMPARE(p.Combo3[LogName]->currentText(), QString()); // not the other log's name
 
         // A log without a catalogue entry (an older file) still opens.
         f.db.RewriteTable("D_05Old", LogTables::FieldDefs(), {QStringList(36, "01.00.10")});
@@ -350,6 +351,10 @@ private slots:
         QCOMPARE(p->Combo3[TimeDiv]->currentText(), QString("15s"));
         QCOMPARE(p->Label9[1]->text(), QString("30s"));
         QCOMPARE(p->Combo3[TimeDiv]->count(), 8); // nothing added to the list
+        // '%' and the apostrophe have the codes of Left and Right: typed, they stay characters.
+        p->Combo3[TimeMin]->setEditText("2");
+        QTest::keyClicks(p->Combo3[TimeMin], "%'");
+        QCOMPARE(p->Combo3[TimeMin]->currentText(), QString("2%'"));
 
         // Any panel button while connected puts the scales back.
         w.panel->Text2[1]->setText("1");
