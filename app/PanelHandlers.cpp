@@ -16,6 +16,7 @@
 
 #include <QKeyEvent>
 #include <QTimer>
+#include <utility>
 
 using namespace Module1;
 
@@ -74,8 +75,10 @@ void Panel::Text2_GotFocus(int index) {
     QTimer::singleShot(0, Text2[index], &QLineEdit::selectAll);
 }
 
-void Panel::Text2_KeyUp(int) {
+void Panel::Text2_KeyUp(int index) {
     SetpointsFromOutput = false; // the operator's entry from now on
+    if (Text2[index]->text() != refusedOnEnter_[size_t(index)])
+        refusedOnEnter_[size_t(index)].clear();
     CheckSetpoints();
 }
 
@@ -98,8 +101,8 @@ void Panel::CheckSetpoints() {
 
 void Panel::Text2_Enter(int index) {
     QLineEdit *box = Text2[index];
-    // The Enter check reads the text as it stands: "12,5" is 12 here.
-    const float value = Setpoints::BoxValue(box->text(), false);
+    // Read as every other check reads it: "0,5" is 0.5 here too.
+    const float value = Setpoints::BoxValue(box->text());
     const bool valid = index == 0 ? Setpoints::VoltValid(value) : Setpoints::CurrValid(value);
     if (!valid) {
         setpointMessage_ = true;
@@ -107,6 +110,7 @@ void Panel::Text2_Enter(int index) {
         setpointMessage_ = false;
         box->setText(index == 0 ? QStringLiteral("00.0") : QStringLiteral("0.00"));
         box->selectAll();
+        refusedOnEnter_[size_t(index)] = box->text(); // said once; leaving need not say it again
         return;
     }
     if (index == 0)
@@ -120,19 +124,22 @@ void Panel::Text2_Enter(int index) {
 void Panel::Text2_LostFocus(int index) {
     QLineEdit *box = Text2[index];
     const float value = Setpoints::BoxValue(box->text());
+    const bool refusedAlready = box->text() == std::exchange(refusedOnEnter_[size_t(index)], {});
     if (index == 0) {
         if (Setpoints::VoltValid(value)) {
             box->setText(Format(value, QStringLiteral("00.0")) + u'V');
             return;
         }
-        dialogs_.MsgBox(Setpoints::VoltMessage(false));
+        if (!refusedAlready)
+            dialogs_.MsgBox(Setpoints::VoltMessage(false));
         box->setText(QStringLiteral("00.0V"));
     } else {
         if (Setpoints::CurrValid(value)) {
             box->setText(Format(value, QStringLiteral("0.00")) + u'A');
             return;
         }
-        dialogs_.MsgBox(Setpoints::CurrMessage(false));
+        if (!refusedAlready)
+            dialogs_.MsgBox(Setpoints::CurrMessage(false));
         box->setText(QStringLiteral("0.00A"));
     }
 }

@@ -7,8 +7,8 @@ using namespace Module1;
 
 namespace Setpoints {
 
-float BoxValue(const QString &text, bool commaConversion) {
-    return float(LeadingNumber(commaConversion ? NormDecimalStr(text) : text));
+float BoxValue(const QString &text) {
+    return float(LeadingNumber(NormDecimalStr(text)));
 }
 
 bool VoltValid(float volts) {

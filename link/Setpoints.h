@@ -10,9 +10,9 @@ class Clock;
 
 namespace Setpoints {
 
-// A box's number: with the comma conversion (leaving the box, sending, colouring) or straight
-// (the Enter check), then the leading-number parse. Unit letters are ignored.
-float BoxValue(const QString &text, bool commaConversion = true);
+// A box's number, as every check and "Set" read it: the comma conversion, then the
+// leading-number parse. Unit letters are ignored.
+float BoxValue(const QString &text);
 
 bool VoltValid(float volts); // 0 <= V <= MaxVolt (0 V allowed)
 bool CurrValid(float amps);  // 0 < A <= MaxCurr (0 A not)

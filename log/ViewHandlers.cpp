@@ -71,6 +71,7 @@ void DataLogPage::BuildMenu() {
     item(MnuVolt, "MnuVolt", "Voltage (move or zoom)", nullptr, true);
     item(MnuCurr, "MnuCurr", "Current (move or zoom)", nullptr, true);
     item(MnuTime, "MnuTime", "Time (move or zoom)", nullptr, true);
+    MnuTime->setChecked(true); // Move and Zoom act on something from the first drag
     ChartMenu->addSeparator();
     item(MnuSave, "MnuSave", "Save Log", &DataLogPage::MnuSave_Click);
     item(MnuDele, "MnuDele", "Delete Log", &DataLogPage::MnuDele_Click);

@@ -202,7 +202,8 @@ private slots:
             {0, "0", "1", 'L', "", "00.0V"}, // 0 is a voltage but no current
             {1, "0", "0", 'L', co, "0.00A"},
             {1, "0", "0", 'E', cof, "0.00"},
-            {0, "12,5", "1", 'E', "", "12,5", 12.2f}, // 12 for the Enter check
+            {0, "12,5", "1", 'E', "Voltage must be 0 or 0.1 - 12.2 and 1 digit o precision .",
+             "00.0", 12.2f}, // 12.5 for the Enter check as for every other
             {0, "12,5", "1", 'L', "Voltage must be 0 or 0.1 - 12.2 and 1 digit of precision .",
              "00.0V", 12.2f},
             {0, "12,5", "1", 'L', "", "12.5V"},
@@ -228,6 +229,18 @@ private slots:
             QCOMPARE(w.panel->Text2[c.box]->text(), QString(c.after));
             QVERIFY(f.port.sent.isEmpty());
         }
+        // A decimal comma is read as a point on Enter too; after a refusal on Enter, leaving the
+        // box does not say it again.
+        volt->setText("12");
+        curr->setText("0,5");
+        w.panel->Text2_Enter(1);
+        QCOMPARE(f.port.sent, QByteArray("VOLT120\rCURR050\r"));
+        curr->setText("0");
+        f.dialogs.expectMsg(cof);
+        w.panel->Text2_Enter(1);
+        w.panel->Text2_LostFocus(1);
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(curr->text(), QString("0.00A"));
         // Colour and "Set" follow the entries; the program's own "0.00" counts too.
         curr->setText("1");
         QCOMPARE(textColour(volt), Panel::DarkGreen);
