@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Module1.h"
 #include "NameArray.h"
+#include "PickBox.h"
 #include "SampleStore.h"
 #include "Timeline.h"
 
@@ -149,9 +150,7 @@ void DataLogPage::BuildSidePanel() {
     const QStringList captions{"Log name:", "V/div", "VMin", "I/div", "IMin", "T/div", "TMin"};
     for (int i = 0; i < FieldCount; ++i) {
         auto *box = new QComboBox(side_);
-        box->setEditable(true);
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setCompleter(nullptr); // typed values stay as typed
+        PickOnly(box); // typed values stay as typed
         box->setMinimumWidth(i == LogName ? 150 : 90);
         // Keys reach the box, which hands them to its line edit; tests may send either.
         box->installEventFilter(this);

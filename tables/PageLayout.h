@@ -1,6 +1,7 @@
 // The common shape of a program page: a row of boxes over the grid, the buttons on the right.
 #pragma once
 
+#include "PickBox.h"
 #include "ProgramPages.h"
 
 #include <QGridLayout>
@@ -12,8 +13,7 @@ namespace PageLayout {
 
 inline QComboBox *NameBox(QWidget *page, bool withList) {
     auto *box = new QComboBox(page);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert); // Enter never adds the typed text to the list
+    PickOnly(box);
     box->setMinimumWidth(160);
     box->setMaximumWidth(320);
     if (withList)

@@ -284,6 +284,10 @@ private slots:
         const QList<QStringList> saved = f.db.ReadAll("D__5Test");
         QCOMPARE(saved[49][35] + saved[50][0] + saved[0][0], QString("99.99.9999.99.9920.01.50"));
 
+        // Leaving the box with a stored name typed opens nothing: only a pick from the list does.
+        f.name("Other");
+        emit p.Combo3[LogName]->lineEdit()->editingFinished();
+        QVERIFY(!p.Option3[1]->isChecked());
         // Opening a log: its interval, its samples, its creation time; "Log" shown.
         f.clock.advance(3600 * 1000);
         p.Combo3[LogName]->setCurrentIndex(0);

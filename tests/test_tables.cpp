@@ -407,6 +407,33 @@ private slots:
                 QCOMPARE(w.presetPage->Command2[i]->isEnabled(), i == 1);
     }
 
+    // A name box completes nothing, and only a pick from its list loads a table: not Enter, not
+    // leaving the box with a stored name typed.
+    void nameBoxLoadsOnlyOnAPick() {
+        WindowFixture f;
+        f.rememberPort(1);
+        {
+            Database db;
+            db.Open(f.dbPath());
+            for (const char *table : {"A_other", "A_ramp"})
+                db.RewriteTable(table, Tables::Fields(Tables::Family::Internal),
+                                QList<QStringList>(10, {"5", "1", "1", "0"}));
+        }
+        TabbedFrm &w = shown(f, 0);
+        QComboBox *name = w.internalPage->Combo0[0];
+        name->setFocus();
+        name->lineEdit()->selectAll();
+        QTest::keyClicks(name, "ra");
+        QCOMPARE(name->currentText(), QString("ra"));
+        QTest::keyClicks(name, "mp");
+        QTest::keyClick(name, Qt::Key_Return);
+        w.internalPage->Combo0[1]->setFocus();
+        QCOMPARE(w.internalPage->FGrid->TextMatrix(1, 1), QString("00.0"));
+        name->setCurrentIndex(1); // the pick
+        emit name->activated(1);
+        QCOMPARE(w.internalPage->FGrid->TextMatrix(1, 1), QString("05.0"));
+    }
+
     // The button states each flow leaves, and a pick from the list (ReLoadTB).
     void buttonStatesAndPicks() {
         WindowFixture f;
