@@ -241,10 +241,30 @@ void GridEditor::Text5_KeyUp(int key) {
     SetFGridForeColor();
 }
 
+void GridEditor::TabOut(bool forward) {
+    ProgramGrid *grid = CurrentGrid();
+    if (!grid || !CommitEditing(grid->Index))
+        return; // refused: the editor keeps the focus, as on any leaving
+    // The next (or previous) control outside the grid that takes the focus by Tab; it gets the
+    // focus before the editor goes, or Qt would hand the focus back to the grid.
+    QWidget *w = grid;
+    do {
+        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+    } while (w != grid && (grid->isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus) ||
+                           !w->isEnabled() || !w->isVisible()));
+    if (w != grid)
+        w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    HideEditor();
+}
+
 bool GridEditor::eventFilter(QObject *watched, QEvent *event) {
     if (watched == Text5) {
         if (event->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+                TabOut(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+                return true;
+            }
             Text5_KeyPress(key->text());
             Text5_KeyDown(key->key());
             if (isNavigation(key->key()))

@@ -58,6 +58,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Tab and Shift+Tab leave the grid: the cell's check, then the next or previous control.
+    void TabOut(bool forward);
     void AppendRow(ProgramGrid *grid);
     void Navigate(ProgramGrid *grid, int key);
 

@@ -60,6 +60,20 @@ void Build(ProgramPage *page, QLayout *top, QWidget *below, std::array<QPushButt
     }
     column->addStretch();
     NameArray(buttons, name);
+    // Tab goes as the eye does: the boxes above, the grid, the row below it, then the buttons.
+    QList<QWidget *> order;
+    for (int i = 0; i < top->count(); ++i)
+        if (QWidget *w = top->itemAt(i)->widget(); w && (w->focusPolicy() & Qt::TabFocus))
+            order << w;
+    order << page->FGrid;
+    if (below)
+        for (QWidget *w : below->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (w->focusPolicy() & Qt::TabFocus)
+                order << w;
+    for (QPushButton *b : buttons)
+        order << b;
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
     row->addLayout(left);
     row->addSpacing(12);
     row->addLayout(column);

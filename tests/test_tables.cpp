@@ -6,6 +6,7 @@
 #include "Tables.h"
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QScrollBar>
 #include <QTest>
 
@@ -206,6 +207,20 @@ private slots:
         QCOMPARE(g->CellColour(1, 2), QColor(255, 0, 0));
         QVERIFY(f.dialogs.allShown());
 
+        // Tab leaves the grid after the cell's check, Shift+Tab the other way.
+        type(w, 2, 1, "150");
+        f.dialogs.expectMsg(V1);
+        QTest::keyClick(w.editor->Text5, Qt::Key_Tab);
+        QVERIFY(f.dialogs.allShown() && w.editor->Text5->hasFocus());
+        type(w, 2, 1, "12");
+        QTest::keyClick(w.editor->Text5, Qt::Key_Tab);
+        QCOMPARE(g->TextMatrix(2, 1), QString("12.0"));
+        QVERIFY(w.editor->Text5->isHidden());
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("Command0_1"));
+        type(w, 2, 1, "5");
+        QTest::keyClick(w.editor->Text5, Qt::Key_Backtab);
+        QVERIFY(w.editor->Text5->isHidden());
+        QCOMPARE(QApplication::focusWidget(), w.internalPage->Combo0[1]);
         // The page change hides the editor and forgets the typing.
         w.Tab1->setCurrentIndex(1);
         QVERIFY(w.editor->Text5->isHidden() && !w.editor->CellEdited);
