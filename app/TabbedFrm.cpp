@@ -68,7 +68,6 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(500);
     pages_.Timer1 = Timer1;
-    dataLogPage->Timer1 = Timer1;
     connect(Timer1, &QTimer::timeout, this, &TabbedFrm::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &TabbedFrm::Timer2_Timer);
     Timer2->start();                   // the live indicator runs from the start

@@ -47,26 +47,6 @@ int KeyCode(int qtKey) {
     }
 }
 
-// The poll timer rests while the chart is drawn and runs again afterwards, also when the
-// drawing throws.
-class Timer1Pause {
-public:
-    explicit Timer1Pause(QTimer *timer) : timer_(timer), wasActive_(timer && timer->isActive()) {
-        if (wasActive_)
-            timer_->stop();
-    }
-    ~Timer1Pause() {
-        if (wasActive_)
-            timer_->start();
-    }
-    Timer1Pause(const Timer1Pause &) = delete;
-    Timer1Pause &operator=(const Timer1Pause &) = delete;
-
-private:
-    QTimer *timer_;
-    bool wasActive_;
-};
-
 QLabel *AxisLabel(QWidget *parent, const QColor &colour, Qt::Alignment align) {
     auto *label = new QLabel(parent);
     label->setAlignment(align | Qt::AlignVCenter);
@@ -379,7 +359,8 @@ void DataLogPage::Draw(bool live) {
     const double offset = (live ? 4.0 : 2.0) * SampleMs / 1000;
     const Mapping m =
         ReadMapping(ReadScale(), Picture1->ScaleWidth(), Picture1->ScaleHeight(), offset, live);
-    Timer1Pause pause(Timer1);
+    // Drawing runs to its end on this one thread, so no poll can come between; Timer1 keeps its
+    // phase (stopping and starting it would restart its period and thin out the polls).
     {
         QPainter p(&Picture1->Canvas());
         ChartDraw::Frame(p, m);

@@ -51,10 +51,9 @@ public:
     bool MoveMode() const { return !ToolButton(1)->isEnabled(); }
     bool ZoomMode() const { return !ToolButton(2)->isEnabled(); }
 
-    // Set by the main window: the tab control the page lives in, the poll timer that rests while
-    // the chart is drawn, and the hiding of the program grids' cell editor.
+    // Set by the main window: the tab control the page lives in and the hiding of the program
+    // grids' cell editor.
     QTabWidget *Tab1 = nullptr;
-    QTimer *Timer1 = nullptr;
     std::function<void()> HideEditor;
 
     // The log last opened: its name and, when the catalogue knows it, when it was created.
