@@ -330,6 +330,7 @@ void Panel::ShowOptions() {
     {
         PropertiesFrm dialog(comm1_, dialogs_, clock_, &main_);
         connect(&dialog, &PropertiesFrm::liveChartChanged, &main_, &TabbedFrm::LiveChartFrame);
+        connect(&dialog, &PropertiesFrm::samplingChanged, &main_, &TabbedFrm::SamplingChanged);
         dialog.exec();
     }
     if (main_.Unloaded())

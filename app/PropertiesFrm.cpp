@@ -197,6 +197,7 @@ void PropertiesFrm::CmdOK_Click() {
         LiveStore.Clear();
         Timeline::Restart(clock_);
         SampleMs = qint64(seconds * 1000);
+        emit samplingChanged();
     }
 
     auto fail = [this](const CommError &e) {

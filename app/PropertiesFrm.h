@@ -35,6 +35,8 @@ public:
 signals:
     // The sampling or port settings changed while the live chart is shown.
     void liveChartChanged();
+    // A new sampling interval: the live sampling starts over with it at once.
+    void samplingChanged();
 
 public slots:
     void LoadPropertySettings();

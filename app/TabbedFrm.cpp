@@ -263,6 +263,10 @@ void TabbedFrm::LiveChartFrame() {
         dataLogPage->Picture1_Set_PVC();
 }
 
+void TabbedFrm::SamplingChanged() {
+    dataLogPage->PVCPicTimer->start(int(SampleMs));
+}
+
 void TabbedFrm::closeEvent(QCloseEvent *event) {
     Form_Unload();
     event->accept();

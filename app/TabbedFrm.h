@@ -70,6 +70,9 @@ public slots:
     void Timer2_Timer();
     void PollOutputState();
     void LiveChartFrame();
+    // A new sampling interval from Options: sampling starts over with it now, not after the old
+    // period has run out.
+    void SamplingChanged();
     // The enabled states of the page and panel buttons, kept while a program runs.
     void SaveEnableStates();
     void RestoreEnableStates();

@@ -3,18 +3,18 @@
 #include "Clock.h"
 #include "Module1.h"
 
-#include <cmath>
 
 namespace Timeline {
 
 qint64 NowMs(Clock &clock) {
-    return qint64(std::floor(clock.SecondsSinceMidnight() * 1000));
+    return clock.MonotonicMs();
 }
 
 Tick Next(qint64 nowMs, qint64 startMs, qint64 count, qint64 sampleMs) {
     Tick t{startMs, count + 1, 0};
-    if (nowMs < t.startMs || nowMs >= DayMs) { // midnight has passed
-        t.startMs = 0;
+    if (nowMs < t.startMs || nowMs - t.startMs > (t.count + 1) * sampleMs) {
+        // More than one interval late: this sample is the first of a new timeline.
+        t.startMs = nowMs - sampleMs;
         t.count = 1;
     }
     const qint64 due = (t.count + 1) * sampleMs - (nowMs - t.startMs);

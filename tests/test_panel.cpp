@@ -8,6 +8,7 @@
 #include "WindowFixture.h"
 
 #include <QApplication>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -369,7 +370,8 @@ private slots:
 
         LiveStore.at(1, 1) = 12;
         LogCount = 7;
-        f.clock.setSecondsSinceMidnight(4.25); // the timeline counts wall-clock ms
+        f.clock.setMonotonicMs(4250);
+        QSignalSpy restarted(&d, &PropertiesFrm::samplingChanged);
         d.LoadPropertySettings();
         d.CboAS->setCurrentText("0.5s");
         f.dialogs.expectMsg("Are you really doing it ?", Dialogs::Answer::Yes);
@@ -378,6 +380,10 @@ private slots:
         QCOMPARE(LiveStore.at(1, 1), -1.0f);
         QCOMPARE(LogCount, qint64(0));
         QCOMPARE(LogStartMs, qint64(4250));
+        QCOMPARE(restarted.count(), 1);
+        f.window->SamplingChanged(); // what the signal starts: the new period at once
+        QVERIFY(f.window->dataLogPage->PVCPicTimer->isActive());
+        QCOMPARE(f.window->dataLogPage->PVCPicTimer->interval(), 500);
 
         // Defaults: nothing applied until OK.
         d.LoadPropertySettings();
