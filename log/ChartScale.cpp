@@ -1,5 +1,7 @@
 #include "ChartScale.h"
 
+#include <QLocale>
+
 #include "Module1.h"
 
 #include <algorithm>
@@ -21,6 +23,15 @@ int ToPixel(double v) {
 
 bool EndsIn(const QString &text, QChar unit) {
     return text.endsWith(unit);
+}
+
+// The shortest digits that read back as `value`, never in exponent form: a time field of
+// "1e-04m" would read back as 1 minute.
+QString PlainNum(double value) {
+    const QString text = NumStr(value);
+    if (!text.contains(u'e'))
+        return text;
+    return QString::number(value, 'f', QLocale::FloatingPointShortest);
 }
 
 } // namespace
@@ -147,7 +158,9 @@ bool KeyEdit(Scale &s, int index, int key, float maxVolt, float maxCurr) {
         const float max = volt ? maxVolt : maxCurr;
         const QString &pattern = volt ? VoltPattern : CurrPattern;
         const QChar unit = volt ? u'V' : u'A';
-        if (perDiv && (vf <= 0 || vf > max))
+        // A value its field writes as 0 ("00.0V" for 0.03) is 0: it would collapse the axis.
+        const double shown = Number(Format(vf, pattern));
+        if (perDiv && (shown <= 0 || vf > max))
             text = Format(max / 10, pattern) + (volt ? u'v' : u'A'); // sic: a lower-case v
         else if (!perDiv && (vf > max || vf < -max))
             text = Format(0.0, pattern) + unit;
@@ -161,7 +174,7 @@ bool KeyEdit(Scale &s, int index, int key, float maxVolt, float maxCurr) {
     case TimeDiv: {
         const QChar last = text.isEmpty() ? QChar() : text.back();
         const QChar unit = (last == u'm' || last == u'M') ? u'm' : u's';
-        text = NumStr(vf) + unit;
+        text = PlainNum(vf) + unit;
         if (vf <= 0 || vf > 360)
             text = QStringLiteral("1m");
         TimeLabels(s, false);
@@ -171,7 +184,7 @@ bool KeyEdit(Scale &s, int index, int key, float maxVolt, float maxCurr) {
         const QChar last = text.isEmpty() ? QChar() : text.back();
         const QChar unit = (last == u's' || last == u'S') ? u's' : u'm';
         const double n = vf + (key == KeyRight ? 1 : key == KeyLeft ? -1 : 0);
-        text = NumStr(n) + unit;
+        text = PlainNum(n) + unit;
         if (unit == u's' && (n < -3600 || n > 3600))
             text = QStringLiteral("0s");
         else if (unit == u'm' && (n < -60 || n > 900))

@@ -187,9 +187,16 @@ void DataLogPage::PlaceChart() {
     const QSize side = side_->sizeHint();
     const int top = bar.height() + m;
     side_->setGeometry(std::max(width() - m - side.width(), 300), top, side.width(), side.height());
-    const int voltW = fm.horizontalAdvance(QStringLiteral("-000.0V")) + 2;
-    const int currW = fm.horizontalAdvance(QStringLiteral("-00.00A")) + 2;
-    const int timeW = fm.horizontalAdvance(QStringLiteral("-00000s")) + 2;
+    // Each axis' labels as wide as its widest text, so that "-4500.0V" after zooming out shows.
+    const auto widest = [&fm](const auto &labels, const QString &least) {
+        int w = fm.horizontalAdvance(least);
+        for (const QLabel *l : labels)
+            w = std::max(w, fm.horizontalAdvance(l->text()));
+        return w + 2;
+    };
+    const int voltW = widest(Label4, QStringLiteral("-000.0V"));
+    const int currW = widest(Label3, QStringLiteral("-00.00A"));
+    const int timeW = widest(Label9, QStringLiteral("-00000s"));
     const int left = m + voltW + 8;
     const int right = std::max(side_->x() - 2 * m - currW, left + 100);
     const int chartTop = top + h / 2;
@@ -251,6 +258,19 @@ void DataLogPage::ShowScale(const Scale &s) {
     }
     for (size_t i = 0; i < 6; ++i)
         Label9[i]->setText(s.time[i]);
+    if (LabelsOutgrown())
+        PlaceChart();
+}
+
+bool DataLogPage::LabelsOutgrown() const {
+    const QFontMetrics fm(font());
+    const auto outgrown = [&fm](const auto &labels) {
+        for (const QLabel *l : labels)
+            if (fm.horizontalAdvance(l->text()) + 2 > l->width())
+                return true;
+        return false;
+    };
+    return outgrown(Label4) || outgrown(Label3) || outgrown(Label9);
 }
 
 bool DataLogPage::IsShown() const {

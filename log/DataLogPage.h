@@ -108,6 +108,7 @@ private:
     void PrintLog();
     LogView::Axes MarkedAxes() const;
     void PlaceChart();
+    bool LabelsOutgrown() const; // a label's text is wider than the label
     void Draw(bool live);
     void OpenLog(const QString &name);
     void FillLogList(const QStringList &tables);

@@ -111,6 +111,10 @@ private slots:
             {TimeMin, KeyEnter, "90s", "90s", "150s 390s"},
             {VoltDiv, KeyEnter, "0", "03.0V", "03.0V 30.0V"}, // "03.0v" still reads as 3
             {VoltDiv, KeyEnter, "1,5", "01.0V", "01.0V 10.0V"},
+            {VoltDiv, KeyEnter, "0.03", "03.0V", "03.0V 30.0V"}, // shown as 00.0: taken as 0
+            {CurrDiv, KeyEnter, "0.004", "0.30A", "0.30A 3.00A"},
+            {TimeDiv, KeyEnter, "0.0001M", "0.0001m", "0m 0m"}, // no "1e-04m"
+            {TimeMin, KeyEnter, "0.00001m", "0.00001m", "1m 5m"},
             {VoltMin, KeyEnter, "-31", "00.0V", "03.0V 30.0V"},
             {VoltMin, KeyEnter, "5", "05.0V", "08.0V 35.0V"},
             {CurrDiv, KeyEnter, "4", "0.30A", "0.30A 3.00A"},
@@ -411,6 +415,8 @@ void TestLog::moveAndZoom() {
              QString("02.0V08.0V28.0V"));
     f.drag(0, 40); // out until the limit of 20 x 30 V
     const QString widest = f.field(VoltDiv);
+    for (const QLabel *l : p.Label4) // every label as wide as its text
+        QVERIFY2(l->width() >= l->fontMetrics().horizontalAdvance(l->text()), qPrintable(l->text()));
     QVERIFY(Number(widest) >= 600 && Number(widest) < 900);
     f.drag(0, 1.5);
     QCOMPARE(f.field(VoltDiv), widest);
