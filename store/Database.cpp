@@ -37,14 +37,28 @@ Database::~Database() {
     Close();
 }
 
-QString Database::DefaultDir() {
-    const QString appDir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(appDir).isWritable())
-        return appDir;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return data;
+Database::Place Database::ChooseDir(const QString &appDir, bool appDirWritable,
+                                    const QString &userDir) {
+    if (appDirWritable)
+        return {appDir, QString()};
+    QDir().mkpath(userDir);
+    const QString beside = QDir(appDir).filePath(FileName);
+    if (!QFileInfo::exists(beside))
+        return {userDir, QString()};
+    // The operator's tables are in the file beside the program: say why they are not shown.
+    return {userDir, QStringLiteral("The database %1 is in a folder QVR cannot write to, so QVR "
+                                    "uses %2 instead. Copy the file there, or make its folder "
+                                    "writable, to work with the tables stored in it.")
+                         .arg(QDir::toNativeSeparators(beside),
+                              QDir::toNativeSeparators(QDir(userDir).filePath(FileName)))};
 }
+
+Database::Place Database::DefaultPlace() {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    return ChooseDir(appDir, QFileInfo(appDir).isWritable(),
+                     QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
 
 QString Database::QuoteName(const QString &name) {
     QString quoted = name;
@@ -75,10 +89,17 @@ void Database::Open(const QString &path) {
     if (rc != SQLITE_OK) {
         const QString reason =
             db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        const int code = db ? (sqlite3_errcode(db) & 0xff) : SQLITE_NOMEM;
         sqlite3_close(db);
-        openError_ = QStringLiteral("Cannot open the database %1: %2 (wrong password or damaged "
-                                    "file; it was left unchanged)")
-                         .arg(QDir::toNativeSeparators(path), reason);
+        // The password or a damaged file only when the engine says the file is none of ours;
+        // otherwise its own reason (a folder that cannot be written, a missing folder).
+        QString why;
+        if (code == SQLITE_NOTADB)
+            why = QStringLiteral(" (wrong password or damaged file; it was left unchanged)");
+        else if (exists)
+            why = QStringLiteral(" (it was left unchanged)");
+        openError_ = QStringLiteral("Cannot open the database %1: %2%3")
+                         .arg(QDir::toNativeSeparators(path), reason, why);
         throw StoreError(openError_);
     }
     db_ = db;

@@ -36,7 +36,14 @@ public:
     Database &operator=(const Database &) = delete;
 
     // The program's directory when it is writable, else the per-user application data directory.
-    static QString DefaultDir();
+    // Where the database lives: beside the program when that folder is writable, else in the
+    // per-user folder, with a notice when a database beside the program is passed over.
+    struct Place {
+        QString dir;
+        QString notice; // empty: nothing to tell
+    };
+    static Place ChooseDir(const QString &appDir, bool appDirWritable, const QString &userDir);
+    static Place DefaultPlace();
 
     // Creates the file when it does not exist, else opens it and proves the key with a read.
     // A file that cannot be opened is left exactly as it is; every later operation then fails

@@ -3,7 +3,9 @@
 #include "TestFiles.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -168,6 +170,31 @@ private slots:
             }
             QCOMPARE(FileHash(file), before);
         }
+    }
+
+    // A file that cannot be opened for another reason than its password: the engine's reason.
+    // A database beside the program in a folder it cannot write: the other file and why.
+    void whereTheDatabaseLives() {
+        const QString missing = path("no such folder/QVRdb.mdb");
+        try {
+            Database().Open(missing);
+            QFAIL("opened a database in a missing folder");
+        } catch (const StoreError &e) {
+            QCOMPARE(e.description(),
+                     "Cannot open the database " + missing + ": unable to open database file");
+        }
+        const QString app = path("app"), user = path("user");
+        QDir().mkpath(app);
+        QCOMPARE(Database::ChooseDir(app, true, user).dir, app);
+        QCOMPARE(Database::ChooseDir(app, false, user).notice, QString());
+        QFile(QDir(app).filePath(Database::FileName)).open(QIODevice::WriteOnly);
+        const Database::Place other = Database::ChooseDir(app, false, user);
+        QCOMPARE(other.dir, user);
+        QCOMPARE(other.notice,
+                 "The database " + app + "/QVRdb.mdb is in a folder QVR cannot write to, so QVR "
+                 "uses " + user + "/QVRdb.mdb instead. Copy the file there, or make its folder "
+                 "writable, to work with the tables stored in it.");
+        QVERIFY(QFileInfo(user).isDir());
     }
 
     void crashDuringRewriteKeepsATableWhole() {
