@@ -56,9 +56,20 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
         Label5[i]->setObjectName(QStringLiteral("Label5_%1").arg(i));
         Label5[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
-    for (int i : {0, 1, 4, 5}) {
+    for (int i : {0, 1}) {
         Label5[i]->setFont(digits);
         Label5[i]->setMinimumWidth(130);
+        QSizePolicy keep = Label5[i]->sizePolicy(); // hidden during a reset, place kept
+        keep.setRetainSizeWhenHidden(true);
+        Label5[i]->setSizePolicy(keep);
+    }
+    // The countdown " 9. 9. 9." over a readout: a smaller face, and no say in the layout, so the
+    // panel keeps its geometry while it shows.
+    QFont count = digits;
+    count.setPointSize(13);
+    for (int i : {4, 5}) {
+        Label5[i]->setFont(count);
+        Label5[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     }
     SetTextColor(Label5[0], QColor(0x7c, 0xfc, 0x00));
     SetTextColor(Label5[1], QColor(0x7c, 0xfc, 0x00));

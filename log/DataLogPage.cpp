@@ -174,6 +174,16 @@ bool DataLogPage::eventFilter(QObject *watched, QEvent *event) {
 
 // --- Layout ----------------------------------------------------------------------------------
 
+QSize DataLogPage::minimumSizeHint() const {
+    // The toolbar, the scale fields beside a chart of some size, and the labels around it.
+    const QFontMetrics fm(font());
+    const QSize side = side_->sizeHint();
+    const int labels = fm.horizontalAdvance(QStringLiteral("-000.0V-00.00A")) + 40;
+    const int width = std::max(Toolbar1->sizeHint().width(), 320 + labels + side.width()) + 16;
+    const int height = Toolbar1->sizeHint().height() + std::max(side.height(), 200) + fm.height() + 30;
+    return {width, height};
+}
+
 void DataLogPage::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     PlaceChart();

@@ -50,6 +50,7 @@ public:
     // The mouse mode lives in the enabled states of "Move" and "Zoom".
     bool MoveMode() const { return !ToolButton(1)->isEnabled(); }
     bool ZoomMode() const { return !ToolButton(2)->isEnabled(); }
+    QSize minimumSizeHint() const override; // the window's layout keeps the page at least this
 
     // Set by the main window: the tab control the page lives in and the hiding of the program
     // grids' cell editor.

@@ -50,6 +50,7 @@ ExternalPage::ExternalPage(PageContext &context, QWidget *parent)
     Label11->setObjectName(QStringLiteral("Label11"));
     Label11->setGeometry(0, 2, 10, 10);
     Label11->setAutoFillBackground(true);
+    MarkerColour(Label11->palette().color(QPalette::Highlight));
     rowsLayout->addWidget(Picture11);
     rowsLayout->addStretch();
 
@@ -213,9 +214,7 @@ void ExternalPage::OrthenTimer_Timer() {
             ctx_.editor->Quietly([&] { FGrid->SetCurrent(CurrentStep, FGrid->Col()); });
         const qint64 stepMs = StepMs(row);
         if (TotalMs == 0) {
-            QPalette p = Label11->palette();
-            p.setColor(QPalette::Window, QColor(0, 0, 255)); // endless: blue and still
-            Label11->setPalette(p);
+            MarkerColour(QColor(0, 0, 255)); // endless: blue and still
         } else {
             const int track = Picture11->width() - Label11->width();
             Label11->move(Label11->x() +
@@ -234,6 +233,12 @@ void ExternalPage::OrthenTimer_Timer() {
         ctx_.dialogs.MsgBox(QString::fromStdString(e.what()));
     }
     ctx_.Timer1->start();
+}
+
+void ExternalPage::MarkerColour(const QColor &colour) {
+    QPalette p = Label11->palette();
+    p.setColor(QPalette::Window, colour);
+    Label11->setPalette(p);
 }
 
 void ExternalPage::ArmNextStep() {
@@ -265,7 +270,7 @@ void ExternalPage::EndRun(bool stopped) {
     ctx_.editor->Quietly([&] { FGrid->SetCurrent(row, 1); });
     Label11->move(0, Label11->y());
     if (stopped)
-        Label11->setPalette(QPalette());
+        MarkerColour(palette().color(QPalette::Highlight));
     ctx_.editor->HideEditor();
     Command1[0]->setText(QStringLiteral("Run"));
     const auto enableOwn = [this] {

@@ -44,11 +44,16 @@ ProgramGrid::ProgramGrid(int index, QWidget *parent) : QTableWidget(parent), Ind
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     SetColumnWidthsTwips(ProgramRules::WidthsTwips(index, ProgramRules::DefaultRows(index) - 1));
     SetRows(ProgramRules::DefaultRows(index));
+    const auto heightFor = [this](int rows) {
+        return frameWidth() * 2 + horizontalHeader()->sizeHint().height() +
+               rows * verticalHeader()->defaultSectionSize();
+    };
     if (index != 1) {
-        // Grids of a fixed size show all their rows and no more.
-        setMaximumHeight(frameWidth() * 2 + horizontalHeader()->sizeHint().height() +
-                         rowCount() * verticalHeader()->defaultSectionSize());
+        // Grids of a fixed size show all their rows and no more, in any window size.
+        setFixedHeight(heightFor(rowCount()));
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    } else {
+        setMinimumHeight(heightFor(6)); // the external grid scrolls, but shows a few steps
     }
     // The grid fits its columns exactly; the frame and a possible scroll bar come on top.
     int width = frameWidth() * 2 + (index == 1 ? verticalScrollBar()->sizeHint().width() : 0);

@@ -219,6 +219,8 @@ private:
     void SetSteps(int steps); // rows, widths and Text1
     void StartRun();
     void ArmNextStep(); // the wait until NextDueMs
+    // The progress marker: the highlight colour, blue while an endless run goes on.
+    void MarkerColour(const QColor &colour);
 };
 
 class PresetPage : public ProgramPage {

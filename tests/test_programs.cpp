@@ -263,6 +263,9 @@ private slots:
         QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [External Timed Program]"));
         QCOMPARE(p->FGrid->Row(), 1);
 
+        const auto marker = [p] { return p->Label11->palette().color(QPalette::Window); };
+        const QColor highlight = p->palette().color(QPalette::Highlight);
+        QCOMPARE(marker(), highlight); // visible on the light track
         // A silent supply costs each step 2 s of waiting; every step still starts on time.
         f.supply.faults.silent = true;
         p->Combo1[1]->setEditText("0");
@@ -283,6 +286,7 @@ private slots:
             starts << f.clock.MonotonicMs() - start;
             p->OrthenTimer_Timer();
         }
+        QCOMPARE(marker(), QColor(0, 0, 255));
         // The 1 s step cannot hold 2 s of exchanges; the step after it is due on time again.
         QCOMPARE(starts, QList<qint64>({1, 5001, 65001, 126001, 128001, 132001, 192001}));
         // Stop while step 3 waits out its 61 s: nothing more goes out, and as Stop sends nothing
@@ -293,6 +297,7 @@ private slots:
         p->Command1_Click(0);
         QVERIFY(!p->Running() && !p->Timer3->isActive() && !p->OrthenTimer->isActive());
         QVERIFY(f.port.sent.isEmpty());
+        QCOMPARE(marker(), highlight); // blue while the endless run went on
         QVERIFY(f.dialogs.allShown());
     }
 

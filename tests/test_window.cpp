@@ -12,6 +12,10 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QInputDialog>
+#include <QLineEdit>
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -247,6 +251,48 @@ private slots:
         w.panel->Command4_Click(1);
         QVERIFY(Connected);
         QCOMPARE(FileHash(f.dbPath()), before);
+    }
+
+    // At the smallest size the window allows, on every page and during a reset countdown:
+    // no control clipped below its own minimum, no two side by side overlapping.
+    void smallestWindowShowsEverything() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(1, 1);
+        QTRY_COMPARE(w.size(), w.minimumSize());
+        QVERIFY(w.minimumSize().width() > 600 && w.minimumSize().height() > 400);
+        const auto check = [](QWidget *top) {
+            QStringList faults;
+            for (QWidget *c : top->findChildren<QWidget *>()) {
+                if (!c->isVisible() || c->inherits("QTabBar") || c->inherits("QScrollBar"))
+                    continue;
+                if ((qobject_cast<QLabel *>(c) || qobject_cast<QAbstractButton *>(c) ||
+                     qobject_cast<QComboBox *>(c) || qobject_cast<QLineEdit *>(c)) &&
+                    c->width() < (c->minimumWidth() ? c->minimumWidth() : c->minimumSizeHint().width()))
+                    faults << c->objectName() + " clipped";
+                for (QObject *o : c->parentWidget()->children()) {
+                    auto *sib = qobject_cast<QWidget *>(o);
+                    if (sib && sib != c && sib->isVisible() && !sib->isWindow() && sib < c &&
+                        sib->geometry().intersects(c->geometry()))
+                        faults << c->objectName() + " over " + sib->objectName();
+                }
+            }
+            return faults;
+        };
+        for (int page = 0; page < 4; ++page) {
+            w.Tab1->setCurrentIndex(page);
+            QTest::qWait(20);
+            QVERIFY2(check(&w).isEmpty(), qPrintable(QString::number(page) + ": " + check(&w).join(", ") + QString(" %1x%2").arg(w.width()).arg(w.height())));
+        }
+        // The countdown leaves the panel as it is.
+        const QRect set = w.panel->Command4[0]->geometry();
+        w.panel->Command4_Click(1);
+        w.Timer1_Timer();
+        QTest::qWait(20);
+        QVERIFY(w.panel->Label5[4]->isVisible());
+        QCOMPARE(w.panel->Command4[0]->geometry(), set);
     }
 
     // The real boxes: Enter answers a question whose Yes destroys stored data with No.
