@@ -101,7 +101,8 @@ private slots:
         QCOMPARE(f.port.sent.count("STOP"), 1);
     }
 
-    void titleForms() {
+    // The title forms on a page change, and the live indicator.
+    void titleAndLiveIndicator() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
         w.Tab1->setCurrentIndex(3);
@@ -114,11 +115,7 @@ private slots:
         w.internalPage->Command0[0]->setText("Stop");
         w.Tab1->setCurrentIndex(2);
         QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Program Table Running]"));
-    }
 
-    void liveIndicator() {
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected();
         QLabel *light = w.dataLogPage->Light1;
         w.Timer2_Timer();
         const bool first = light->isHidden();

@@ -422,33 +422,6 @@ private slots:
                 QCOMPARE(w.presetPage->Command2[i]->isEnabled(), i == 1);
     }
 
-    // A name box completes nothing, and only a pick from its list loads a table: not Enter, not
-    // leaving the box with a stored name typed.
-    void nameBoxLoadsOnlyOnAPick() {
-        WindowFixture f;
-        f.rememberPort(1);
-        {
-            Database db;
-            db.Open(f.dbPath());
-            for (const char *table : {"A_other", "A_ramp"})
-                db.RewriteTable(table, Tables::Fields(Tables::Family::Internal),
-                                QList<QStringList>(10, {"5", "1", "1", "0"}));
-        }
-        TabbedFrm &w = shown(f, 0);
-        QComboBox *name = w.internalPage->Combo0[0];
-        name->setFocus();
-        name->lineEdit()->selectAll();
-        QTest::keyClicks(name, "ra");
-        QCOMPARE(name->currentText(), QString("ra"));
-        QTest::keyClicks(name, "mp");
-        QTest::keyClick(name, Qt::Key_Return);
-        w.internalPage->Combo0[1]->setFocus();
-        QCOMPARE(w.internalPage->FGrid->TextMatrix(1, 1), QString("00.0"));
-        name->setCurrentIndex(1); // the pick
-        emit name->activated(1);
-        QCOMPARE(w.internalPage->FGrid->TextMatrix(1, 1), QString("05.0"));
-    }
-
     // The button states each flow leaves, and a pick from the list (ReLoadTB).
     void buttonStatesAndPicks() {
         WindowFixture f;
@@ -456,8 +429,9 @@ private slots:
             Database db;
             db.Open(f.dbPath());
             db.RewriteTable("B_", Tables::Fields(Tables::Family::External), {{"5", "1", "1", "0"}});
-            db.RewriteTable("A_ramp", Tables::Fields(Tables::Family::Internal),
-                            QList<QStringList>(10, {"5", "1", "1", "0"}));
+            for (const char *table : {"A_ramp", "A_other"})
+                db.RewriteTable(table, Tables::Fields(Tables::Family::Internal),
+                                QList<QStringList>(10, {"5", "1", "1", "0"}));
             db.RewriteTable("C_set", Tables::Fields(Tables::Family::Preset),
                             QList<QStringList>(9, {"F", "5", "1"}));
         }
@@ -472,6 +446,17 @@ private slots:
 
         w.Tab1->setCurrentIndex(0);
         InternalPage *i = w.internalPage;
+        // A name box completes nothing, and neither Enter nor leaving it loads the table typed:
+        // only a pick from the list does.
+        QComboBox *name = i->Combo0[0];
+        name->setFocus();
+        name->lineEdit()->selectAll();
+        QTest::keyClicks(name, "oth");
+        QCOMPARE(name->currentText(), QString("oth"));
+        QTest::keyClicks(name, "er");
+        QTest::keyClick(name, Qt::Key_Return);
+        i->Combo0[1]->setFocus();
+        QCOMPARE(i->FGrid->TextMatrix(1, 1), QString("00.0"));
         i->Combo0[0]->setCurrentIndex(0);
         i->Combo0_Click(0);
         QCOMPARE(i->FGrid->DataRows()[9], QStringList({"10", "05.0", "1.00", "01", "00"}));

@@ -12,10 +12,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QInputDialog>
-#include <QLineEdit>
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -268,9 +264,8 @@ private slots:
             for (QWidget *c : top->findChildren<QWidget *>()) {
                 if (!c->isVisible() || c->inherits("QTabBar") || c->inherits("QScrollBar"))
                     continue;
-                if ((qobject_cast<QLabel *>(c) || qobject_cast<QAbstractButton *>(c) ||
-                     qobject_cast<QComboBox *>(c) || qobject_cast<QLineEdit *>(c)) &&
-                    c->width() < (c->minimumWidth() ? c->minimumWidth() : c->minimumSizeHint().width()))
+                if (c->width() < (c->minimumWidth() ? c->minimumWidth()
+                                                    : c->minimumSizeHint().width()))
                     faults << c->objectName() + " clipped";
                 for (QObject *o : c->parentWidget()->children()) {
                     auto *sib = qobject_cast<QWidget *>(o);
@@ -284,7 +279,7 @@ private slots:
         for (int page = 0; page < 4; ++page) {
             w.Tab1->setCurrentIndex(page);
             QTest::qWait(20);
-            QVERIFY2(check(&w).isEmpty(), qPrintable(QString::number(page) + ": " + check(&w).join(", ") + QString(" %1x%2").arg(w.width()).arg(w.height())));
+            QCOMPARE(check(&w), QStringList());
         }
         // The countdown leaves the panel as it is.
         const QRect set = w.panel->Command4[0]->geometry();
