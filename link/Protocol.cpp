@@ -22,9 +22,9 @@ namespace {
 QByteArray digits3(float value, int scale, const char *quantity, const char *unit) {
     if (auto digits = FitDigits(double(value * float(scale)), 3))
         return *digits;
-    throw FieldError(QStringLiteral("the %1 %2 %3 is out of range")
-                         .arg(QLatin1String(quantity), Module1::NumStr(value),
-                              QLatin1String(unit)));
+    throw FieldError(
+        QStringLiteral("the %1 %2 %3 is out of range")
+            .arg(QLatin1String(quantity), Module1::NumStr(value), QLatin1String(unit)));
 }
 } // namespace
 

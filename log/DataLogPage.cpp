@@ -180,7 +180,8 @@ QSize DataLogPage::minimumSizeHint() const {
     const QSize side = side_->sizeHint();
     const int labels = fm.horizontalAdvance(QStringLiteral("-000.0V-00.00A")) + 40;
     const int width = std::max(Toolbar1->sizeHint().width(), 320 + labels + side.width()) + 16;
-    const int height = Toolbar1->sizeHint().height() + std::max(side.height(), 200) + fm.height() + 30;
+    const int height =
+        Toolbar1->sizeHint().height() + std::max(side.height(), 200) + fm.height() + 30;
     return {width, height};
 }
 

@@ -3,7 +3,6 @@
 #include "Clock.h"
 #include "Module1.h"
 
-
 namespace Timeline {
 
 qint64 NowMs(Clock &clock) {

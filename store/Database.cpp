@@ -59,7 +59,6 @@ Database::Place Database::DefaultPlace() {
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
-
 QString Database::QuoteName(const QString &name) {
     QString quoted = name;
     quoted.replace(u'"', QStringLiteral("\"\""));

@@ -157,7 +157,8 @@ void ExternalPage::StartRun() {
             Protocol::CurrDigits(cellValue(rows[r], 2));
             ProgramLink::TimeDigits(rows[r].value(3), rows[r].value(4));
         } catch (const Protocol::FieldError &e) {
-            ctx_.dialogs.MsgBox(ProgramLink::NotSentMessage(QStringLiteral("Step %1").arg(r + 1), e));
+            ctx_.dialogs.MsgBox(
+                ProgramLink::NotSentMessage(QStringLiteral("Step %1").arg(r + 1), e));
             return;
         }
         passMs += StepMs(rows[r]);

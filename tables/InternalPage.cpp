@@ -66,7 +66,8 @@ void InternalPage::Command0_Click(int index) {
         case 2: {
             const QList<QByteArray> lines = StepLines();
             if (const QList<int> refused = WriteProgram(lines); !refused.isEmpty())
-                ctx_.dialogs.MsgBox(ProgramLink::NotAcceptedMessage(QStringLiteral("step"), refused));
+                ctx_.dialogs.MsgBox(
+                    ProgramLink::NotAcceptedMessage(QStringLiteral("step"), refused));
             break;
         }
         case 3: {

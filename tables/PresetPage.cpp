@@ -115,7 +115,8 @@ void PresetPage::ReadMemories() {
 std::pair<float, float> PresetPage::Memory(int k, bool commaConversion) const {
     const auto value = [&](int col) {
         const QString text = FGrid->TextMatrix(k, col);
-        return float(Module1::LeadingNumber(commaConversion ? Module1::NormDecimalStr(text) : text));
+        return float(
+            Module1::LeadingNumber(commaConversion ? Module1::NormDecimalStr(text) : text));
     };
     return {value(2), value(3)};
 }

@@ -165,7 +165,7 @@ private:
     // Writes them; returns the steps the supply did not acknowledge.
     QList<int> WriteProgram(const QList<QByteArray> &lines);
     void RunProgram();
-    void EnterRunState(); // title, caption, saved states, locks
+    void EnterRunState();    // title, caption, saved states, locks
     bool CycleValid() const; // one digit 0-9, what RUNP carries
 };
 

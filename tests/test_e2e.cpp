@@ -141,7 +141,8 @@ private slots:
         for (const char *during : {"poll", "Set", "preset read"})
             QTest::newRow(during) << QString(during) << QString();
         QTest::newRow("internal run")
-            << "internal run" << "\r\nThe program may still be running in the power supply .";
+            << "internal run"
+            << "\r\nThe program may still be running in the power supply .";
         QTest::newRow("external run") << "external run"
                                       << "\r\nThe external timed program was stopped; the power "
                                          "supply keeps its last setpoints .";

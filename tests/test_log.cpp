@@ -204,12 +204,12 @@ private slots:
             int period;
         };
         const QList<Case> cases{
-            {12000, 10000, 0, 10000, 1, 2000},       // on time
-            {12300, 10000, 0, 10000, 1, 1700},       // a little late: the rest of the period
-            {11900, 10000, 0, 10000, 1, 2000},       // early: never more than one interval
-            {14000, 10000, 0, 10000, 1, 1200},       // one interval late: 60 % to catch up
-            {14100, 10000, 0, 12100, 1, 2000},       // later: a new timeline from this sample
-            {3610000, 10000, 5, 3608000, 1, 2000},   // an hour asleep: no burst of catch-ups
+            {12000, 10000, 0, 10000, 1, 2000},     // on time
+            {12300, 10000, 0, 10000, 1, 1700},     // a little late: the rest of the period
+            {11900, 10000, 0, 10000, 1, 2000},     // early: never more than one interval
+            {14000, 10000, 0, 10000, 1, 1200},     // one interval late: 60 % to catch up
+            {14100, 10000, 0, 12100, 1, 2000},     // later: a new timeline from this sample
+            {3610000, 10000, 5, 3608000, 1, 2000}, // an hour asleep: no burst of catch-ups
         };
         for (const Case &c : cases) {
             const Timeline::Tick t = Timeline::Next(c.now, c.start, c.count, 2000);
@@ -416,7 +416,8 @@ void TestLog::moveAndZoom() {
     f.drag(0, 40); // out until the limit of 20 x 30 V
     const QString widest = f.field(VoltDiv);
     for (const QLabel *l : p.Label4) // every label as wide as its text
-        QVERIFY2(l->width() >= l->fontMetrics().horizontalAdvance(l->text()), qPrintable(l->text()));
+        QVERIFY2(l->width() >= l->fontMetrics().horizontalAdvance(l->text()),
+                 qPrintable(l->text()));
     QVERIFY(Number(widest) >= 600 && Number(widest) < 900);
     f.drag(0, 1.5);
     QCOMPARE(f.field(VoltDiv), widest);

@@ -152,8 +152,9 @@ private slots:
         };
         // As a table stored by an older version could hold them.
         in->FGrid->SetTextMatrix(2, 1, "150");
-        QVERIFY(expectSent(in, 2, "Step 2 cannot be sent to the power supply: the voltage 150 V "
-                                  "is out of range .")
+        QVERIFY(expectSent(in, 2,
+                           "Step 2 cannot be sent to the power supply: the voltage 150 V "
+                           "is out of range .")
                     .isEmpty());
         in->FGrid->SetTextMatrix(2, 1, "15.0");
 
@@ -165,8 +166,9 @@ private slots:
         f.supply.faults.scope = "PROP";
         f.supply.faults.cutChars = 1;
         const QByteArray run =
-            expectSent(in, 0, "The power supply did not accept steps 1, 2, 3, 4, 5, 6, 7, 8, "
-                              "9, 10 . The program was not started .");
+            expectSent(in, 0,
+                       "The power supply did not accept steps 1, 2, 3, 4, 5, 6, 7, 8, "
+                       "9, 10 . The program was not started .");
         QVERIFY(!run.contains("RUNP") && !in->Running() && w.Tab1->isTabEnabled(1));
         QVERIFY(w.panel->Command4[1]->isEnabled() && in->FGrid->isEnabled());
 
@@ -176,8 +178,9 @@ private slots:
         QCOMPARE(expectSent(pr, 2, "The power supply did not accept memories 1, 2 .").count("PROM"),
                  9);
         f.supply.faults.silent = true;
-        QCOMPARE(expectSent(pr, 0, "The power supply did not accept memory 1 . It was not "
-                                   "recalled ."),
+        QCOMPARE(expectSent(pr, 0,
+                            "The power supply did not accept memory 1 . It was not "
+                            "recalled ."),
                  QByteArray("PROM1000000\r"));
     }
 

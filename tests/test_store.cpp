@@ -190,10 +190,12 @@ private slots:
         QFile(QDir(app).filePath(Database::FileName)).open(QIODevice::WriteOnly);
         const Database::Place other = Database::ChooseDir(app, false, user);
         QCOMPARE(other.dir, user);
-        QCOMPARE(other.notice,
-                 "The database " + app + "/QVRdb.mdb is in a folder QVR cannot write to, so QVR "
-                 "uses " + user + "/QVRdb.mdb instead. Copy the file there, or make its folder "
-                 "writable, to work with the tables stored in it.");
+        QCOMPARE(other.notice, "The database " + app +
+                                   "/QVRdb.mdb is in a folder QVR cannot write to, so QVR "
+                                   "uses " +
+                                   user +
+                                   "/QVRdb.mdb instead. Copy the file there, or make its folder "
+                                   "writable, to work with the tables stored in it.");
         QVERIFY(QFileInfo(user).isDir());
     }
 

@@ -153,7 +153,8 @@ private slots:
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
         QCOMPARE(w.presetPage->FGrid->DataRows()[8], QStringList({"", " 9", "00.0", "0.00"}));
-        QCOMPARE(w.externalPage->FGrid->DataRows()[9], QStringList({"10", "00.0", "0.00", "00", "00"}));
+        QCOMPARE(w.externalPage->FGrid->DataRows()[9],
+                 QStringList({"10", "00.0", "0.00", "00", "00"}));
         QCOMPARE(w.internalPage->FGrid->columnWidth(1), TwipsToPixels(1200));
         QVERIFY(w.presetPage->FGrid->Option1[1]->isChecked());
         for (auto *box :
@@ -236,14 +237,14 @@ private slots:
             QString message; // empty: passes, and the button does its work
             const char *cell;
         } cases[] = {
-            {0, 1, "150", 2, V1, "00.0"},               // internal Save to power supply
-            {0, 1, "-5", 0, V1, "00.0"},                // internal Run
-            {0, 2, "0", 4, C1, "0.00"},                 // internal Save Table
-            {1, 3, "123456789012345", 0, M, "00"},      // external Run
-            {1, 4, "60", 3, S, "00"},                   // external Save Table
-            {2, 2, "150", 2, V2, "00.0"},               // preset Save to power supply
-            {2, 3, "5", 0, C2, "0.00"},                 // preset Run
-            {0, 1, "12,5", 2, QString(), "12.5"},       // a value that passes
+            {0, 1, "150", 2, V1, "00.0"},          // internal Save to power supply
+            {0, 1, "-5", 0, V1, "00.0"},           // internal Run
+            {0, 2, "0", 4, C1, "0.00"},            // internal Save Table
+            {1, 3, "123456789012345", 0, M, "00"}, // external Run
+            {1, 4, "60", 3, S, "00"},              // external Save Table
+            {2, 2, "150", 2, V2, "00.0"},          // preset Save to power supply
+            {2, 3, "5", 0, C2, "0.00"},            // preset Run
+            {0, 1, "12,5", 2, QString(), "12.5"},  // a value that passes
         };
         for (const auto &c : cases) {
             WindowFixture f;
@@ -258,7 +259,8 @@ private slots:
             if (!c.message.isEmpty())
                 f.dialogs.expectMsg(c.message);
             // As a click does: the button takes the focus, then its handler runs.
-            w.findChild<QPushButton *>(QString("Command%1_%2").arg(c.page).arg(c.button))->setFocus();
+            w.findChild<QPushButton *>(QString("Command%1_%2").arg(c.page).arg(c.button))
+                ->setFocus();
             click(w, c.page, c.button);
             QVERIFY(f.dialogs.allShown());
             QCOMPARE(p->FGrid->TextMatrix(1, c.col), QString(c.cell));

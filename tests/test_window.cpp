@@ -73,8 +73,8 @@ private slots:
         auto expect = [&](const QStringList &answers, const QString &prompt, const QString &why) {
             for (int i = 0; i < answers.size(); ++i) {
                 const QString &a = answers[i];
-                f.dialogs.expectInput(prompt, a == "<cancel>" ? std::nullopt
-                                                              : std::optional<QString>(a));
+                f.dialogs.expectInput(prompt,
+                                      a == "<cancel>" ? std::nullopt : std::optional<QString>(a));
                 if (i + 1 < answers.size())
                     f.dialogs.expectMsg(why);
             }
@@ -264,8 +264,8 @@ private slots:
             for (QWidget *c : top->findChildren<QWidget *>()) {
                 if (!c->isVisible() || c->inherits("QTabBar") || c->inherits("QScrollBar"))
                     continue;
-                if (c->width() < (c->minimumWidth() ? c->minimumWidth()
-                                                    : c->minimumSizeHint().width()))
+                if (c->width() <
+                    (c->minimumWidth() ? c->minimumWidth() : c->minimumSizeHint().width()))
                     faults << c->objectName() + " clipped";
                 for (QObject *o : c->parentWidget()->children()) {
                     auto *sib = qobject_cast<QWidget *>(o);
@@ -296,9 +296,8 @@ private slots:
         Dialogs &dialogs = real;
         for (auto [buttons, answer] : {std::pair{Dialogs::Buttons::YesNoSafe, Dialogs::Answer::No},
                                        {Dialogs::Buttons::YesNo, Dialogs::Answer::Yes}}) {
-            QTimer::singleShot(0, [] {
-                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return);
-            });
+            QTimer::singleShot(
+                0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
             QCOMPARE(dialogs.MsgBox("Are you sure to delete th table 'x' ?", buttons), answer);
         }
     }

@@ -72,8 +72,8 @@ Dialogs::Answer ScriptedDialogs::MsgBox(const QString &text, Buttons buttons, Ic
                      __LINE__);
     // A question whose Yes deletes or overwrites must not be answered Yes by Enter.
     if (buttons == Buttons::YesNo && (text.contains(u"Overwrte") || text.contains(u"delete th")))
-        QTest::qFail(qPrintable(QStringLiteral("Yes is the default of \"%1\"").arg(text)),
-                     __FILE__, __LINE__);
+        QTest::qFail(qPrintable(QStringLiteral("Yes is the default of \"%1\"").arg(text)), __FILE__,
+                     __LINE__);
     return e.answer;
 }
 

@@ -28,4 +28,3 @@ TabbedFrm &WindowFixture::startConnected() {
     window->Form_Activate();
     return *window;
 }
-

@@ -30,4 +30,3 @@ struct WindowFixture {
     // Makes the window and runs start-up with a supply on the remembered port 1.
     TabbedFrm &startConnected();
 };
-
