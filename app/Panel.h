@@ -65,6 +65,8 @@ private:
     void ResetSupply();
     void ShowOptions();
     bool ColourSetpoints(); // returns whether both entries are valid
+    // The setpoint check's message for box `index`, in the Enter or the leaving wording.
+    void SayRefused(int index, bool onEnter);
     // Runs one panel command under its error trap: the error's description in a box, the
     // button and the pages usable again; a port that failed under a connection is a lost link.
     template <typename F> void Trapped(int index, F &&command);

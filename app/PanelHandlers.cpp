@@ -105,9 +105,7 @@ void Panel::Text2_Enter(int index) {
     const float value = Setpoints::BoxValue(box->text());
     const bool valid = index == 0 ? Setpoints::VoltValid(value) : Setpoints::CurrValid(value);
     if (!valid) {
-        setpointMessage_ = true;
-        dialogs_.MsgBox(index == 0 ? Setpoints::VoltMessage(true) : Setpoints::CurrMessage(true));
-        setpointMessage_ = false;
+        SayRefused(index, true);
         box->setText(index == 0 ? QStringLiteral("00.0") : QStringLiteral("0.00"));
         box->selectAll();
         refusedOnEnter_[size_t(index)] = box->text(); // said once; leaving need not say it again
@@ -119,6 +117,12 @@ void Panel::Text2_Enter(int index) {
         Text2[0]->setFocus();
     else
         Command4_Click(0);
+}
+
+void Panel::SayRefused(int index, bool onEnter) {
+    setpointMessage_ = true; // the box's own focus change is not the operator's
+    dialogs_.MsgBox(index == 0 ? Setpoints::VoltMessage(onEnter) : Setpoints::CurrMessage(onEnter));
+    setpointMessage_ = false;
 }
 
 void Panel::Text2_LostFocus(int index) {
@@ -150,9 +154,7 @@ void Panel::SetOutput() {
     const float amps = Setpoints::BoxValue(Text2[1]->text());
     if (!Setpoints::VoltValid(volts) || !Setpoints::CurrValid(amps)) {
         const int bad = Setpoints::VoltValid(volts) ? 1 : 0;
-        setpointMessage_ = true;
-        dialogs_.MsgBox(bad == 0 ? Setpoints::VoltMessage(false) : Setpoints::CurrMessage(false));
-        setpointMessage_ = false;
+        SayRefused(bad, false);
         Text2[bad]->setFocus();
         Text2[bad]->selectAll();
         return;

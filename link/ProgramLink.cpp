@@ -149,6 +149,14 @@ bool WriteMemory(Comm1 &port, Clock &clock, const QByteArray &line) {
     return OkAt(Exchange(port, clock, line, PromWait), 13);
 }
 
+QList<int> WriteMemories(Comm1 &port, Clock &clock, const QList<QByteArray> &lines) {
+    QList<int> refused;
+    for (int k = 1; k <= lines.size(); ++k)
+        if (!WriteMemory(port, clock, lines[k - 1]))
+            refused << k;
+    return refused;
+}
+
 bool StartProgram(Comm1 &port, Clock &clock, const QString &cycleText) {
     for (int i = 0; i < 4; ++i)
         if (OkAt(Exchange(port, clock, RunpLine(cycleText), RunpWait), 7))

@@ -70,6 +70,8 @@ QList<int> WriteProgram(Comm1 &port, Clock &clock, const QList<QByteArray> &line
 bool StartProgram(Comm1 &port, Clock &clock, const QString &cycleText); // up to 4 RUNP
 // One PROM exchange; acknowledged with "OK" at 13-14.
 bool WriteMemory(Comm1 &port, Clock &clock, const QByteArray &line);
+// The PROM lines of memories 1, 2, ..., once each; returns the memories not acknowledged.
+QList<int> WriteMemories(Comm1 &port, Clock &clock, const QList<QByteArray> &lines);
 // GETM0 up to 4 times until at least 71 characters came; the last reply read.
 QByteArray ReadMemories(Comm1 &port, Clock &clock);
 // One step of the computer-stepped program: VOLT (10 / 0.3 s) then CURR (10 / 0.2 s), up to 4

@@ -131,10 +131,7 @@ void PresetPage::WriteMemories() {
     const QList<QByteArray> lines = ProgramLink::PromLines(memories);
     ctx_.Timer1->stop();
     // One PROM a memory, no retry; the ones the supply did not confirm are named after.
-    QList<int> refused;
-    for (int k = 1; k <= lines.size(); ++k)
-        if (!ProgramLink::WriteMemory(ctx_.port, ctx_.clock, lines[k - 1]))
-            refused << k;
+    const QList<int> refused = ProgramLink::WriteMemories(ctx_.port, ctx_.clock, lines);
     ctx_.Timer1->start();
     if (!refused.isEmpty())
         ctx_.dialogs.MsgBox(ProgramLink::NotAcceptedMessage(QStringLiteral("memory"), refused));
