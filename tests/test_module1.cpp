@@ -8,81 +8,55 @@ using namespace Module1;
 class TestModule1 : public QObject {
     Q_OBJECT
 private slots:
-    void normDecimalStr_data() {
-        QTest::addColumn<QString>("in");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<double>("value");
-        auto row = [](const char *in, const char *out, double value) {
-            QTest::newRow(in) << QString(in) << QString(out) << value;
+    // The comma rule, then the leading-number parse of its result and of the text as it stands.
+    void commaRuleAndLeadingNumber() {
+        const struct {
+            const char *in, *normal;
+            double value, straight; // after the comma rule; without it
+        } cases[] = {
+            {"12,5", "12.5", 12.5, 12},
+            {"12.5", "12.5", 12.5, 12.5},
+            {"", "", 0, 0},
+            {"1,2,3", "1.2,3", 1.2, 1},
+            {",5", ".5", 0.5, 0},
+            {"12,", "12.", 12, 12},
+            {"1.2,3", "1.2,3", 1.2, 1.2},
+            {"12.3V", "12.3V", 12.3, 12.3},
+            {"abc", "abc", 0, 0},
+            {" 1", " 1", 1, 1},
+            {"1.2.3", "1.2.3", 1.2, 1.2},
+            {"-3", "-3", -3, -3},
+            {".", ".", 0, 0},
+            {"3#?", "3#?", 3, 3},
+            {"1 2", "1 2", 1, 1},
         };
-        row("12,5", "12.5", 12.5);
-        row("12.5", "12.5", 12.5);
-        row("125", "125", 125);
-        row("", "", 0);
-        row("1,2,3", "1.2,3", 1.2); // only the first separator
-        row(",5", ".5", 0.5);
-        row("12,", "12.", 12);
-        row("1.2,3", "1.2,3", 1.2);
-    }
-    void normDecimalStr() {
-        QFETCH(QString, in);
-        QFETCH(QString, out);
-        QFETCH(double, value);
-        const QString original = in;
-        QCOMPARE(NormDecimalStr(in), out);
-        QCOMPARE(in, original);
-        QCOMPARE(LeadingNumber(NormDecimalStr(in)), value);
+        for (const auto &c : cases) {
+            const QString in = c.in;
+            QCOMPARE(NormDecimalStr(in), QString(c.normal));
+            QCOMPARE(in, QString(c.in)); // the argument is left as it was
+            QCOMPARE(LeadingNumber(NormDecimalStr(in)), c.value);
+            QCOMPARE(LeadingNumber(in), c.straight);
+            QCOMPARE(LeadingNumber(in.toLatin1()), c.straight);
+        }
     }
 
-    void leadingNumber_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("value");
-        QTest::newRow("unit") << "12.3V" << 12.3;
-        QTest::newRow("empty") << "" << 0.0;
-        QTest::newRow("letters") << "abc" << 0.0;
-        QTest::newRow("blank first") << " 1" << 1.0;
-        QTest::newRow("two points") << "1.2.3" << 1.2;
-        QTest::newRow("comma stops") << "12,5" << 12.0;
-        QTest::newRow("negative") << "-3" << -3.0;
-        QTest::newRow("point only") << "." << 0.0;
-        QTest::newRow("digits then garbage") << "3#?" << 3.0;
-        QTest::newRow("inner blank stops") << "1 2" << 1.0;
-    }
-    void leadingNumber() {
-        QFETCH(QString, text);
-        QFETCH(double, value);
-        QCOMPARE(LeadingNumber(text), value);
-        QCOMPARE(LeadingNumber(text.toLatin1()), value);
-    }
-
-    void format_data() {
-        QTest::addColumn<float>("value");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("text");
-        auto row = [](const char *name, float value, const char *pattern, const char *text) {
-            QTest::newRow(name) << value << QString(pattern) << QString(text);
-        };
-        row("volt", 12.34f, "00.0", "12.3");
-        row("volt pad", 5.0f, "00.0", "05.0");
-        row("volt zero", 0.0f, "00.0", "00.0");
-        row("curr", 0.05f, "0.00", "0.05");
-        row("curr whole", 3.0f, "0.00", "3.00");
-        row("half up one place", 0.05f, "0.0", "0.1");
-        row("half up as typed", 2.675f, "0.00", "2.68");
-        row("half of a volt step", 12.25f, "00.0", "12.3");
-        row("carry", 99.95f, "00.0", "100.0");
-        row("wire volt", 12.3f * 10, "000", "123");
-        row("wire small", 0.05f * 100, "000", "005");
-        row("wire 1.15", 1.15f * 100, "000", "115");
-        row("minutes", 1.0f, "00", "01");
-        row("negative", -1.25f, "0.0", "-1.3");
-        row("negative to zero", -0.04f, "0.0", "0.0");
-    }
     void format() {
-        QFETCH(float, value);
-        QFETCH(QString, pattern);
-        QFETCH(QString, text);
-        QCOMPARE(Format(value, pattern), text);
+        const struct {
+            float value;
+            const char *pattern, *text;
+        } cases[] = {
+            {12.34f, "00.0", "12.3"},    {5.0f, "00.0", "05.0"},
+            {0.0f, "00.0", "00.0"},      {0.05f, "0.00", "0.05"},
+            {3.0f, "0.00", "3.00"},      {0.05f, "0.0", "0.1"}, // halves up, one place
+            {2.675f, "0.00", "2.68"},                           // halves up as typed
+            {12.25f, "00.0", "12.3"},                           // half of a volt step
+            {99.95f, "00.0", "100.0"},                          // carry
+            {12.3f * 10, "000", "123"},  {0.05f * 100, "000", "005"},
+            {1.15f * 100, "000", "115"}, {1.0f, "00", "01"},
+            {-1.25f, "0.0", "-1.3"},     {-0.04f, "0.0", "0.0"},
+        };
+        for (const auto &c : cases)
+            QCOMPARE(Format(c.value, c.pattern), QString(c.text));
     }
 
     // Every finite number is written out in full; no buffer runs short.
