@@ -1,4 +1,5 @@
-// qvr-bench: performance figures of QVR against qvr-supply-sim, one "name=value" per line.
+// qvr-bench: performance figures of QVR against qvr-supply-sim, one "name=value" per line, with
+// its target where it has one; "--soak MINUTES" runs the long unattended check instead.
 #include "ChartScale.h"
 #include "ChartSurface.h"
 #include "Clock.h"
@@ -14,6 +15,8 @@
 #include "SimProcess.h"
 #include "TabbedFrm.h"
 #include "Tables.h"
+#include "StallMeter.h"
+#include "LogTables.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,8 +31,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -49,8 +54,20 @@ double wallSeconds() {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+// A figure for information only.
 void print(const char *name, double value) {
     std::printf("%s=%.3f\n", name, value);
+    std::fflush(stdout);
+}
+
+// Figures that missed their target by more than half of it: the run fails.
+std::vector<std::string> misses;
+
+void figure(const char *name, double value, double target) {
+    std::printf("%s=%.3f target<=%g\n", name, value, target);
+    std::fflush(stdout);
+    if (!(value <= 1.5 * target))
+        misses.push_back(std::string(name));
 }
 
 bool attach(SimProcess &sim, SerialComm1 &port) {
@@ -88,7 +105,7 @@ bool exchangeLatency() {
     print("getd_wire_floor_ms", floorMs);
     print("getd_median_ms", median);
     print("getd_p99_ms", p99);
-    print("exchange_latency_ratio", median / floorMs);
+    figure("exchange_latency_ratio", median / floorMs, 1.10);
     return true;
 }
 
@@ -104,14 +121,16 @@ bool silentWaitCpu() {
         Exchange(port, clock, Protocol::Line("GETD"), {14, 0.2});
     const double cpu = cpuSeconds() - cpu0, wall = wallSeconds() - wall0;
     print("silent_wait_wall_s", wall);
-    print("silent_wait_cpu_pct", cpu / wall * 100);
+    figure("silent_wait_cpu_pct", cpu / wall * 100, 2);
     return true;
 }
 
 // A qvr process polling a supply that the bench started, with its database in `dir`.
 class QvrRun {
 public:
-    QvrRun(const QStringList &simArgs, const QString &log = QString()) {
+    // `fill` adds to the database before the program starts.
+    QvrRun(const QStringList &simArgs, const QString &log = QString(),
+           const std::function<void(Database &)> &fill = {}) {
         QStringList args = simArgs;
         if (!log.isEmpty())
             args << "--log" << log;
@@ -121,6 +140,8 @@ public:
         Database db;
         db.Open(QDir(dir_.path()).filePath(Database::FileName));
         SettingsTable::RememberPort(db, 1);
+        if (fill)
+            fill(db);
     }
     bool start() {
         if (!sim_->started())
@@ -171,39 +192,62 @@ bool pollCpu() {
         const double cpu0 = run.cpuSeconds(), wall0 = wallSeconds();
         QThread::usleep(static_cast<unsigned long>(seconds * 1e6));
         const double pct = (run.cpuSeconds() - cpu0) / (wallSeconds() - wall0) * 100;
-        print(name, pct);
+        figure(name, pct, 2);
         worst = std::max(worst, pct);
     }
-    print("poll_cpu_pct", worst);
+    figure("poll_cpu_pct", worst, 2);
     return true;
 }
 
 // From starting the qvr process to the first GETD byte reaching the supply (settings record
-// present, supply answering at 9600-baud pace, offscreen).
-bool startupTime() {
+// present, supply answering at 9600-baud pace, offscreen); negative when it never polled.
+double startupMs(const std::function<void(Database &)> &fill = {}) {
     QTemporaryDir logDir;
     const QString log = logDir.filePath("rx.log");
-    QvrRun run({"--char-delay-us", QString::number(CharDelayUs)}, log);
+    QvrRun run({"--char-delay-us", QString::number(CharDelayUs)}, log, fill);
     const double t0 = wallSeconds();
     if (!run.start())
-        return false;
-    double ms = -1;
+        return -1;
     QFile f(log);
     while (wallSeconds() - t0 < 10) {
         if (f.open(QIODevice::ReadOnly)) {
-            if (f.readAll().contains("GETD")) {
-                ms = (wallSeconds() - t0) * 1000;
-                break;
-            }
+            if (f.readAll().contains("GETD"))
+                return (wallSeconds() - t0) * 1000;
             f.close();
         }
         QThread::usleep(500);
     }
-    if (ms < 0) {
-        std::fprintf(stderr, "qvr-bench: qvr never polled\n");
+    std::fprintf(stderr, "qvr-bench: qvr never polled\n");
+    return -1;
+}
+
+// A well-used database: 1000 tables of each program family and 1000 full logs.
+void fillLarge(Database &db) {
+    const QStringList step{"12.5", "1.25", "01", "30"};
+    db.Atomically([&] {
+        for (Tables::Family family :
+             {Tables::Family::Internal, Tables::Family::External, Tables::Family::Preset})
+            for (int i = 0; i < 1000; ++i)
+                db.RewriteTable(Tables::TableName(family, QStringLiteral("table %1").arg(i)),
+                                Tables::Fields(family),
+                                QList<QStringList>(10, step.mid(0, int(Tables::Fields(family).size()))));
+        SampleStore store;
+        for (int k = 0; k < SampleStore::Slots; ++k)
+            store.Push(12.5f, 1.25f);
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int i = 0; i < 1000; ++i)
+            LogTables::Save(db, LogTables::Prefix(2000) + QStringLiteral("log %1").arg(i), store,
+                            now);
+    });
+}
+
+bool startupTime() {
+    const double small = startupMs();
+    const double large = startupMs(fillLarge);
+    if (small < 0 || large < 0)
         return false;
-    }
-    print("startup_ms", ms);
+    figure("startup_ms", small, 1000);
+    figure("startup_large_ms", large, 1.5 * small);
     return true;
 }
 
@@ -280,8 +324,8 @@ bool tableSaveAndOpen() {
         std::fprintf(stderr, "qvr-bench: the 100-step table did not round-trip\n");
         return false;
     }
-    print("table_save_ms", median(save));
-    print("table_open_ms", median(open));
+    figure("table_save_ms", median(save), 20);
+    figure("table_open_ms", median(open), 10);
     return true;
 }
 
@@ -363,7 +407,83 @@ bool stepDrift(const char *name, int stepS, const QStringList &faults) {
     double worst = 0;
     for (size_t k = 0; k < 30; ++k)
         worst = std::max(worst, std::abs(volt[k] - (volt[0] + double(k) * stepS * 1000)));
-    print(name, worst);
+    figure(name, worst, 10);
+    return true;
+}
+
+// Characters of the supply's answer to `line` (its echo included).
+int replyChars(const QByteArray &line) {
+    if (line == "GETD" || line == "GMAX")
+        return 14;
+    if (line == "GETP")
+        return 127;
+    if (line == "GETM0")
+        return 71;
+    if (line == "SESS" || line == "ENDS")
+        return int(line.size()) + 1;
+    return int(line.size()) + 3; // echo, CR, "OK"
+}
+
+// The line's own time for what went each way from `t0` (s) until the line `last` arrived:
+// every line and its answer, `last` itself without one. Negative when `last` never came.
+double wireMs(const QString &times, double t0, const QByteArray &last, double *arrivedS) {
+    QFile f(times);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    int chars = 0;
+    for (const QByteArray &entry : f.readAll().split('\n')) {
+        const double at = entry.left(entry.indexOf(' ')).toDouble() / 1e6;
+        const QByteArray line = entry.mid(entry.indexOf(' ') + 1);
+        if (entry.isEmpty() || at < t0)
+            continue;
+        chars += int(line.size()) + 1;
+        if (line == last) {
+            *arrivedS = at;
+            return chars * CharDelayUs / 1000.0;
+        }
+        chars += replyChars(line);
+    }
+    return -1;
+}
+
+// The internal Run (ten PROP lines, then RUNP) and the preset Read (GETM0) against their
+// line's own time at 9600 baud: what the program adds between the exchanges; medians of 10.
+bool sequenceRatios() {
+    QTemporaryDir timesDir;
+    const QString times = timesDir.filePath("times.log");
+    SimWindow run({"--char-delay-us", QString::number(CharDelayUs), "--line-times", times});
+    if (!run.start("the sequence figures"))
+        return false;
+    TabbedFrm &w = *run.w;
+    InternalPage *in = w.internalPage;
+    for (int r = 1; r <= 10; ++r)
+        in->FGrid->SetDataRow(r, {QString::number(r), QStringLiteral("05.0"),
+                                  QStringLiteral("1.00"), QStringLiteral("00"),
+                                  QStringLiteral("10")});
+    in->Combo0[1]->setEditText(QStringLiteral("1"));
+    QThread::msleep(300); // start-up's last answer off the line
+    std::vector<double> runs, reads;
+    for (int i = 0; i < 10; ++i) {
+        const double t0 = wallSeconds();
+        in->Command0_Click(0);
+        double arrived = 0;
+        const double wire = wireMs(times, t0, "RUNP1", &arrived);
+        in->Command0_Click(0); // Stop
+        if (wire <= 0)
+            break;
+        runs.push_back((arrived - t0) * 1000 / wire);
+        QThread::msleep(50);
+        const double t1 = wallSeconds();
+        w.presetPage->Command2_Click(1);
+        reads.push_back((wallSeconds() - t1) * 1000 / ((6 + 71) * CharDelayUs / 1000.0));
+        QThread::msleep(50);
+    }
+    if (runs.size() < 10) {
+        std::fprintf(stderr, "qvr-bench: RUNP never reached the supply\n");
+        return false;
+    }
+    figure("run_internal_ratio", median(runs), 1.15);
+    figure("preset_read_ratio", median(reads), 1.15);
     return true;
 }
 
@@ -403,7 +523,7 @@ bool chartRedraw() {
         f.page.Picture1->repaint();
         ms.push_back((wallSeconds() - t) * 1000);
     }
-    print("chart_redraw_ms", median(ms));
+    figure("chart_redraw_ms", median(ms), 2);
     return true;
 }
 
@@ -427,8 +547,8 @@ bool logSaveAndOpen() {
         std::fprintf(stderr, "qvr-bench: the log did not round-trip\n");
         return false;
     }
-    print("log_save_ms", median(save));
-    print("log_open_ms", median(open));
+    figure("log_save_ms", median(save), 30);
+    figure("log_open_ms", median(open), 10);
     return true;
 }
 
@@ -452,8 +572,8 @@ bool exportAndPrint() {
         std::fprintf(stderr, "qvr-bench: no export or no print-out\n");
         return false;
     }
-    print("export_ms", median(exports));
-    print("print_pdf_ms", median(prints));
+    figure("export_ms", median(exports), 10);
+    figure("print_pdf_ms", median(prints), 200);
     return true;
 }
 
@@ -480,8 +600,104 @@ bool sampleTickCpu() {
         std::fprintf(stderr, "qvr-bench: only %d samples\n", int(Module1::LogCount - count0));
         return false;
     }
-    print("sample_tick_cpu_pct", (cpuSeconds() - cpu0) / (wallSeconds() - wall0) * 100);
+    figure("sample_tick_cpu_pct", (cpuSeconds() - cpu0) / (wallSeconds() - wall0) * 100, 3);
     return true;
+}
+
+long residentKb() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Hours of unattended work in minutes: the window against the simulator at 9600-baud pace,
+// sampling every 0.5 s with the Data Log page shown while an external program of ten 1 s steps
+// cycles without end. Memory is compared from the end of a warm-up minute (the stores and the
+// caches fill there) to the end.
+bool soak(double minutes) {
+    QTemporaryDir timesDir;
+    const QString times = timesDir.filePath("times.log");
+    SimWindow run({"--char-delay-us", QString::number(CharDelayUs), "--line-times", times});
+    if (!run.start("the soak run"))
+        return false;
+    TabbedFrm &w = *run.w;
+    w.show();
+    w.Form_Activate();
+    Module1::SampleMs = 500;
+    w.Tab1->setCurrentIndex(1);
+    ExternalPage *p = w.externalPage;
+    for (int r = 1; r <= 10; ++r)
+        p->FGrid->SetDataRow(r, {QString::number(r), QString::number(r).rightJustified(2, u'0') + ".0",
+                                 QStringLiteral("1.00"), QStringLiteral("00"), QStringLiteral("01")});
+    p->Combo1[1]->setEditText(QStringLiteral("0")); // until stopped
+    QThread::msleep(300);
+    p->Command1_Click(0);
+    w.Tab1->setCurrentIndex(3);
+    if (!p->Running() || w.Tab1->currentIndex() != 3) {
+        std::fprintf(stderr, "qvr-bench: the soak run did not start\n");
+        return false;
+    }
+    StallMeter stalls;
+    auto wait = [](double s) {
+        QEventLoop loop;
+        QTimer::singleShot(int(s * 1000), &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    wait(std::min(60.0, minutes * 6));
+    const long rss0 = residentKb();
+    stalls.Reset();
+    const qint64 samples0 = Module1::LogCount;
+    const double t0 = wallSeconds();
+    wait(minutes * 60);
+    const double seconds = wallSeconds() - t0;
+    const long rss1 = residentKb();
+    const double stall = stalls.WorstMs();
+    p->Command1_Click(0); // Stop
+    // Polls: a gap of n intervals between two GETD misses n - 1. When a step went out in that
+    // gap, the step rule skips one and the step's own exchanges (VOLT, CURR and their answers)
+    // delay the next.
+    QFile f(times);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    if (qEnvironmentVariableIsSet("QVR_BENCH_KEEP"))
+        QFile::copy(times, qEnvironmentVariable("QVR_BENCH_KEEP"));
+    std::vector<double> volt;
+    double lastGetd = -1, stepMs = 0;
+    int missed = 0, polls = 0;
+    bool previousWasVolt = false;
+    for (const QByteArray &entry : f.readAll().split('\n')) {
+        const double ms = entry.left(entry.indexOf(' ')).toDouble() / 1000.0;
+        const bool isVolt = entry.contains(" VOLT");
+        if (isVolt && !previousWasVolt)
+            volt.push_back(ms);
+        previousWasVolt = isVolt;
+        if (entry.contains(" CURR") && !volt.empty())
+            stepMs = ms - volt.back() + 10 * CharDelayUs / 1000.0;
+        if (!entry.endsWith(" GETD"))
+            continue;
+        ++polls;
+        if (lastGetd >= 0) {
+            const double gap = (ms - lastGetd - stepMs) / Module1::PollInterval;
+            missed += std::max(0, int(std::lround(gap)) - 1 - (stepMs > 0 ? 1 : 0));
+        }
+        lastGetd = ms;
+        stepMs = 0;
+    }
+    double drift = 0;
+    for (size_t k = 0; k < volt.size(); ++k)
+        drift = std::max(drift, std::abs(volt[k] - (volt[0] + double(k) * 1000)));
+    print("soak_minutes", seconds / 60);
+    print("soak_polls", polls);
+    print("soak_steps", double(volt.size()));
+    print("soak_samples", double(Module1::LogCount - samples0));
+    print("soak_rss_start_kb", double(rss0));
+    print("soak_rss_end_kb", double(rss1));
+    figure("soak_rss_growth_kb", double(rss1 - rss0), 2048);
+    figure("soak_missed_polls", missed, 0);
+    figure("soak_step_drift_max_ms", drift, 50);
+    figure("soak_stall_max_ms", stall, 50);
+    return volt.size() > 10;
 }
 
 } // namespace
@@ -491,20 +707,34 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     try {
-        if (qEnvironmentVariableIsSet("QVR_BENCH_DEBUG"))
-            return stepDrift("step_drift_ms", 1, {}) ? 0 : 1;
-        bool ok = tableSaveAndOpen();
-        ok = chartRedraw() && ok;
-        ok = logSaveAndOpen() && ok;
-        ok = exportAndPrint() && ok;
-        ok = sampleTickCpu() && ok;
-        ok = stepDrift("step_drift_ms", 1, {}) && ok;
-        ok = stepDrift("step_drift_silent_ms", 3, {"--only", "VOLT,CURR", "--silent"}) && ok;
-        ok = exchangeLatency() && ok;
-        ok = silentWaitCpu() && ok;
-        ok = startupTime() && ok;
-        ok = pollCpu() && ok;
-        return ok ? 0 : 1;
+        bool ok = true;
+        const QStringList args = app.arguments();
+        if (qEnvironmentVariableIsSet("QVR_BENCH_DEBUG")) {
+            ok = stepDrift("step_drift_ms", 1, {});
+        } else if (args.size() == 3 && args[1] == QLatin1String("--soak") &&
+                   args[2].toDouble() > 0) {
+            ok = soak(args[2].toDouble());
+        } else if (args.size() > 1) {
+            std::fprintf(stderr, "Usage: qvr-bench [--soak MINUTES]\n");
+            return 2;
+        } else {
+            ok = tableSaveAndOpen();
+            ok = chartRedraw() && ok;
+            ok = logSaveAndOpen() && ok;
+            ok = exportAndPrint() && ok;
+            ok = sampleTickCpu() && ok;
+            ok = stepDrift("step_drift_ms", 1, {}) && ok;
+            ok = stepDrift("step_drift_silent_ms", 3, {"--only", "VOLT,CURR", "--silent"}) && ok;
+            ok = sequenceRatios() && ok;
+            ok = exchangeLatency() && ok;
+            ok = silentWaitCpu() && ok;
+            ok = startupTime() && ok;
+            ok = pollCpu() && ok;
+        }
+        for (const std::string &name : misses)
+            std::fprintf(stderr, "qvr-bench: %s misses its target by more than half\n",
+                         name.c_str());
+        return ok && misses.empty() ? 0 : 1;
     } catch (const std::runtime_error &e) {
         std::fprintf(stderr, "qvr-bench: %s\n", e.what());
         return 1;
