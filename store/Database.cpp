@@ -75,7 +75,16 @@ void Database::fail(const QString &context) {
 void Database::Open(const QString &path) {
     Close();
     path_ = path;
-    const bool exists = QFileInfo(path).exists();
+    const QFileInfo info(path);
+    const bool exists = info.exists();
+    if (exists && info.isFile() && info.size() == 0) {
+        // The engine would take an empty file for a new database and write into it; it may be
+        // a copy that went wrong, so it is left for the operator to look at.
+        openError_ = QStringLiteral("Cannot open the database %1: the file is empty (it was left "
+                                    "unchanged; delete it to start a new database)")
+                         .arg(QDir::toNativeSeparators(path));
+        throw StoreError(openError_);
+    }
     const QByteArray file = QFile::encodeName(path);
     const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE);
     sqlite3 *db = nullptr;

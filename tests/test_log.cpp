@@ -14,8 +14,6 @@
 #include <QPainter>
 #include <QProcess>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace ChartScale;
 using namespace Module1;
@@ -474,22 +472,6 @@ void TestLog::exportFiles() {
     f.page.MnuExport_Click();
     QCOMPARE(FileHash(target), before);
 
-    // A file that cannot grow (a full disk) fails half way: the old file stays whole.
-    for (int k = 1; k <= SampleStore::Slots; ++k)
-        LiveStore.at(1, k) = 12.5f, LiveStore.at(2, k) = 1.25f;
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    f.dialogs.expectSave(target);
-    f.dialogs.expectMsg(question, Dialogs::Answer::Yes);
-    f.dialogs.expectMsg(QString("Cannot write %1: File too large").arg(target));
-    f.page.MnuExport_Click();
-    setrlimit(RLIMIT_FSIZE, &old);
-    QCOMPARE(FileHash(target), before);
-    QCOMPARE(QDir(f.dir.filePath("run.2")).entryList(QDir::Files), QStringList({"Now.xls"}));
     f.dialogs.expectSave(f.dir.filePath("missing/x"));
     f.dialogs.expectMsg(
         QString("Cannot write %1: No such file or directory").arg(f.dir.filePath("missing/x")));
