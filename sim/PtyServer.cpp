@@ -95,10 +95,13 @@ void PtyServer::send(const QByteArray &bytes) {
     }
 }
 
-void PtyServer::serve(const volatile std::sig_atomic_t &stop) {
+void PtyServer::serve(const volatile std::sig_atomic_t &stop,
+                      const std::function<void()> &between) {
     long long rxSlotUs = 0;
     char buf[256];
     while (!stop) {
+        if (between)
+            between();
         pollfd p{master_, POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0 || !(p.revents & POLLIN))
             continue;

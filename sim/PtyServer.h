@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <csignal>
+#include <functional>
 
 class PtyServer {
 public:
@@ -17,8 +18,9 @@ public:
 
     // Creates the pseudo-terminal; returns the device path the program opens. Throws on failure.
     QString open();
-    // Serves until `stop` becomes non-zero or the model unplugs the port.
-    void serve(const volatile std::sig_atomic_t &stop);
+    // Serves until `stop` becomes non-zero or the model unplugs the port; `between` runs
+    // between reads (at least every 100 ms), never while a line is being answered.
+    void serve(const volatile std::sig_atomic_t &stop, const std::function<void()> &between = {});
 
 private:
     void send(const QByteArray &bytes);

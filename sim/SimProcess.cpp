@@ -1,6 +1,7 @@
 #include "SimProcess.h"
 
 #include <QCoreApplication>
+#include <csignal>
 
 SimProcess::SimProcess(const QStringList &args, QString program) {
     if (program.isEmpty())
@@ -32,4 +33,13 @@ void SimProcess::stop() {
         process_.kill();
         process_.waitForFinished(3000);
     }
+}
+
+bool SimProcess::setFaults(bool on) {
+    if (process_.state() != QProcess::Running || ::kill(pid_t(process_.processId()), on ? SIGUSR1 : SIGUSR2) != 0)
+        return false;
+    const QByteArray ack = on ? "faults on\n" : "faults off\n";
+    while (!process_.canReadLine() && process_.waitForReadyRead(3000)) {
+    }
+    return process_.readLine() == ack;
 }

@@ -15,6 +15,8 @@ public:
     QString variable() const { return variable_; } // e.g. QVR_COM1
     QProcess &process() { return process_; }
     void stop();
+    // With --faults-later: turns the faults given on or off and waits until the supply has.
+    bool setFaults(bool on);
 
 private:
     QProcess process_;

@@ -18,8 +18,6 @@ int number(const QByteArray &text) {
     return text.toInt();
 }
 
-constexpr qint64 ResetSilenceMs = 10000;
-
 } // namespace
 
 SupplyModel::SupplyModel() = default;
@@ -41,7 +39,12 @@ QByteArray SupplyModel::Receive(const QByteArray &bytes, qint64 nowMs) {
 QByteArray SupplyModel::handleLine(const QByteArray &line, qint64 nowMs) {
     const QByteArray word = line.startsWith("GETM") ? line.left(5) : line.left(4);
     const int count = ++counts_[word];
-    if (faults.unplugAfter > 0 && ++linesHandled_ >= faults.unplugAfter)
+    ++linesHandled_;
+    if (faults.unplugAt > 0 && linesHandled_ >= faults.unplugAt) {
+        unplugged_ = true;
+        return {};
+    }
+    if (faults.unplugAfter > 0 && linesHandled_ >= faults.unplugAfter)
         unplugged_ = true;
     if (nowMs < silentUntilMs_)
         return {};
@@ -55,9 +58,10 @@ QByteArray SupplyModel::handleLine(const QByteArray &line, qint64 nowMs) {
 
 QByteArray SupplyModel::applyFaults(const QByteArray &echo, QByteArray answer) {
     if (faults.garbage) {
-        static const char pattern[] = "#?X!";
+        // What a line with noise delivers: no digit, a NUL, bytes of no character set.
+        static const char pattern[] = {'#', '?', 'X', '\0', '\xb5', '\xff'};
         for (int i = 0; i < answer.size(); ++i)
-            answer[i] = pattern[i % 4];
+            answer[i] = pattern[i % int(sizeof pattern)];
     }
     QByteArray reply = echo + answer + faults.extra;
     reply.chop(std::min<int>(faults.cutChars, int(reply.size())));
@@ -86,7 +90,7 @@ QByteArray SupplyModel::answer(const QByteArray &line, qint64 nowMs) {
         return {};
     }
     if (line == "SRST") {
-        silentUntilMs_ = nowMs + ResetSilenceMs;
+        silentUntilMs_ = nowMs + resetSilenceMs;
         running_ = false;
         setVolt_ = 0;
         return {};

@@ -9,7 +9,7 @@
 //   GETP  "GETP\r" + 10 x (index digit, VVV, III, MM, SS, ";") + "OK"   127 chars
 //   GETM0 "GETM0\r" + 9 x (VVV III ";") + "OK"                         71 chars
 //   SESS/ENDS and unknown lines: echo only.
-// SRST makes the supply silent (no echo either) for 10 s.
+// SRST makes the supply silent (no echo either) for 10 s (resetSilenceMs).
 #pragma once
 
 #include <QByteArray>
@@ -23,8 +23,9 @@ struct SupplyFaults {
     int answerFrom = 1;   // answer only from the k-th request of a command word on
     int cutChars = 0;     // drop this many characters from the end of each reply
     QByteArray extra;     // characters appended to each reply
-    bool garbage = false; // answer characters after the echo replaced by "#?X!" ...
+    bool garbage = false; // answer after the echo replaced by non-digits, NUL and bytes > 127
     int unplugAfter = 0;  // lines handled before the port disappears; 0 = never
+    int unplugAt = 0;     // the port disappears on this line, before answering it; 0 = never
 };
 
 class SupplyModel {
@@ -39,6 +40,13 @@ public:
     QByteArray Receive(const QByteArray &bytes, qint64 nowMs);
 
     SupplyFaults faults;
+    // Faults from now on: the attempt counts and the unplug count start afresh.
+    void SetFaults(const SupplyFaults &f) {
+        faults = f;
+        counts_.clear();
+        linesHandled_ = 0;
+    }
+    qint64 resetSilenceMs = 10000; // SRST: how long the supply stays silent
     float maxVolt = 30.0f;
     float maxCurr = 3.00f;
     float loadOhm = 10.0f;
@@ -49,7 +57,7 @@ public:
     // The adapter is back: the port can be opened again and stays (no unplug fault any more).
     void PlugIn() {
         unplugged_ = false;
-        faults.unplugAfter = 0;
+        faults.unplugAfter = faults.unplugAt = 0;
     }
     bool programRunning(qint64 nowMs);
     float setVolt() const { return setVolt_; }

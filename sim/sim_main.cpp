@@ -14,6 +14,12 @@ void onSignal(int) {
     stopRequested = 1;
 }
 
+// SIGUSR1 turns the faults given on, SIGUSR2 off: one supply can fail and recover.
+volatile std::sig_atomic_t faultsWanted = -1; // -1: as they are
+void onFaultSignal(int sig) {
+    faultsWanted = sig == SIGUSR1 ? 1 : 0;
+}
+
 const char *const Usage =
     "Usage: qvr-supply-sim [options]\n"
     "Serves a simulated bench supply on a pseudo-terminal and prints the line\n"
@@ -36,6 +42,10 @@ const char *const Usage =
     "  --extra TEXT          append TEXT to every reply\n"
     "  --garbage             replace the answer after the echo by non-digits\n"
     "  --unplug-after N      the port disappears after N command lines\n"
+    "  --unplug-at N         the port disappears on the N-th line, which goes unanswered\n"
+    "  --faults-later        start without the faults; SIGUSR1 turns them on (the counts\n"
+    "                        of --answer-from and --unplug-after start then), SIGUSR2 off\n"
+    "  --reset-ms MS         how long SRST keeps the supply silent (default 10000)\n"
     "  --help                this text\n";
 
 } // namespace
@@ -45,6 +55,7 @@ int main(int argc, char *argv[]) {
     SupplyModel model;
     int port = 1;
     int charDelayUs = 0;
+    bool faultsLater = false;
     QString logPath, timesPath;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -89,6 +100,12 @@ int main(int argc, char *argv[]) {
             model.faults.garbage = true;
         } else if (a == "--unplug-after") {
             model.faults.unplugAfter = value().toInt();
+        } else if (a == "--unplug-at") {
+            model.faults.unplugAt = value().toInt();
+        } else if (a == "--faults-later") {
+            faultsLater = true;
+        } else if (a == "--reset-ms") {
+            model.resetSilenceMs = value().toLongLong();
         } else {
             std::fprintf(stderr, "qvr-supply-sim: unknown option %s\n%s", qPrintable(a), Usage);
             return 2;
@@ -98,6 +115,11 @@ int main(int argc, char *argv[]) {
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
     std::signal(SIGHUP, onSignal);
+    std::signal(SIGUSR1, onFaultSignal);
+    std::signal(SIGUSR2, onFaultSignal);
+    const SupplyFaults given = model.faults;
+    if (faultsLater)
+        model.faults = {};
 
     PtyServer server(model, charDelayUs, logPath, timesPath);
     try {
@@ -108,6 +130,14 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "qvr-supply-sim: %s\n", e.what());
         return 1;
     }
-    server.serve(stopRequested);
+    server.serve(stopRequested, [&] {
+        const int wanted = faultsWanted;
+        if (wanted < 0)
+            return;
+        faultsWanted = -1;
+        model.SetFaults(wanted ? given : SupplyFaults{});
+        std::printf("faults %s\n", wanted ? "on" : "off"); // the sender waits for this
+        std::fflush(stdout);
+    });
     return 0;
 }

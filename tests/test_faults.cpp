@@ -1,0 +1,352 @@
+// Every fault the simulated supply can show, against every operation of the window on the real
+// port over a pseudo-terminal: the program keeps running, no handler blocks past the waits the
+// protocol gives, the operator sees what the program promises, and once the fault is gone the
+// same operation works again. Each fault runs in a process of its own, all side by side.
+#include "Clock.h"
+#include "Dialogs.h"
+#include "GridEditor.h"
+#include "Module1.h"
+#include "Panel.h"
+#include "ProgramLink.h"
+#include "ProgramPages.h"
+#include "SerialComm1.h"
+#include "SimProcess.h"
+#include "StallMeter.h"
+#include "TabbedFrm.h"
+#include "Tables.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+using namespace Module1;
+
+namespace {
+
+// The system clock, whose monotonic time the test moves on past the reset countdown's 10 s.
+class JumpClock : public Clock {
+public:
+    double SecondsSinceMidnight() override { return real_.SecondsSinceMidnight(); }
+    QDateTime CurrentDateTime() override { return real_.CurrentDateTime(); }
+    qint64 MonotonicMs() override { return real_.MonotonicMs() + jumpMs; }
+    void SleepMs(qint64 ms) override { real_.SleepMs(ms); }
+    qint64 jumpMs = 0;
+
+private:
+    Clock &real_ = SystemClock::instance();
+};
+
+// Takes every box with its default answer and keeps its text.
+class RecordingDialogs : public Dialogs {
+public:
+    Answer MsgBox(const QString &text, Buttons, Icon, const QString &) override {
+        said << text;
+        return Answer::Ok;
+    }
+    std::optional<QString> InputBox(const QString &prompt, const QString &, const QString &) override {
+        said << prompt;
+        return QString(prompt.contains("current") ? "3" : "30");
+    }
+    std::optional<QString> SaveFileName(const QString &, const QString &, const QString &,
+                                        const QString &) override {
+        return std::nullopt;
+    }
+    bool PrintSetup(QPrinter &) override { return false; }
+    QStringList take() { return std::exchange(said, {}); }
+    QStringList said;
+};
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+int ms(Protocol::Wait w) {
+    return int(w.timeoutS * 1000);
+}
+
+// One fault row: the supply behind a stable path (as udev names an adapter), replaced by a new
+// one when it vanished, and the window on port 1.
+struct Line {
+    QTemporaryDir dir;
+    QString path = dir.filePath("ttyQVR"), log = dir.filePath("rx.log");
+    QStringList faults;
+    std::unique_ptr<SimProcess> sim;
+    bool plugIn() {
+        sim.reset();
+        sim = std::make_unique<SimProcess>(
+            QStringList{"--faults-later", "--reset-ms", "300", "--log", log} + faults);
+        QFile::remove(path);
+        return sim->started() && QFile::link(sim->device(), path);
+    }
+};
+
+const QString PortLost = "Serial port lost (port 1, %1): ";
+const QString InternalTail = "\r\nThe program may still be running in the power supply .";
+const QString ExternalTail =
+    "\r\nThe external timed program was stopped; the power supply keeps its last setpoints .";
+
+QStringList steps(int from, int to) {
+    QList<int> n;
+    for (int k = from; k <= to; ++k)
+        n << k;
+    return {ProgramLink::NotAcceptedMessage("step", n)};
+}
+
+} // namespace
+
+class FaultRow : public QObject {
+    Q_OBJECT
+private slots:
+    void matrix_data() {
+        QTest::addColumn<QStringList>("faults");
+        QTest::newRow("silent") << QStringList{"--silent"};
+        QTest::newRow("answer from 3") << QStringList{"--answer-from", "3"};
+        QTest::newRow("cut short") << QStringList{"--cut", "2"};
+        QTest::newRow("long replies") << QStringList{"--extra", "OK\r99;"};
+        QTest::newRow("garbage") << QStringList{"--garbage"};
+        QTest::newRow("9600 baud") << QStringList{"--baud", "9600"};
+        QTest::newRow("port vanishes") << QStringList{"--unplug-at", "1"};
+    }
+
+    void matrix() {
+        QFETCH(QStringList, faults);
+        const QString row = QTest::currentDataTag();
+        const bool dead = row == "silent" || row == "cut short" || row == "garbage";
+        const bool vanish = row == "port vanishes";
+        Line line;
+        line.faults = faults;
+        QVERIFY(line.plugIn());
+        qputenv("QVR_COM1", QFile::encodeName(line.path));
+        {
+            Database db;
+            db.Open(line.dir.filePath(Database::FileName));
+            SettingsTable::RememberPort(db, 1);
+        }
+        Module1::ResetSharedState();
+        SerialComm1 port;
+        RecordingDialogs dialogs;
+        JumpClock clock;
+        TabbedFrm w(port, dialogs, clock, line.dir.filePath(Database::FileName));
+        InternalPage *in = w.internalPage;
+        ExternalPage *ex = w.externalPage;
+        PresetPage *pr = w.presetPage;
+        StallMeter stall;
+        const QString lost = PortLost.arg(line.path);
+        auto fillInternal = [&] {
+            for (int r = 1; r <= 10; ++r)
+                in->FGrid->SetDataRow(r, {QString::number(r), "05.0", "1.00", "00", "01"});
+            in->Combo0[1]->setEditText("0");
+        };
+        auto fillPreset = [&] {
+            for (int k = 1; k <= 9; ++k)
+                pr->FGrid->SetDataRow(k, {"", QString(" %1").arg(k), QString("0%1.0").arg(k),
+                                          QString("0.%10").arg(k)});
+        };
+
+        struct Op {
+            QString name;
+            int boundMs; // the waits the protocol gives a supply that never answers
+            std::function<void()> act;
+            QStringList dead;                   // what the operator sees from a dead supply
+            std::function<bool()> worked;       // once the fault is gone
+            QString tail = QString();           // added to the lost-port message
+            std::function<void()> prepare = {}; // before each attempt, faults off
+        };
+        const QList<Op> ops = {
+            {"start-up", 4 * ms(Protocol::GmaxStartupWait),
+             [&] {
+                 w.Form_Load();
+                 w.Form_Activate();
+             },
+             {NotReadyMsg, "Input max voltage value please .", "Input max current value please ."},
+             [&] { return Connected && w.Timer1->isActive(); }},
+            {"poll", ms(Protocol::GetdWait), [&] { w.Timer1_Timer(); }, {},
+             [&] { return w.panel->Label5[0]->text() == "00.0"; }},
+            {"Set", 2 * ms(Protocol::SetpointWait),
+             [&] {
+                 w.panel->Text2[0]->setText("5");
+                 w.panel->Text2[1]->setText("1");
+                 w.panel->Command4_Click(0);
+             },
+             {}, [&] { return readAll(line.log).endsWith("VOLT050\rCURR100\r"); }},
+            {"internal Run", 40 * ms(ProgramLink::PropWait) + 4 * ms(ProgramLink::RunpWait),
+             [&] { in->Command0_Click(0); }, {steps(1, 10)[0] + " The program was not started ."},
+             [&] { return in->Running() && readAll(line.log).endsWith("RUNP0\r"); }, InternalTail,
+             [&] {
+                 if (in->Running())
+                     in->Command0_Click(0);
+                 fillInternal();
+             }},
+            {"internal Stop", 4 * ms(Protocol::StopWait), [&] { in->Command0_Click(0); }, {},
+             // The window is idle before STOP goes out: a lost port then ends no run.
+             [&] { return !in->Running() && readAll(line.log).endsWith("STOP\r"); }, QString(),
+             [&] {
+                 if (!in->Running())
+                     in->Command0_Click(0);
+             }},
+            {"internal Save", 40 * ms(ProgramLink::PropWait), [&] { in->Command0_Click(2); },
+             steps(1, 10),
+             [&] { return readAll(line.log).endsWith("PROP90501000001\r"); }},
+            {"internal Read", 6 * ms(ProgramLink::GetpWait), [&] { in->Command0_Click(1); }, {},
+             [&] {
+                 return in->FGrid->DataRows().value(9) ==
+                        QStringList({"10", "05.0", "1.00", "00", "01"});
+             },
+             QString(),
+             [&] { // a new supply after a vanished one holds no program yet
+                 fillInternal();
+                 in->Command0_Click(2);
+                 w.editor->ClsFGrid(0);
+             }},
+            {"external run",
+             4 * ms(Protocol::SteppingWait) + 4 * ms(Protocol::SetpointWait),
+             [&] {
+                 ex->Command1_Click(0);
+                 QTRY_VERIFY_WITH_TIMEOUT(!ex->Running(), 6000);
+             },
+             {}, [&] { return readAll(line.log).contains("VOLT060\rCURR100\r"); }, ExternalTail,
+             [&] {
+                 ex->FGrid->SetDataRow(1, {"1", "06.0", "1.00", "00", "01"});
+                 ex->Combo1[1]->setEditText("1");
+             }},
+            {"preset Save", 9 * ms(ProgramLink::PromWait), [&] { pr->Command2_Click(2); },
+             {ProgramLink::NotAcceptedMessage("memory", {1, 2, 3, 4, 5, 6, 7, 8, 9})},
+             [&] { return readAll(line.log).endsWith("PROM9090090\r"); }, QString(),
+             fillPreset},
+            {"preset Read", 4 * ms(ProgramLink::GetmWait), [&] { pr->Command2_Click(1); },
+             {"Read error ."},
+             [&] {
+                 return pr->FGrid->DataRows().value(8) ==
+                        QStringList({"", " 9", "09.0", "0.90"});
+             },
+             QString(),
+             [&] {
+                 fillPreset();
+                 pr->Command2_Click(2);
+                 w.editor->ClsFGrid(2);
+             }},
+            {"preset Run", ms(ProgramLink::PromWait) + ms(ProgramLink::RunmWait),
+             [&] { pr->Command2_Click(0); },
+             {ProgramLink::NotAcceptedMessage("memory", {3}) + " It was not recalled ."},
+             [&] { return readAll(line.log).endsWith("PROM3030030\rRUNM3\r"); }, QString(),
+             [&] {
+                 pr->FGrid->SetDataRow(3, {"", " 3", "03.0", "0.30"});
+                 pr->FGrid->SetOption(3, true);
+             }},
+            {"Reset", 3 * ms(Protocol::GmaxResetWait) + 4 * ms(Protocol::GetdWait),
+             [&] {
+                 w.panel->Command4_Click(1);
+                 if (CurCmd == "SRST") { // the countdown: its ten seconds pass at once
+                     QTRY_VERIFY(!w.panel->Label5[4]->isHidden()); // counting
+                     clock.jumpMs += 11000;
+                     QTRY_VERIFY_WITH_TIMEOUT(CurCmd != "SRST", 3000);
+                 }
+             },
+             {}, [&] { return Connected && w.Timer1->isActive(); }},
+        };
+
+        for (const Op &op : ops) {
+            // Its 40 unanswered PROP lines are those of the internal Run, another 12 s.
+            if (op.name == "internal Save" && (row == "silent" || row == "cut short"))
+                continue;
+            // The operation meets the fault.
+            if (op.prepare)
+                op.prepare();
+            QVERIFY(line.sim->setFaults(true));
+            dialogs.take();
+            stall.Reset();
+            op.act();
+            const double blocked = stall.WorstMs();
+            QVERIFY2(blocked <= op.boundMs + 300,
+                     qPrintable(QString("%1 blocked the window %2 ms").arg(op.name).arg(blocked)));
+            QStringList said = dialogs.take();
+            QStringList expected = op.dead; // silent, cut short, garbage
+            if (vanish && op.name != "start-up") {
+                // One message: the port, the system's reason, what became of a run.
+                QCOMPARE(said.size(), 1);
+                QVERIFY2(said[0].startsWith(lost) && said[0].endsWith(op.tail), qPrintable(said[0]));
+                said = expected = {};
+            } else if (row == "answer from 3") { // the first two lines of a command go unanswered
+                expected = op.name == "preset Save"
+                               ? QStringList{ProgramLink::NotAcceptedMessage("memory", {1, 2})}
+                           : op.name == "preset Run" ? op.dead // one PROM, no retry
+                                                     : QStringList();
+            } else if (!dead && !vanish) {
+                expected = {};
+            } else if ((row == "garbage" && op.name == "preset Read") ||
+                       (row == "cut short" && op.name == "start-up")) {
+                expected = {}; // all 71 characters came, read as zeros; the limits' digits came
+            }
+            QCOMPARE(said, expected);
+            if (op.name == "poll" && (row == "silent" || vanish))
+                QVERIFY(w.panel->Label5[0]->text().isEmpty() && w.panel->Label5[1]->text().isEmpty());
+            QVERIFY(w.isEnabled() || CurCmd == "SRST");
+
+            // The fault is gone: Reset finds the supply, and the operation works.
+            if (vanish)
+                QVERIFY(line.plugIn());
+            else
+                QVERIFY(line.sim->setFaults(false));
+            if (!Connected || !port.PortOpen())
+                w.panel->Command4_Click(1);
+            QVERIFY2(Connected, qPrintable(op.name));
+            if (op.name != "start-up") {
+                if (op.prepare)
+                    op.prepare();
+                op.act();
+            }
+            QVERIFY2(op.worked(), qPrintable(op.name + ": " + readAll(line.log).right(60)));
+            QCOMPARE(dialogs.take(), QStringList());
+        }
+
+        // Shutdown meets the fault too, and says goodbye all the same.
+        QVERIFY(line.sim->setFaults(true));
+        stall.Reset();
+        w.close();
+        QVERIFY(stall.WorstMs() <= 300);
+        QTRY_VERIFY(readAll(line.log).endsWith("ENDS\r"));
+        QCOMPARE(dialogs.take(), QStringList());
+    }
+};
+
+// The rows of the matrix side by side, each in a process of its own.
+class TestFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void everyFaultAgainstEveryOperation() {
+        const QStringList rows = {"silent",       "answer from 3", "cut short",    "long replies",
+                                  "garbage",      "9600 baud",     "port vanishes"};
+        std::vector<std::unique_ptr<QProcess>> children;
+        for (const QString &row : rows) {
+            children.push_back(std::make_unique<QProcess>());
+            QProcess &child = *children.back();
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(), {"--row", row});
+        }
+        for (size_t i = 0; i < children.size(); ++i) {
+            QProcess &child = *children[i];
+            QVERIFY(child.waitForFinished(120000));
+            const QByteArray out = child.readAll();
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                     qPrintable(rows[int(i)] + ":\n" + QString::fromLocal8Bit(out)));
+        }
+    }
+};
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--row") {
+        FaultRow row;
+        return QTest::qExec(&row, {argv[0], QStringLiteral("matrix:%1").arg(argv[2])});
+    }
+    TestFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_faults.moc"
