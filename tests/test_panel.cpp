@@ -48,13 +48,6 @@ private slots:
         QCOMPARE(w.panel->Label5[0]->text(), QString("00.0"));
         QCOMPARE(colour(cc), Panel::Red);
 
-        // Silent: no reading, polling goes on.
-        f.supply.faults = {};
-        f.supply.faults.silent = true;
-        w.Timer1_Timer();
-        QCOMPARE(MeasVolt, -1.0f);
-        QVERIFY(w.panel->Label5[0]->text().isEmpty() && w.panel->Label5[1]->text().isEmpty());
-        QVERIFY(w.Timer1->isActive());
         f.supply.faults = {};
         w.Timer1_Timer();
         QCOMPARE(colour(cv), Panel::Yellow);
