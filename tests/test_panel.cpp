@@ -124,13 +124,8 @@ private slots:
         QVERIFY(light->isHidden());
     }
 
-    void resetCountsDownAndReconnects_data() {
-        QTest::addColumn<bool>("answersAfter");
-        QTest::newRow("supply back") << true;
-        QTest::newRow("supply gone") << false;
-    }
+    // A supply that stays silent after its reset is in test_faults.
     void resetCountsDownAndReconnects() {
-        QFETCH(bool, answersAfter);
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
         f.port.sent.clear();
@@ -139,8 +134,6 @@ private slots:
         QCOMPARE(CurCmd, QString("SRST"));
         QVERIFY(!w.isEnabled());
         QVERIFY(!w.panel->Command4[0]->isEnabled() && !w.panel->Command4[1]->isEnabled());
-        if (!answersAfter)
-            f.supply.faults.silent = true;
 
         QStringList shown;
         for (int tick = 0; tick < 400 && CurCmd == "SRST"; ++tick) {
@@ -161,8 +154,7 @@ private slots:
         QVERIFY(w.panel->Label5[4]->isHidden() && !w.panel->Label5[0]->isHidden());
         QVERIFY2(f.clock.MonotonicMs() >= 10000 && f.clock.MonotonicMs() < 10300,
                  qPrintable(QString::number(f.clock.MonotonicMs())));
-        QCOMPARE(Connected, answersAfter);
-        QCOMPARE(w.Timer1->isActive(), answersAfter);
+        QVERIFY(Connected && w.Timer1->isActive());
         QCOMPARE(w.Timer1->interval(), 300);
         QVERIFY(w.panel->Command4[1]->isEnabled() && w.panel->Command4[2]->isEnabled());
         QVERIFY(f.port.sent.endsWith("SRST\rGETD\r"));

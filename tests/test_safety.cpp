@@ -45,12 +45,6 @@ void saveLog(TabbedFrm &w, const QString &name) {
     w.dataLogPage->MnuSave_Click();
 }
 
-// Answers every question with Yes: the child overwrites without end.
-class YesDialogs : public ScriptedDialogs {
-public:
-    Answer MsgBox(const QString &, Buttons, Icon, const QString &) override { return Answer::Yes; }
-};
-
 // The child: saves and overwrites tables and logs of round `round` until it is killed.
 int saveForever(const QString &dir, const QString &round) {
     const QString file = QDir(dir).filePath(Database::FileName);
@@ -62,7 +56,8 @@ int saveForever(const QString &dir, const QString &round) {
     SupplyModel supply;
     ManualClock clock;
     SimComm1 port{supply, clock};
-    YesDialogs yes;
+    ScriptedDialogs yes; // every overwrite question answered Yes
+    yes.answerAll = Dialogs::Answer::Yes;
     Module1::ResetSharedState();
     TabbedFrm w(port, yes, clock, file);
     w.Form_Load();

@@ -77,29 +77,11 @@ private slots:
         QCOMPARE(m.setCurr(), 1.25f);
     }
 
-    void resetSilenceAndFaults() {
+    void resetSilence() {
         SupplyModel m;
         QCOMPARE(ask(m, "SRST", 0), QByteArray("SRST\r"));
         QCOMPARE(ask(m, "GETD", 9999), QByteArray());
         QCOMPARE(ask(m, "GETD", 10000).size(), 14);
-
-        SupplyModel f;
-        f.faults.extra = "++";
-        f.faults.cutChars = 3;
-        QCOMPARE(ask(f, "STOP"), QByteArray("STOP\rO"));
-        f.faults = {};
-        f.faults.scope = "GETD";
-        f.faults.silent = true;
-        QCOMPARE(ask(f, "GETD"), QByteArray());
-        QCOMPARE(ask(f, "STOP"), QByteArray("STOP\rOK"));
-        f.faults = {};
-        f.faults.unplugAfter = 2;
-        ask(f, "GETD");
-        QVERIFY(!f.unplugged());
-        ask(f, "GETD");
-        QVERIFY(f.unplugged());
-        QCOMPARE(ask(f, "GETD"), QByteArray());
-        QCOMPARE(f.requestsOf("GETD"), 3); // the silent one counts, the unplugged one never arrived
     }
 };
 

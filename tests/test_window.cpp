@@ -150,16 +150,6 @@ private slots:
         }
     }
 
-    // Four unacknowledged STOPs are tried over a pseudo-terminal in the end-to-end tests.
-    void shutdownStopsARunningProgram() {
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected();
-        w.internalPage->Command0[0]->setText("Stop");
-        f.port.sent.clear();
-        w.close();
-        QCOMPARE(f.port.sent, QByteArray("STOP\rENDS\r")); // acknowledged at once
-    }
-
     // SIGTERM at any moment ends the program in order, with the real dialogs: the open box
     // closes, ENDS goes out once, and nothing of start-up or the handler goes on after it.
     void signalEndsTheProgramInOrder_data() {

@@ -33,6 +33,11 @@ public:
     // Prints into the PDF file given by expectPrint.
     bool PrintSetup(QPrinter &printer) override;
 
+    // When set, nothing need be expected: every box is answered with this, an input box with
+    // "3", a file or printer choice cancelled.
+    std::optional<Answer> answerAll;
+    QStringList takeTexts(); // the texts of the dialogs shown since the last call
+
     QList<Shown> shown;   // every dialog in order
     QStringList defaults; // default texts of the input boxes, in order
 
