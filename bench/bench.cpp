@@ -8,15 +8,15 @@
 #include "Dialogs.h"
 #include "Exchange.h"
 #include "GridEditor.h"
+#include "LogTables.h"
 #include "Module1.h"
 #include "ProgramPages.h"
 #include "SampleStore.h"
 #include "SerialComm1.h"
 #include "SimProcess.h"
+#include "StallMeter.h"
 #include "TabbedFrm.h"
 #include "Tables.h"
-#include "StallMeter.h"
-#include "LogTables.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,8 +31,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -228,9 +228,10 @@ void fillLarge(Database &db) {
         for (Tables::Family family :
              {Tables::Family::Internal, Tables::Family::External, Tables::Family::Preset})
             for (int i = 0; i < 1000; ++i)
-                db.RewriteTable(Tables::TableName(family, QStringLiteral("table %1").arg(i)),
-                                Tables::Fields(family),
-                                QList<QStringList>(10, step.mid(0, int(Tables::Fields(family).size()))));
+                db.RewriteTable(
+                    Tables::TableName(family, QStringLiteral("table %1").arg(i)),
+                    Tables::Fields(family),
+                    QList<QStringList>(10, step.mid(0, int(Tables::Fields(family).size()))));
         SampleStore store;
         for (int k = 0; k < SampleStore::Slots; ++k)
             store.Push(12.5f, 1.25f);
@@ -355,7 +356,23 @@ struct SimWindow {
         }
         return true;
     }
+    // Shown and active, sampling every 0.5 s.
+    bool startSampling(const char *what) {
+        if (!start(what))
+            return false;
+        w->show();
+        w->Form_Activate();
+        Module1::SampleMs = 500;
+        return true;
+    }
 };
+
+// Lets the window work for `seconds`, sleeping between events as the program's own loop does.
+void idle(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 // A 30-step external run of `stepS` steps against the simulator at 9600-baud pace: the largest
 // difference between the ideal and the actual moment a step's VOLT line reached the supply.
@@ -457,9 +474,9 @@ bool sequenceRatios() {
     TabbedFrm &w = *run.w;
     InternalPage *in = w.internalPage;
     for (int r = 1; r <= 10; ++r)
-        in->FGrid->SetDataRow(r, {QString::number(r), QStringLiteral("05.0"),
-                                  QStringLiteral("1.00"), QStringLiteral("00"),
-                                  QStringLiteral("10")});
+        in->FGrid->SetDataRow(r,
+                              {QString::number(r), QStringLiteral("05.0"), QStringLiteral("1.00"),
+                               QStringLiteral("00"), QStringLiteral("10")});
     in->Combo0[1]->setEditText(QStringLiteral("1"));
     QThread::msleep(300); // start-up's last answer off the line
     std::vector<double> runs, reads;
@@ -584,18 +601,12 @@ bool sampleTickCpu() {
                                ? qEnvironmentVariableIntValue("QVR_BENCH_SECONDS")
                                : 60;
     SimWindow run({"--char-delay-us", QString::number(CharDelayUs)});
-    if (!run.start("the sampling figure"))
+    if (!run.startSampling("the sampling figure"))
         return false;
-    TabbedFrm &w = *run.w;
-    w.show();
-    w.Form_Activate();
-    Module1::SampleMs = 500;
-    w.Tab1->setCurrentIndex(3);
+    run.w->Tab1->setCurrentIndex(3);
     const double cpu0 = cpuSeconds(), wall0 = wallSeconds();
     const qint64 count0 = Module1::LogCount;
-    QEventLoop loop; // sleeps between events, as the program's own loop does
-    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
+    idle(seconds);
     if (Module1::LogCount - count0 < qint64(seconds)) {
         std::fprintf(stderr, "qvr-bench: only %d samples\n", int(Module1::LogCount - count0));
         return false;
@@ -619,17 +630,15 @@ bool soak(double minutes) {
     QTemporaryDir timesDir;
     const QString times = timesDir.filePath("times.log");
     SimWindow run({"--char-delay-us", QString::number(CharDelayUs), "--line-times", times});
-    if (!run.start("the soak run"))
+    if (!run.startSampling("the soak run"))
         return false;
     TabbedFrm &w = *run.w;
-    w.show();
-    w.Form_Activate();
-    Module1::SampleMs = 500;
     w.Tab1->setCurrentIndex(1);
     ExternalPage *p = w.externalPage;
     for (int r = 1; r <= 10; ++r)
-        p->FGrid->SetDataRow(r, {QString::number(r), QString::number(r).rightJustified(2, u'0') + ".0",
-                                 QStringLiteral("1.00"), QStringLiteral("00"), QStringLiteral("01")});
+        p->FGrid->SetDataRow(r,
+                             {QString::number(r), QString::number(r).rightJustified(2, u'0') + ".0",
+                              QStringLiteral("1.00"), QStringLiteral("00"), QStringLiteral("01")});
     p->Combo1[1]->setEditText(QStringLiteral("0")); // until stopped
     QThread::msleep(300);
     p->Command1_Click(0);
@@ -639,17 +648,12 @@ bool soak(double minutes) {
         return false;
     }
     StallMeter stalls;
-    auto wait = [](double s) {
-        QEventLoop loop;
-        QTimer::singleShot(int(s * 1000), &loop, &QEventLoop::quit);
-        loop.exec();
-    };
-    wait(std::min(60.0, minutes * 6));
+    idle(std::min(60.0, minutes * 6));
     const long rss0 = residentKb();
     stalls.Reset();
     const qint64 samples0 = Module1::LogCount;
     const double t0 = wallSeconds();
-    wait(minutes * 60);
+    idle(minutes * 60);
     const double seconds = wallSeconds() - t0;
     const long rss1 = residentKb();
     const double stall = stalls.WorstMs();

@@ -36,7 +36,8 @@ void SimProcess::stop() {
 }
 
 bool SimProcess::setFaults(bool on) {
-    if (process_.state() != QProcess::Running || ::kill(pid_t(process_.processId()), on ? SIGUSR1 : SIGUSR2) != 0)
+    if (process_.state() != QProcess::Running ||
+        ::kill(pid_t(process_.processId()), on ? SIGUSR1 : SIGUSR2) != 0)
         return false;
     const QByteArray ack = on ? "faults on\n" : "faults off\n";
     while (!process_.canReadLine() && process_.waitForReadyRead(3000)) {

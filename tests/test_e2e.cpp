@@ -67,7 +67,7 @@ private slots:
         InternalPage *in = w.internalPage;
         in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
         in->Command0_Click(0); // cycle "0": runs until stopped
-        first.reset(); // pulled
+        first.reset();         // pulled
         dialogs.expectMsg("Serial port lost (port 1, " + path +
                               "): Input/output error\r\nThe program may still be running in the "
                               "power supply .",

@@ -141,41 +141,56 @@ private slots:
             std::function<void()> prepare = {}; // before each attempt, faults off
         };
         const QList<Op> ops = {
-            {"start-up", 4 * ms(Protocol::GmaxStartupWait),
+            {"start-up",
+             4 * ms(Protocol::GmaxStartupWait),
              [&] {
                  w.Form_Load();
                  w.Form_Activate();
              },
              {NotReadyMsg, "Input max voltage value please .", "Input max current value please ."},
              [&] { return Connected && w.Timer1->isActive(); }},
-            {"poll", ms(Protocol::GetdWait), [&] { w.Timer1_Timer(); }, {},
+            {"poll",
+             ms(Protocol::GetdWait),
+             [&] { w.Timer1_Timer(); },
+             {},
              [&] { return w.panel->Label5[0]->text() == "00.0"; }},
-            {"Set", 2 * ms(Protocol::SetpointWait),
+            {"Set",
+             2 * ms(Protocol::SetpointWait),
              [&] {
                  w.panel->Text2[0]->setText("5");
                  w.panel->Text2[1]->setText("1");
                  w.panel->Command4_Click(0);
              },
-             {}, [&] { return readAll(line.log).endsWith("VOLT050\rCURR100\r"); }},
-            {"internal Run", 40 * ms(ProgramLink::PropWait) + 4 * ms(ProgramLink::RunpWait),
-             [&] { in->Command0_Click(0); }, {steps(1, 10)[0] + " The program was not started ."},
-             [&] { return in->Running() && readAll(line.log).endsWith("RUNP0\r"); }, InternalTail,
+             {},
+             [&] { return readAll(line.log).endsWith("VOLT050\rCURR100\r"); }},
+            {"internal Run",
+             40 * ms(ProgramLink::PropWait) + 4 * ms(ProgramLink::RunpWait),
+             [&] { in->Command0_Click(0); },
+             {steps(1, 10)[0] + " The program was not started ."},
+             [&] { return in->Running() && readAll(line.log).endsWith("RUNP0\r"); },
+             InternalTail,
              [&] {
                  if (in->Running())
                      in->Command0_Click(0);
                  fillInternal();
              }},
-            {"internal Stop", 4 * ms(Protocol::StopWait), [&] { in->Command0_Click(0); }, {},
+            {"internal Stop",
+             4 * ms(Protocol::StopWait),
+             [&] { in->Command0_Click(0); },
+             {},
              // The window is idle before STOP goes out: a lost port then ends no run.
-             [&] { return !in->Running() && readAll(line.log).endsWith("STOP\r"); }, QString(),
+             [&] { return !in->Running() && readAll(line.log).endsWith("STOP\r"); },
+             QString(),
              [&] {
                  if (!in->Running())
                      in->Command0_Click(0);
              }},
             {"internal Save", 40 * ms(ProgramLink::PropWait), [&] { in->Command0_Click(2); },
-             steps(1, 10),
-             [&] { return readAll(line.log).endsWith("PROP90501000001\r"); }},
-            {"internal Read", 6 * ms(ProgramLink::GetpWait), [&] { in->Command0_Click(1); }, {},
+             steps(1, 10), [&] { return readAll(line.log).endsWith("PROP90501000001\r"); }},
+            {"internal Read",
+             6 * ms(ProgramLink::GetpWait),
+             [&] { in->Command0_Click(1); },
+             {},
              [&] {
                  return in->FGrid->DataRows().value(9) ==
                         QStringList({"10", "05.0", "1.00", "00", "01"});
@@ -192,20 +207,26 @@ private slots:
                  ex->Command1_Click(0);
                  QTRY_VERIFY_WITH_TIMEOUT(!ex->Running(), 6000);
              },
-             {}, [&] { return readAll(line.log).contains("VOLT060\rCURR100\r"); }, ExternalTail,
+             {},
+             [&] { return readAll(line.log).contains("VOLT060\rCURR100\r"); },
+             ExternalTail,
              [&] {
                  ex->FGrid->SetDataRow(1, {"1", "06.0", "1.00", "00", "01"});
                  ex->Combo1[1]->setEditText("1");
              }},
-            {"preset Save", 9 * ms(ProgramLink::PromWait), [&] { pr->Command2_Click(2); },
+            {"preset Save",
+             9 * ms(ProgramLink::PromWait),
+             [&] { pr->Command2_Click(2); },
              {ProgramLink::NotAcceptedMessage("memory", {1, 2, 3, 4, 5, 6, 7, 8, 9})},
-             [&] { return readAll(line.log).endsWith("PROM9090090\r"); }, QString(),
+             [&] { return readAll(line.log).endsWith("PROM9090090\r"); },
+             QString(),
              fillPreset},
-            {"preset Read", 4 * ms(ProgramLink::GetmWait), [&] { pr->Command2_Click(1); },
+            {"preset Read",
+             4 * ms(ProgramLink::GetmWait),
+             [&] { pr->Command2_Click(1); },
              {"Read error ."},
              [&] {
-                 return pr->FGrid->DataRows().value(8) ==
-                        QStringList({"", " 9", "09.0", "0.90"});
+                 return pr->FGrid->DataRows().value(8) == QStringList({"", " 9", "09.0", "0.90"});
              },
              QString(),
              [&] {
@@ -213,15 +234,18 @@ private slots:
                  pr->Command2_Click(2);
                  w.editor->ClsFGrid(2);
              }},
-            {"preset Run", ms(ProgramLink::PromWait) + ms(ProgramLink::RunmWait),
+            {"preset Run",
+             ms(ProgramLink::PromWait) + ms(ProgramLink::RunmWait),
              [&] { pr->Command2_Click(0); },
              {ProgramLink::NotAcceptedMessage("memory", {3}) + " It was not recalled ."},
-             [&] { return readAll(line.log).endsWith("PROM3030030\rRUNM3\r"); }, QString(),
+             [&] { return readAll(line.log).endsWith("PROM3030030\rRUNM3\r"); },
+             QString(),
              [&] {
                  pr->FGrid->SetDataRow(3, {"", " 3", "03.0", "0.30"});
                  pr->FGrid->SetOption(3, true);
              }},
-            {"Reset", 3 * ms(Protocol::GmaxResetWait) + 4 * ms(Protocol::GetdWait),
+            {"Reset",
+             3 * ms(Protocol::GmaxResetWait) + 4 * ms(Protocol::GetdWait),
              [&] {
                  w.panel->Command4_Click(1);
                  if (CurCmd == "SRST") { // the countdown: its ten seconds pass at once
@@ -230,7 +254,8 @@ private slots:
                      QTRY_VERIFY_WITH_TIMEOUT(CurCmd != "SRST", 3000);
                  }
              },
-             {}, [&] { return Connected && w.Timer1->isActive(); }},
+             {},
+             [&] { return Connected && w.Timer1->isActive(); }},
         };
 
         for (const Op &op : ops) {
@@ -255,7 +280,8 @@ private slots:
             if (vanish && op.name != "start-up") {
                 // One message: the port, the system's reason, what became of a run.
                 QCOMPARE(said.size(), 1);
-                QVERIFY2(said[0].startsWith(lost) && said[0].endsWith(op.tail), qPrintable(said[0]));
+                QVERIFY2(said[0].startsWith(lost) && said[0].endsWith(op.tail),
+                         qPrintable(said[0]));
                 said = expected = {};
             } else if (row == "answer from 3") { // the first two lines of a command go unanswered
                 expected = op.name == "preset Save"
@@ -270,7 +296,8 @@ private slots:
             }
             QCOMPARE(said, expected);
             if (op.name == "poll" && (row == "silent" || vanish))
-                QVERIFY(w.panel->Label5[0]->text().isEmpty() && w.panel->Label5[1]->text().isEmpty());
+                QVERIFY(w.panel->Label5[0]->text().isEmpty() &&
+                        w.panel->Label5[1]->text().isEmpty());
             if (!in->Running() && !ex->Running()) // nothing stays locked
                 QVERIFY(w.isEnabled() && w.panel->Command4[1]->isEnabled() &&
                         w.Tab1->isTabEnabled(0) && w.Tab1->isTabEnabled(1) &&
@@ -302,8 +329,8 @@ private slots:
         stall.Reset();
         w.close();
         QVERIFY(stall.WorstMs() <= 4 * ms(Protocol::StopWait) + 300);
-        const QByteArray tail = vanish ? "STOP\r"
-                                : dead ? "STOP\rSTOP\rSTOP\rSTOP\rENDS\r"
+        const QByteArray tail = vanish                   ? "STOP\r"
+                                : dead                   ? "STOP\rSTOP\rSTOP\rSTOP\rENDS\r"
                                 : row == "answer from 3" ? "STOP\rSTOP\rSTOP\rENDS\r"
                                                          : "RUNP0\rSTOP\rENDS\r";
         QTRY_VERIFY2(readAll(line.log).endsWith(tail), readAll(line.log).right(40).constData());
@@ -316,8 +343,8 @@ class TestFaults : public QObject {
     Q_OBJECT
 private slots:
     void everyFaultAgainstEveryOperation() {
-        const QStringList rows = {"silent",       "answer from 3", "cut short",    "long replies",
-                                  "garbage",      "9600 baud",     "port vanishes"};
+        const QStringList rows = {"silent",  "answer from 3", "cut short",    "long replies",
+                                  "garbage", "9600 baud",     "port vanishes"};
         std::vector<std::unique_ptr<QProcess>> children;
         for (const QString &row : rows) {
             children.push_back(std::make_unique<QProcess>());

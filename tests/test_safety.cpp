@@ -83,10 +83,10 @@ QString wholeness(const QString &file) {
     sqlite3_key(raw, Database::Password, int(qstrlen(Database::Password)));
     sqlite3_stmt *check = nullptr;
     sqlite3_prepare_v2(raw, "PRAGMA integrity_check", -1, &check, nullptr);
-    QString verdict = sqlite3_step(check) == SQLITE_ROW
-                          ? QString::fromUtf8(reinterpret_cast<const char *>(
-                                sqlite3_column_text(check, 0)))
-                          : QString("no answer");
+    QString verdict =
+        sqlite3_step(check) == SQLITE_ROW
+            ? QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(check, 0)))
+            : QString("no answer");
     sqlite3_finalize(check);
     sqlite3_close(raw);
     if (verdict != "ok")
@@ -103,8 +103,8 @@ QString wholeness(const QString &file) {
             logs << t;
             auto holds = [&](int v) {
                 const QString text = LogTables::SlotText(Sample[v][0], Sample[v][1]);
-                return rows == QList<QStringList>(LogTables::Rows,
-                                                  QStringList(LogTables::Fields, text));
+                return rows ==
+                       QList<QStringList>(LogTables::Rows, QStringList(LogTables::Fields, text));
             };
             if (!holds(0) && !holds(1))
                 return t + " is not whole";
@@ -125,8 +125,8 @@ public:
     FolderRightsApply() {
         syscall(SYS_capget, &header_, data_);
         saved_ = data_[0].effective;
-        data_[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) |
-                                (1u << CAP_FOWNER));
+        data_[0].effective &=
+            ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
         syscall(SYS_capset, &header_, data_);
     }
     ~FolderRightsApply() {
@@ -191,8 +191,8 @@ private slots:
         QTest::addColumn<QString>("exportMessage");
         QTest::newRow("full disk") << true << "disk I/O error"
                                    << "Cannot write %1: File too large";
-        QTest::newRow("read-only folder")
-            << false << "unable to open database file" << "Cannot write %1: Permission denied";
+        QTest::newRow("read-only folder") << false << "unable to open database file"
+                                          << "Cannot write %1: Permission denied";
     }
     void storageFailuresLoseNothing() {
         QFETCH(bool, diskFull);

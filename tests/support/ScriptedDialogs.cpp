@@ -51,7 +51,11 @@ QStringList ScriptedDialogs::takeTexts() {
 
 ScriptedDialogs::Expected ScriptedDialogs::take(const QString &kind, const QString &text) {
     if (answerAll)
-        return {kind, text, *answerAll, Icon::None, QStringLiteral("3"),
+        return {kind,
+                text,
+                *answerAll,
+                Icon::None,
+                QStringLiteral("3"),
                 kind == u"save" || kind == u"print"};
     if (queue_.empty() || queue_.front().kind != kind ||
         (kind != u"save" && queue_.front().text != text)) {

@@ -19,7 +19,9 @@ public:
         worstMs_ = 0;
     }
     // Counts the time since the last tick too, so a stall still going on is seen.
-    double WorstMs() const { return std::max(worstMs_, double(since_.nsecsElapsed()) / 1e6 - periodMs_); }
+    double WorstMs() const {
+        return std::max(worstMs_, double(since_.nsecsElapsed()) / 1e6 - periodMs_);
+    }
 
 private:
     void tick() {
