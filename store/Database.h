@@ -74,7 +74,10 @@ private:
     // The stored table of that name (in any letter case when asked), if there is one.
     std::optional<QString> storedName(const QString &name, bool anyCase);
     void requireTable(const QString &name); // exact name, else "no such table"
-    void insert(const QString &name, const QStringList &values);
+    // `sizes`: each field's declared size, 0 for none.
+    void insert(const QString &name, const QStringList &values, const QList<int> &sizes);
+    QList<int> declaredSizes(const QString &name);
+    static QString tooLong(const QString &name, const QStringList &values);
     void exec(const QString &sql);
     [[noreturn]] void fail(const QString &context);
 

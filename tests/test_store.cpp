@@ -61,6 +61,27 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(StoreError, db.RewriteTable("A_x", Fields(Family::Internal),
                                                              {{"1", "2", "3", "4"}, {"12345"}}));
         QCOMPARE(db.ReadAll("A_x"), steps.mid(0, 1));
+        // Sizes count characters, as the engine does, not UTF-16 units.
+        db.AppendRecord("A_x", {"µ€𝄞x", "", "", ""});
+        QCOMPARE(db.ReadAll("A_x").last().first(), QString("µ€𝄞x"));
+        // Tables from older versions hold their sizes as CHECKs: the same refusal.
+        db.Close();
+        sqlite3 *raw = nullptr;
+        sqlite3_open(QFile::encodeName(path("families.mdb")).constData(), &raw);
+        sqlite3_key(raw, Database::Password, int(qstrlen(Database::Password)));
+        QCOMPARE(sqlite3_exec(raw, R"(CREATE TABLE "A_old" ("V" TEXT CHECK (length("V") <= 4)))",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        db.Open(path("families.mdb"));
+        try {
+            db.AppendRecord("A_old", {"12345"});
+            QFAIL("stored a value longer than its field");
+        } catch (const StoreError &e) {
+            QCOMPARE(e.description(),
+                     QString("A value is too long for its field in table 'A_old' (12345)"));
+        }
+        db.DeleteTable("A_old");
         db.Close();
         db.Open(path("families.mdb"));
         QCOMPARE(db.TableNames(), QStringList({"A_x", "C_x"}));
