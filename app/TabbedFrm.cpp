@@ -276,6 +276,7 @@ void TabbedFrm::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
+    externalPage->FinishStep(); // the half-sent step first, as the line expects
     Timer1->stop();
     Timer2->stop();
     dataLogPage->PVCPicTimer->stop();
@@ -354,6 +355,7 @@ void TabbedFrm::LinkLost(const QString &description) {
         text += QStringLiteral("\r\nThe program may still be running in the power supply .");
     }
     if (externalPage->Running()) {
+        externalPage->PendingCurr.reset(); // nothing can reach the supply now
         externalPage->EndRun(true);
         text += QStringLiteral("\r\nThe external timed program was stopped; the power supply "
                                "keeps its last setpoints .");

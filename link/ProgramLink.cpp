@@ -174,11 +174,14 @@ QByteArray ReadMemories(Comm1 &port, Clock &clock) {
     return reply;
 }
 
-void SendStep(Comm1 &port, Clock &clock, float volts, float amps) {
+void SendStepVolt(Comm1 &port, Clock &clock, float volts) {
     for (int i = 0; i < 4; ++i)
         if (Protocol::SetpointAccepted(
                 Exchange(port, clock, Protocol::VoltLine(volts), Protocol::SteppingWait)))
             break;
+}
+
+void SendStepCurr(Comm1 &port, Clock &clock, float amps) {
     for (int i = 0; i < 4; ++i)
         if (Protocol::SetpointAccepted(
                 Exchange(port, clock, Protocol::CurrLine(amps), Protocol::SetpointWait)))

@@ -74,8 +74,10 @@ bool WriteMemory(Comm1 &port, Clock &clock, const QByteArray &line);
 QList<int> WriteMemories(Comm1 &port, Clock &clock, const QList<QByteArray> &lines);
 // GETM0 up to 4 times until at least 71 characters came; the last reply read.
 QByteArray ReadMemories(Comm1 &port, Clock &clock);
-// One step of the computer-stepped program: VOLT (10 / 0.3 s) then CURR (10 / 0.2 s), up to 4
-// attempts each until "OK" at 9-10.
-void SendStep(Comm1 &port, Clock &clock, float volts, float amps);
+// One step of the computer-stepped program, in two halves so that the window may breathe
+// between them: VOLT (10 / 0.3 s), then CURR (10 / 0.2 s), up to 4 attempts each until "OK" at
+// 9-10.
+void SendStepVolt(Comm1 &port, Clock &clock, float volts);
+void SendStepCurr(Comm1 &port, Clock &clock, float amps);
 
 } // namespace ProgramLink

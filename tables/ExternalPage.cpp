@@ -10,6 +10,7 @@
 
 #include <QKeyEvent>
 #include <QTabWidget>
+#include <utility>
 
 using namespace ProgramRules;
 
@@ -97,9 +98,10 @@ void ExternalPage::Command1_Click(int index) {
     Trapped([&] {
         switch (index) {
         case 0:
-            if (Running())
+            if (Running()) {
+                FinishStep();
                 EndRun(true);
-            else
+            } else
                 StartRun();
             break;
         case 1:
@@ -210,7 +212,12 @@ void ExternalPage::OrthenTimer_Timer() {
         const QStringList row = FGrid->DataRows().value(CurrentStep - 1);
         if (NextDueMs < 0)
             NextDueMs = ctx_.clock.MonotonicMs();
-        ProgramLink::SendStep(ctx_.port, ctx_.clock, cellValue(row, 1), cellValue(row, 2));
+        // Each half waits on the line (about 20 ms at 9600 baud): the window handles its
+        // events between them.
+        OrthenTimer->stop();
+        ProgramLink::SendStepVolt(ctx_.port, ctx_.clock, cellValue(row, 1));
+        PendingCurr = cellValue(row, 2);
+        QTimer::singleShot(0, this, &ExternalPage::FinishStep);
         if (ctx_.Tab1->currentIndex() == Index)
             ctx_.editor->Quietly([&] { FGrid->SetCurrent(CurrentStep, FGrid->Col()); });
         const qint64 stepMs = StepMs(row);
@@ -225,14 +232,30 @@ void ExternalPage::OrthenTimer_Timer() {
         // Each step is due at the run's start plus the steps before it, whatever the
         // exchanges cost, so a long program does not drift.
         NextDueMs += stepMs;
-        ArmNextStep();
     } catch (const CommError &e) {
         ctx_.LinkLost(e.description()); // ends the run: no tick finds the port gone again
         return;
     } catch (const std::runtime_error &e) {
         // Stepping goes on at the next tick with the timer as it was.
         ctx_.dialogs.MsgBox(QString::fromStdString(e.what()));
+        ctx_.Timer1->start();
     }
+}
+
+void ExternalPage::FinishStep() {
+    if (!PendingCurr)
+        return;
+    const float amps = *std::exchange(PendingCurr, std::nullopt);
+    try {
+        ProgramLink::SendStepCurr(ctx_.port, ctx_.clock, amps);
+    } catch (const CommError &e) {
+        ctx_.LinkLost(e.description());
+        return;
+    } catch (const std::runtime_error &e) {
+        ctx_.dialogs.MsgBox(QString::fromStdString(e.what()));
+    }
+    if (Running())
+        ArmNextStep();
     ctx_.Timer1->start();
 }
 

@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 class Clock;
 class Comm1;
@@ -192,7 +193,10 @@ public slots:
     void Text1_KeyUp(int key);
     void NewTable();                // "New": a zero grid of the size in Text1
     void Combo1_Changed(int index); // the run-cycle box: a text past 8 characters becomes "0"
-    void OrthenTimer_Timer();       // the next step
+    void OrthenTimer_Timer();       // the next step: its voltage
+    // The step's current, when its voltage went out. Runs from the event loop right after the
+    // voltage, and before anything else that uses the port, so the line sees VOLT then CURR.
+    void FinishStep();
     // A step is due sooner than a poll would take: the poll waits, so the step goes on time.
     bool StepDueWithin(qint64 ms) const;
     void Timer3_Timer(); // a minute of a step longer than one minute
@@ -206,7 +210,8 @@ public:
     QLabel *Label11 = nullptr;   // the marker sliding along it
     int StepCount = 0, CurrentStep = 0, CurrentPass = 0;
     qint64 TotalMs = 0;
-    qint64 NextDueMs = 0; // monotonic: when the next step is due
+    qint64 NextDueMs = 0;             // monotonic: when the next step is due
+    std::optional<float> PendingCurr; // the current of a step whose voltage went out
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

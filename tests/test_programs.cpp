@@ -16,6 +16,12 @@ void fill(ProgramGrid *g, const QList<QStringList> &steps) {
         g->SetDataRow(r, QStringList{QString::number(r)} + steps[r - 1]);
 }
 
+// One step of the external page, both halves, as the event loop would run them.
+void stepOnce(ExternalPage *p) {
+    p->OrthenTimer_Timer();
+    p->FinishStep();
+}
+
 // Runs the external page's ticks on the manual clock until the run ends or `limitMs` passed.
 void runFor(WindowFixture &f, ExternalPage *p, qint64 limitMs) {
     const qint64 end = f.clock.MonotonicMs() + limitMs;
@@ -25,7 +31,7 @@ void runFor(WindowFixture &f, ExternalPage *p, qint64 limitMs) {
             p->Timer3_Timer();
         } else {
             f.clock.advance(p->OrthenTimer->interval());
-            p->OrthenTimer_Timer();
+            stepOnce(p);
         }
     }
 }
@@ -213,14 +219,14 @@ private slots:
         QVERIFY(!p->Command1[2]->isEnabled()); // no table replaces the running steps
         QCOMPARE(CurCmd, QString("RUNU"));
         f.clock.advance(1);
-        p->OrthenTimer_Timer(); // step 1: 5 s
+        stepOnce(p); // step 1: 5 s
         QCOMPARE(f.port.sent, QByteArray("VOLT010\rCURR100\r"));
         QCOMPARE(p->OrthenTimer->interval(), 5000);
         f.clock.advance(5000);
-        p->OrthenTimer_Timer(); // step 2: exactly 60 s, one step timer
+        stepOnce(p); // step 2: exactly 60 s, one step timer
         QVERIFY(!p->Timer3->isActive() && p->OrthenTimer->interval() == 60000);
         f.clock.advance(60000);
-        p->OrthenTimer_Timer(); // step 3: 61 s, one minute slice and one second
+        stepOnce(p); // step 3: 61 s, one minute slice and one second
         QVERIFY(p->Timer3->isActive() && !p->OrthenTimer->isActive());
         f.clock.advance(60000);
         p->Timer3_Timer();
@@ -256,7 +262,7 @@ private slots:
                 f.clock.advance(p->OrthenTimer->interval());
             }
             starts << f.clock.MonotonicMs() - start;
-            p->OrthenTimer_Timer();
+            stepOnce(p);
         }
         QCOMPARE(marker(), QColor(0, 0, 255));
         // The 1 s step cannot hold 2 s of exchanges; the step after it is due on time again.
@@ -270,6 +276,24 @@ private slots:
         QVERIFY(!p->Running() && !p->Timer3->isActive() && !p->OrthenTimer->isActive());
         QVERIFY(f.port.sent.isEmpty());
         QCOMPARE(marker(), highlight); // blue while the endless run went on
+        // Stop, or closing the window, between a step's two halves: its current still follows
+        // its voltage, and nothing else.
+        f.supply.faults.silent = false;
+        Connected = true;
+        for (bool close : {false, true}) {
+            p->Command1_Click(0);
+            f.clock.advance(1);
+            f.port.sent.clear();
+            p->OrthenTimer_Timer();
+            QCOMPARE(f.port.sent, QByteArray("VOLT010\r"));
+            if (close)
+                w.Form_Unload();
+            else
+                p->Command1_Click(0);
+            QCOMPARE(f.port.sent,
+                     QByteArray(close ? "VOLT010\rCURR100\rENDS\r" : "VOLT010\rCURR100\r"));
+            QVERIFY(!p->OrthenTimer->isActive() && !p->PendingCurr);
+        }
         QVERIFY(f.dialogs.allShown());
     }
 
