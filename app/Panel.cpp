@@ -1,5 +1,7 @@
 #include "Panel.h"
 
+#include "CounterBox.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -122,6 +124,8 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
     Picture0->setWordWrap(true);
     Picture0->setFixedWidth(150);
     Picture0->setFrameShape(QFrame::StyledPanel);
+    Counters = new CounterBox(this);
+    row->addWidget(Counters);
     row->addStretch(1);
     row->addWidget(Picture0);
 

@@ -9,6 +9,7 @@
 #include <array>
 
 class Clock;
+class CounterBox;
 class Comm1;
 class Dialogs;
 class TabbedFrm;
@@ -23,6 +24,7 @@ public:
     std::array<QLineEdit *, 2> Text2{};      // voltage and current setpoints
     std::array<QPushButton *, 3> Command4{}; // "Set", "Reset", "Options"
     QLabel *Picture0 = nullptr;              // status; takes the focus while buttons are off
+    CounterBox *Counters = nullptr;          // charge and energy delivered
 
     static const QColor DarkGrey;  // &H404040: indicator off
     static const QColor Red;       // &HFF: C.C.

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "Connection.h"
+#include "CounterBox.h"
 #include "DataLogPage.h"
 #include "Dialogs.h"
 #include "GridEditor.h"
@@ -383,6 +384,8 @@ void TabbedFrm::Timer2_Timer() {
 
 void TabbedFrm::PollOutputState() {
     const Protocol::Reading r = Connection::Poll(comm1_, clock_);
+    panel->Counters->Reading(clock_.MonotonicMs(), r.volt == -1 ? -1.0 : double(MeasVolt),
+                             r.volt == -1 ? -1.0 : double(MeasCurr));
     if (r.volt == -1) {
         panel->Label5[0]->clear();
         panel->Label5[1]->clear();

@@ -1,5 +1,6 @@
 // qvr-bench: performance figures of QVR against qvr-supply-sim, one "name=value" per line, with
 // its target where it has one; "--soak MINUTES" runs the long unattended check instead.
+#include "ChartImage.h"
 #include "ChartScale.h"
 #include "ChartSurface.h"
 #include "Clock.h"
@@ -544,6 +545,46 @@ bool chartRedraw() {
     return true;
 }
 
+// The hover cursor moved across the chart of a full store (both traces, all 3600 slots shown),
+// the statistics of a cursor pair recomputed and the surface painted each time; then the chart
+// saved as a PNG image.
+bool chartReading() {
+    FullPage f;
+    ChartScale::Scale s = f.page.ReadScale();
+    s.field[ChartScale::TimeDiv] = QStringLiteral("12m");
+    ChartScale::TimeLabels(s, false);
+    f.page.ShowScale(s);
+    f.page.RedrawByMode();
+    f.page.Cursors.a = 2, f.page.Cursors.b = SampleStore::Slots;
+    QCoreApplication::processEvents();
+    ChartSurface *chart = f.page.Picture1;
+    std::vector<double> ms;
+    for (int i = 0; i < 200; ++i) {
+        const QPointF at((i + 0.5) * chart->width() / 200.0, chart->height() / 2.0);
+        const double t = wallSeconds();
+        QMouseEvent move(QEvent::MouseMove, at, chart->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(chart, &move);
+        f.page.UpdateReadings();
+        chart->repaint();
+        ms.push_back((wallSeconds() - t) * 1000);
+    }
+    if (!f.page.Cursors.hover) {
+        std::fprintf(stderr, "qvr-bench: the hover cursor found no sample\n");
+        return false;
+    }
+    figure("cursor_update_ms", median(ms), 2);
+    ms.clear();
+    const QString png = f.dir.filePath(QStringLiteral("chart.png"));
+    for (int i = 0; i < 10; ++i) {
+        const double t = wallSeconds();
+        ChartImage::Write(png, f.page.PrintedPage(true));
+        ms.push_back((wallSeconds() - t) * 1000);
+    }
+    figure("chart_image_png_ms", median(ms), 100);
+    return true;
+}
+
 // A log of 3600 samples saved over itself and opened into the log store, 20 times each.
 bool logSaveAndOpen() {
     FullPage f;
@@ -724,6 +765,7 @@ int main(int argc, char *argv[]) {
         } else {
             ok = tableSaveAndOpen();
             ok = chartRedraw() && ok;
+            ok = chartReading() && ok;
             ok = logSaveAndOpen() && ok;
             ok = exportAndPrint() && ok;
             ok = sampleTickCpu() && ok;

@@ -24,6 +24,13 @@ void ChartSurface::paintEvent(QPaintEvent *) {
         p.fillRect(rect(), Qt::black);
     else
         p.drawImage(0, 0, image_);
+    if (Overlay)
+        Overlay(p);
+}
+
+void ChartSurface::leaveEvent(QEvent *event) {
+    QWidget::leaveEvent(event);
+    emit left();
 }
 
 void ChartSurface::resizeEvent(QResizeEvent *event) {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QWidget>
+#include <functional>
 
 class ChartSurface : public QWidget {
     Q_OBJECT
@@ -15,9 +16,12 @@ public:
     // The image to draw the next chart on, at the surface's current size; show it with update().
     QImage &Canvas();
     const QImage &Image() const { return image_; }
+    // Marks painted over the image on every repaint (cursors, the readout); the image stays.
+    std::function<void(QPainter &)> Overlay;
 
 signals:
     void resized(); // the image no longer fits: draw again
+    void left();    // the pointer left the surface
     void mouse(QEvent::Type type, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
                QPoint position);
 
@@ -27,6 +31,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override { forward(event); }
     void mouseMoveEvent(QMouseEvent *event) override { forward(event); }
     void mouseReleaseEvent(QMouseEvent *event) override { forward(event); }
+    void leaveEvent(QEvent *event) override;
 
 private:
     void forward(QMouseEvent *event);

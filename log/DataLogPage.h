@@ -2,8 +2,13 @@
 // with the live indicator, the chart toolbar, live sampling, and the stored logs.
 #pragma once
 
+#include "ChartCommands.h"
+#include "ChartReadout.h"
 #include "ChartScale.h"
-#include "LogView.h"
+#include "ChartView.h"
+#include "LogPrint.h"
+#include "ScalePanel.h"
+#include "StatsPanel.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -22,7 +27,6 @@ class ChartSurface;
 class Clock;
 class Database;
 class Dialogs;
-class QFrame;
 class QTabWidget;
 
 class DataLogPage : public QWidget {
@@ -30,6 +34,14 @@ class DataLogPage : public QWidget {
 public:
     DataLogPage(Database &db, Dialogs &dialogs, Clock &clock, QWidget *parent = nullptr);
 
+    // The page's parts: the side panel with the scale fields, the chart with its axes, the
+    // toolbar and chart menu.
+    ScalePanel *Side = nullptr;
+    ChartView *View = nullptr;
+    ChartCommands *Commands = nullptr;
+    StatsPanel *Stats = nullptr;
+
+    // The parts' controls, under the names the operator documentation gives them.
     std::array<QRadioButton *, 2> Option3{}; // "     Now" live, "     Log" stored
     QLabel *Light1 = nullptr;                // blinks while recording live
     ChartSurface *Picture1 = nullptr;
@@ -38,18 +50,15 @@ public:
     std::array<QLabel *, 6> Label9{};  // time at every second vertical grid line
     std::array<QComboBox *, ChartScale::FieldCount> Combo3{};
     QToolBar *Toolbar1 = nullptr;
-    QAction *ToolButton(int i) const { return tools_[size_t(i - 1)]; } // 1 "Move" .. 5 "Print Log"
+    QAction *ToolButton(int i) const { return Commands->ToolButton(i); } // 1 "Move" .. 5
     QTimer *PVCPicTimer = nullptr;
-
-    // The chart menu, opened by a right click on the chart.
     QMenu *ChartMenu = nullptr;
     QAction *MnuNow = nullptr, *MnuLog = nullptr, *MnuMove = nullptr, *MnuZoom = nullptr,
             *MnuExit = nullptr, *MnuVolt = nullptr, *MnuCurr = nullptr, *MnuTime = nullptr,
             *MnuSave = nullptr, *MnuDele = nullptr, *MnuExport = nullptr, *MnuPrin = nullptr,
-            *MnuDefa = nullptr;
-    // The mouse mode lives in the enabled states of "Move" and "Zoom".
-    bool MoveMode() const { return !ToolButton(1)->isEnabled(); }
-    bool ZoomMode() const { return !ToolButton(2)->isEnabled(); }
+            *MnuDefa = nullptr, *MnuClear = nullptr, *MnuImage = nullptr;
+    bool MoveMode() const { return Commands->MoveMode(); }
+    bool ZoomMode() const { return Commands->ZoomMode(); }
     QSize minimumSizeHint() const override; // the window's layout keeps the page at least this
 
     // Set by the main window: the tab control the page lives in and the hiding of the program
@@ -60,6 +69,16 @@ public:
     // The log last opened: its name and, when the catalogue knows it, when it was created.
     QString OpenLogName;
     std::optional<QDateTime> LogCreated;
+    QDateTime LastSampleAt; // the clock time of the newest live sample
+
+    // The hover cursor and the cursors A and B on the chart shown.
+    ChartReadout::Cursors Cursors;
+    // Where the chart shown puts its slots, and its mapping, as the last drawing read them.
+    ChartReadout::Slots ShownSlots() const;
+    ChartScale::Mapping ShownMapping() const;
+    // The page as printed (and as a saved image shows it, with `marks` the cursors and the
+    // statistics).
+    LogPrint::Page PrintedPage(bool marks) const;
 
     // The scale as the fields and labels show it, and back.
     ChartScale::Scale ReadScale() const;
@@ -87,6 +106,10 @@ public slots:
     void MnuExit_Click();
     void MnuExport_Click();
     void MnuPrin_Click();
+    void MnuClear_Click(); // "Clear Cursors", and Escape
+    void MnuImage_Click(); // "Save Chart Image..."
+    // The statistics and the marks over the chart brought up to date, without drawing the chart.
+    void UpdateReadings();
     // Mouse on the chart: button 1 left, 2 right; shift 1 Shift, 2 Ctrl, 4 Alt; X, Y in the
     // surface's units.
     void Picture1_MouseDown(int button, int shift, int x, int y);
@@ -98,18 +121,13 @@ public slots:
     void PVCPicTimer_Timer();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
 
 private:
-    void BuildSidePanel();
-    void BuildMenu();
+    void ConnectCommands();
     void ShowMouseMode(); // the pointer of the mode over the chart and the page
     void PrintLog();
-    LogView::Axes MarkedAxes() const;
-    void PlaceChart();
-    bool LabelsOutgrown() const; // a label's text is wider than the label
+    void PlaceParts();
     void Draw(bool live);
     void OpenLog(const QString &name);
     void FillLogList(const QStringList &tables);
@@ -117,8 +135,6 @@ private:
     Database &db_;
     Dialogs &dialogs_;
     Clock &clock_;
-    QFrame *side_ = nullptr;
-    std::array<QAction *, 5> tools_{};
     QString lastKey_; // Combo3_KeyUp's text, "index_keycode"
     bool mouseDown_ = false;
     QPointF anchor_; // of the drag; moves a division with every step

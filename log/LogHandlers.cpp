@@ -80,6 +80,7 @@ void DataLogPage::OpenLog(const QString &name) {
         return;
     }
     Option3[1]->setEnabled(true);
+    Cursors = {}; // they were on the samples of the chart shown before
     if (Option3[1]->isChecked())
         RedrawByMode(); // already showing a log: show this one
     else
@@ -142,20 +143,7 @@ void DataLogPage::MnuPrin_Click() {
 
 void DataLogPage::PrintLog() {
     const bool log = Option3[1]->isChecked();
-    const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    LogPrint::Page page;
-    page.description =
-        log ? QStringLiteral("DESCRIPTION:  ") + OpenLogName : QStringLiteral("DESCRIPTION:");
-    page.samplesTime = LogPrint::SamplesTime(log ? LogSampleMs : SampleMs);
-    page.time =
-        QStringLiteral("Time:   ") + (log ? (LogCreated ? LogCreated->toString(stamp) : QString())
-                                          : clock_.CurrentDateTime().toString(stamp));
-    page.scale = ReadScale();
-    page.store = log ? &LogStore : &LiveStore;
-    page.intervalMs = log ? LogSampleMs : SampleMs;
-    page.offsetHalfS = (log ? 2.0 : 4.0) * SampleMs / 1000;
-    page.normalise = !log;
-
+    const LogPrint::Page page = PrintedPage(false);
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("QVR ") + (log ? OpenLogName : QStringLiteral("Now")));
     printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);

@@ -32,7 +32,8 @@ void Draw(QPainter &p, const QRect &area, const Page &page) {
     // The chart as on screen: five parts wide to four high, scale texts on three sides.
     const int labelW = fm.horizontalAdvance(QStringLiteral("-000.00V")) + line / 2;
     QRect chart(x0 + labelW, 0, area.width() - 2 * labelW, 0);
-    chart.setHeight(std::min(chart.width() * 4125 / 5175, area.bottom() - y - 4 * line));
+    chart.setHeight(std::min(chart.width() * 4125 / 5175,
+                             area.bottom() - y - (4 + int(page.caption.size())) * line));
     p.drawText(x0, y, QStringLiteral("Voltage"));
     p.drawText(chart.right() + line / 2, y, QStringLiteral("Current"));
     y += line;
@@ -66,9 +67,16 @@ void Draw(QPainter &p, const QRect &area, const Page &page) {
     if (page.store)
         ChartDraw::Traces(p, m, *page.store, page.intervalMs, QColor(128, 128, 0),
                           QColor(255, 0, 0), pen);
+    if (page.overlay)
+        page.overlay(p, m);
     p.restore();
     p.setPen(QPen(Qt::black, pen));
     p.drawRect(chart.adjusted(0, 0, -1, -1));
+    y = chart.bottom() + 3 * line;
+    for (const QString &text : page.caption) {
+        p.drawText(x0, y, text);
+        y += line;
+    }
 }
 
 } // namespace LogPrint

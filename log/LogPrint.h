@@ -6,6 +6,8 @@
 
 #include <QRect>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class QPainter;
 class SampleStore;
@@ -21,6 +23,9 @@ struct Page {
     qint64 intervalMs = 2000; // of the store
     double offsetHalfS = 0;   // of the time window, as on screen
     bool normalise = false;   // read the labels as the screen's live chart does
+    // Drawn over the traces in the chart's own units (0..W, 0..H), and lines under the chart.
+    std::function<void(QPainter &, const ChartScale::Mapping &)> overlay = {};
+    QStringList caption = {};
 };
 
 // "Samples time: 0.5s" at 500 ms, else the interval in seconds.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages QVR needs, only those that are missing.
 set -euo pipefail
-packages=(qt6-base-dev qt6-serialport-dev libsqlcipher-dev cmake g++ pkg-config make
+packages=(qt6-base-dev qt6-serialport-dev qt6-svg-dev libsqlcipher-dev cmake g++ pkg-config make
           xvfb xauth socat poppler-utils)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,9 @@
 #include "ChartDraw.h"
+#include "ChartReadout.h"
 #include "ChartScale.h"
 #include "ChartSurface.h"
 #include "DataLogPage.h"
+#include "EnergyMeter.h"
 #include "LogExport.h"
 #include "LogTables.h"
 #include "Module1.h"
@@ -330,6 +332,8 @@ private slots:
     void moveAndZoom();
     void exportFiles();
     void printedPage();
+    void readingRules();
+    void cursorsOnThePage();
 
     void pageInTheWindow() {
         WindowFixture f;
@@ -512,6 +516,141 @@ void TestLog::printedPage() {
 
     f.dialogs.expectPrint(std::nullopt); // cancelled: no page
     p.MnuPrin_Click();
+    QVERIFY(f.dialogs.allShown());
+}
+
+// Statistics, cursors and counters by hand-computed cases.
+void TestLog::readingRules() {
+    using namespace ChartReadout;
+    SampleStore store;
+    const auto fill = [&store](int from, int to, auto volt, auto curr) {
+        for (int k = from; k <= to; ++k)
+            store.at(1, k) = float(volt(k)), store.at(2, k) = float(curr(k));
+    };
+    const auto text = [](const Stats &s) {
+        return ChargeText(s.ah) + u' ' + EnergyText(s.wh) +
+               QString(" %1/%2/%3 ").arg(s.samples).arg(s.gaps).arg(s.skipped) +
+               DurationText(s.seconds);
+    };
+    // 1.00 A at 12 V for 3600 s at 2 s sampling: 1800 segments, 1 Ah, 12 Wh.
+    fill(
+        1, 1801, [](int) { return 12; }, [](int) { return 1; });
+    QCOMPARE(text(Compute(store, 1801, 1, 2000, false)),
+             QString("1.000 Ah 12.00 Wh 1801/0/0 1:00:00"));
+    // A ramp 0 -> 1 A over 100 s at 1 s: the mean current 0.5 A, 50 As.
+    store.Clear();
+    fill(
+        1, 101, [](int) { return 5; }, [](int k) { return (k - 1) / 100.0; });
+    Stats s = Compute(store, 1, 101, 1000, true);
+    QCOMPARE(text(s), QString("13.9 mAh 69.4 mWh 101/0/0 1:40"));
+    QVERIFY(qAbs(s.iMean - 0.5) < 1e-6);
+    QCOMPARE(*s.dI, 1.0); // B minus A
+    // Gaps: the two segments touching slot 50 are left out and counted.
+    store.at(2, 50) = SampleStore::None;
+    QCOMPARE(text(Compute(store, 1, 101, 1000, false)), QString("13.6 mAh 68.1 mWh 100/1/2 1:40"));
+    // An empty stretch, and the texts of the units.
+    store.Clear();
+    s = Compute(store, 2, 10, 500, true);
+    QCOMPARE(text(s), QString("0.0 mAh 0.0 mWh 0/9/8 4.0 s"));
+    QVERIFY(!s.dV && Rows(s, true).size() == 6); // no minimum or mean; the segments left out
+    QCOMPARE(ChargeText(0.0125) + EnergyText(2.5), QString("12.5 mAh2.50 Wh"));
+    QCOMPARE(DurationText(59.94) + ' ' + DurationText(3599) + ' ' + DurationText(90061),
+             QString("59.9 s 59:59 25:01:01"));
+
+    // Cursors: A, B, A again; they ride along as the live store moves, and fall off its end.
+    Cursors c;
+    c.Click(5), c.Click(9);
+    QVERIFY(c.Pair() && *c.a == 5);
+    c.Click(7);
+    QVERIFY(*c.a == 7 && !c.b);
+    c.b = SampleStore::Slots;
+    c.Shift();
+    QVERIFY(*c.a == 8 && !c.b);
+
+    // Under the pointer on a live 2 s chart of 431 pixels: slot 2 at x 0, slot 3 at x 3.
+    store.Clear();
+    fill(
+        2, 20, [](int) { return 12.5; }, [](int) { return 0.25; });
+    store.at(1, 10) = SampleStore::None;
+    const Scale scale = StartScale(true, 30, 3);
+    const Mapping m = ReadMapping(scale, 431, 345, 8, true);
+    Slots chart{&store, 2000, 8, QDateTime(QDate(2026, 1, 5), QTime(10, 0, 0))};
+    QCOMPARE(SlotAt(chart, m, 0.4), std::optional<int>(2));
+    QCOMPARE(SlotAt(chart, m, 22.5), std::optional<int>(9)); // slot 10 is a gap: the nearer one
+    QCOMPARE(SlotAt(chart, m, 200), std::nullopt);           // no sample near the pointer
+    QCOMPARE(Readout(chart, 9), QStringList({"14s  09:59:44", "12.50 V", "0.250 A", "3.13 W"}));
+    QCOMPARE(*WindowSlots(chart, m), std::pair(2, 152)); // 0m to 5m
+    chart.newest.reset();
+    chart.intervalMs = 500, chart.offsetHalfS = 2; // 0.5 s sampling: slot 9 is 3.5 s old
+    QCOMPARE(Readout(chart, 9).first(), QString("3.5s"));
+
+    // The counters integrate every reading: 300 ms polls, 2 A at 10 V for an hour is 2 Ah and
+    // 20 Wh, whatever the sampling; polls without a reading and a long pause are blind.
+    EnergyMeter meter;
+    for (qint64 t = 0; t <= 3'600'000; t += 300)
+        meter.Reading(t, 10, 2);
+    QVERIFY(qAbs(meter.Ah() - 2) < 1e-9 && qAbs(meter.Wh() - 20) < 1e-9);
+    meter.Reading(3'600'300, -1, -1);
+    meter.Reading(3'600'600, 10, 2);
+    meter.Reading(3'610'600, 10, 2); // ten seconds without a poll
+    QCOMPARE(meter.CoveredMs(), qint64(3'600'000));
+    QCOMPARE(meter.BlindMs(), qint64(10'600));
+    meter.Zero();
+    QCOMPARE(meter.Ah() + meter.CoveredMs() + meter.BlindMs(), 0.0);
+}
+
+// Hover, cursors and statistics on the page, the chart's own pixels untouched, and the chart
+// saved as an image.
+void TestLog::cursorsOnThePage() {
+    PageFixture f;
+    DataLogPage &p = f.page;
+    p.resize(940, 480);
+    p.show(); // laid out at its size, and Escape reaches its shortcut
+    QVERIFY(QTest::qWaitForWindowActive(&p));
+    LiveStore.Clear();
+    for (int k = 2; k <= 152; ++k)
+        LiveStore.at(1, k) = 12, LiveStore.at(2, k) = 1;
+    p.RedrawByMode();
+    const QImage chart = p.Picture1->Image();
+    const double slotPx = p.Picture1->width() / 150.0; // 5 minutes of 2 s slots
+    const auto at = [&](int slot) { return QPointF((slot - 2) * slotPx, 100); };
+    f.send(QEvent::MouseMove, at(12), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(p.Cursors.hover, std::optional<int>(12));
+    for (int slot : {12, 102}) {
+        f.send(QEvent::MouseButtonPress, at(slot), Qt::LeftButton, Qt::LeftButton);
+        f.send(QEvent::MouseButtonRelease, at(slot), Qt::LeftButton, Qt::NoButton);
+    }
+    QVERIFY(p.Cursors.Pair());
+    QVERIFY(p.Stats->PlainText().contains("Duration: 3:00\nSamples: 91, gaps 0"));
+    QVERIFY(p.Stats->PlainText().contains("Charge: 50.0 mAh\nEnergy: 600.0 mWh"));
+    QCOMPARE(p.Picture1->Image(), chart); // marks go over the image, never into it
+    p.PVCPicTimer_Timer();                // the live trace moves on: so do the cursors
+    QCOMPARE(*p.Cursors.a + *p.Cursors.b, 12 + 102 + 2);
+    QTest::keyClick(p.Picture1, Qt::Key_Escape);
+    QVERIFY(!p.Cursors.a && p.Stats->PlainText().startsWith("Stretch: time window"));
+
+    // The image in each format, through a temporary file: a failure leaves the old one whole.
+    f.send(QEvent::MouseButtonRelease, at(50), Qt::LeftButton, Qt::NoButton);
+    for (const char *name : {"chart.png", "chart.svg", "chart.pdf", "plain"}) {
+        f.dialogs.expectSave(f.dir.filePath(name));
+        p.MnuImage->trigger();
+        QFile file(f.dir.filePath(name) + (QByteArray(name) == "plain" ? ".png" : ""));
+        QVERIFY2(file.open(QIODevice::ReadOnly), name);
+        const QByteArray head = file.read(8);
+        QVERIFY2(head.startsWith("\x89PNG") || head.startsWith("<?xml") || head.startsWith("%PDF"),
+                 name);
+    }
+    const QImage saved(f.dir.filePath("chart.png"));
+    QCOMPARE(saved.pixelColor(saved.width() / 2, saved.height() / 2).isValid(), true);
+    f.dialogs.expectSave(f.dir.filePath("gone/chart.png"));
+    f.dialogs.expectMsg(QString("Cannot write %1: No such file or directory")
+                            .arg(f.dir.filePath("gone/chart.png")));
+    p.MnuImage->trigger();
+    const QByteArray before = FileHash(f.dir.filePath("chart.png"));
+    f.dialogs.expectSave(f.dir.filePath("chart.png"));
+    f.dialogs.expectMsg("File 'chart.png' already exists. Replace it?", Dialogs::Answer::No);
+    p.MnuImage->trigger();
+    QCOMPARE(FileHash(f.dir.filePath("chart.png")), before);
     QVERIFY(f.dialogs.allShown());
 }
 

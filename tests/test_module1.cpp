@@ -92,17 +92,6 @@ private slots:
                                    {0.5, 0.0}})
             QCOMPARE(nearest(x), n); // halves to the even neighbour
     }
-
-    void sharedStateStartsAsDocumented() {
-        MeasVolt = 3;
-        SampleMs = 500;
-        ResetSharedState();
-        QVERIFY(MeasVolt == -1 && MaxVolt == 0 && !Connected && PollInterval == 300);
-        QCOMPARE(SampleMs, qint64(2000));
-        QCOMPARE(NotReadyMsg,
-                 QString("The Power Supply is not ready .\r\nMake sure the Power Supply "
-                         "is\r\nturned on and connected to the computer ."));
-    }
 };
 
 QTEST_APPLESS_MAIN(TestModule1)

@@ -69,7 +69,8 @@ private slots:
         QFETCH(float, maxCurr);
         WindowFixture f;
         TabbedFrm &w = f.make();
-        f.dialogs.expectMsg(NotReadyMsg);
+        f.dialogs.expectMsg("The Power Supply is not ready .\r\nMake sure the Power Supply "
+                            "is\r\nturned on and connected to the computer .");
         auto expect = [&](const QStringList &answers, const QString &prompt, const QString &why) {
             for (int i = 0; i < answers.size(); ++i) {
                 const QString &a = answers[i];
@@ -269,7 +270,7 @@ private slots:
         for (int page = 0; page < 4; ++page) {
             w.Tab1->setCurrentIndex(page);
             QTest::qWait(20);
-            QCOMPARE(check(&w), QStringList());
+            QCOMPARE(check(&w).join(", "), QString());
         }
         // The countdown leaves the panel as it is.
         const QRect set = w.panel->Command4[0]->geometry();

@@ -1,0 +1,24 @@
+// The panel's charge and energy counters with the time they cover and their "Zero" button.
+#pragma once
+
+#include "EnergyMeter.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+class CounterBox : public QFrame {
+    Q_OBJECT
+public:
+    explicit CounterBox(QWidget *parent = nullptr);
+    EnergyMeter Meter;
+    QLabel *Figures = nullptr;
+    QPushButton *ZeroButton = nullptr;
+
+public slots:
+    void Reading(qint64 nowMs, double volt, double curr); // every poll, with or without one
+    void Zero();
+
+private:
+    void ShowFigures();
+};

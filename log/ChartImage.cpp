@@ -1,0 +1,80 @@
+#include "ChartImage.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <stdexcept>
+
+namespace ChartImage {
+
+namespace {
+// The size of a screen-shot of a large chart: 5 parts wide to 4 high, with room for the text.
+const QSize Pixels(1600, 1500);
+} // namespace
+
+Format FormatOf(QString &path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == u"svg")
+        return Format::Svg;
+    if (ext == u"pdf")
+        return Format::Pdf;
+    if (ext != u"png")
+        path += QStringLiteral(".png");
+    return Format::Png;
+}
+
+void Write(const QString &path, const LogPrint::Page &page) {
+    QString target = path;
+    const Format format = FormatOf(target);
+    QSaveFile file(target);
+    const auto fail = [&](const QString &reason) {
+        file.cancelWriting();
+        throw std::runtime_error(
+            QStringLiteral("Cannot write %1: %2").arg(target, reason).toStdString());
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        fail(file.errorString());
+    bool drawn = false;
+    if (format == Format::Png) {
+        QImage image(Pixels, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        LogPrint::Draw(p, image.rect().adjusted(40, 40, -40, -40), page);
+        p.end();
+        drawn = image.save(&file, "PNG");
+    } else if (format == Format::Svg) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&file);
+        svg.setSize(Pixels);
+        svg.setViewBox(QRect(QPoint(0, 0), Pixels));
+        svg.setTitle(page.description);
+        QPainter p;
+        drawn = p.begin(&svg);
+        if (drawn) {
+            LogPrint::Draw(p, QRect(QPoint(40, 40), Pixels - QSize(80, 80)), page);
+            drawn = p.end();
+        }
+    } else {
+        QPdfWriter pdf(&file);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        pdf.setTitle(page.description);
+        QPainter p;
+        drawn = p.begin(&pdf);
+        if (drawn) {
+            const QSize area = pdf.pageLayout().paintRectPixels(pdf.resolution()).size();
+            LogPrint::Draw(p, QRect(QPoint(0, 0), area), page);
+            drawn = p.end();
+        }
+    }
+    if (!drawn || file.error() != QFileDevice::NoError)
+        fail(file.error() != QFileDevice::NoError ? file.errorString()
+                                                  : QStringLiteral("the image could not be drawn"));
+    if (!file.commit())
+        fail(file.errorString());
+}
+
+} // namespace ChartImage

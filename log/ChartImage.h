@@ -1,0 +1,15 @@
+// The chart saved as an image: PNG, SVG or PDF by the file's extension, drawn as the printed
+// page is, and written through a temporary file renamed into place.
+#pragma once
+
+#include "LogPrint.h"
+
+namespace ChartImage {
+
+enum class Format { Png, Svg, Pdf };
+// The format of a path's extension (any letter case); a path without a known one gets ".png".
+Format FormatOf(QString &path);
+// Throws std::runtime_error "Cannot write <path>: <reason>"; an existing file stays whole.
+void Write(const QString &path, const LogPrint::Page &page);
+
+} // namespace ChartImage

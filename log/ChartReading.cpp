@@ -1,0 +1,109 @@
+// The Data Log page's reading of the chart: the cursors, the statistics beside the fields, and
+// the chart saved as an image.
+#include "ChartImage.h"
+#include "ChartOverlay.h"
+#include "ChartSurface.h"
+#include "Clock.h"
+#include "DataLogPage.h"
+#include "Dialogs.h"
+#include "Module1.h"
+#include "SampleStore.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+using namespace Module1;
+
+ChartReadout::Slots DataLogPage::ShownSlots() const {
+    const bool log = Option3[1]->isChecked();
+    ChartReadout::Slots chart;
+    chart.store = log ? &LogStore : &LiveStore;
+    chart.intervalMs = log ? LogSampleMs : SampleMs;
+    // As the drawing reads its window: the live interval sets the offset of both charts.
+    chart.offsetHalfS = (log ? 2.0 : 4.0) * SampleMs / 1000;
+    if (log ? LogCreated.has_value() : LastSampleAt.isValid())
+        chart.newest = log ? *LogCreated : LastSampleAt;
+    return chart;
+}
+
+ChartScale::Mapping DataLogPage::ShownMapping() const {
+    const bool log = Option3[1]->isChecked();
+    return ChartScale::ReadMapping(ReadScale(), Picture1->ScaleWidth(), Picture1->ScaleHeight(),
+                                   ShownSlots().offsetHalfS, !log);
+}
+
+void DataLogPage::UpdateReadings() {
+    const ChartReadout::Slots chart = ShownSlots();
+    std::optional<std::pair<int, int>> stretch;
+    if (Cursors.Pair())
+        stretch = std::pair{*Cursors.a, *Cursors.b};
+    else
+        stretch = ChartReadout::WindowSlots(chart, ShownMapping());
+    ChartReadout::Stats stats;
+    if (stretch)
+        stats = ChartReadout::Compute(*chart.store, stretch->first, stretch->second,
+                                      chart.intervalMs, Cursors.Pair());
+    Stats->Show(stats, Cursors.Pair());
+    Picture1->update();
+}
+
+void DataLogPage::MnuClear_Click() {
+    Cursors.Clear();
+    UpdateReadings();
+}
+
+LogPrint::Page DataLogPage::PrintedPage(bool marks) const {
+    const bool log = Option3[1]->isChecked();
+    const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    LogPrint::Page page;
+    page.description =
+        log ? QStringLiteral("DESCRIPTION:  ") + OpenLogName : QStringLiteral("DESCRIPTION:");
+    page.samplesTime = LogPrint::SamplesTime(log ? LogSampleMs : SampleMs);
+    page.time =
+        QStringLiteral("Time:   ") + (log ? (LogCreated ? LogCreated->toString(stamp) : QString())
+                                          : clock_.CurrentDateTime().toString(stamp));
+    page.scale = ReadScale();
+    page.store = log ? &LogStore : &LiveStore;
+    page.intervalMs = log ? LogSampleMs : SampleMs;
+    page.offsetHalfS = (log ? 2.0 : 4.0) * SampleMs / 1000;
+    page.normalise = !log;
+    if (marks) {
+        ChartReadout::Cursors fixed = Cursors;
+        fixed.hover.reset(); // the pointer is on the menu, not on a sample
+        const ChartReadout::Slots chart = ShownSlots();
+        page.overlay = [fixed, chart](QPainter &p, const ChartScale::Mapping &m) {
+            ChartOverlay::Draw(p, m, chart, fixed, std::max(1.0, m.W / 600.0));
+        };
+        page.caption = Stats->PlainText().split(u'\n');
+    }
+    return page;
+}
+
+void DataLogPage::MnuImage_Click() {
+    const bool log = Option3[1]->isChecked();
+    const QString preset =
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + u'/' +
+        (log ? QStringLiteral("Log ") + OpenLogName
+             : QStringLiteral("Now ") +
+                   clock_.CurrentDateTime().toString(QStringLiteral("yyyy-MM-dd hh-mm-ss")));
+    const auto chosen =
+        dialogs_.SaveFileName(QStringLiteral("Save Chart Image"), preset,
+                              QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF "
+                                             "document (*.pdf)"),
+                              QStringLiteral("png"));
+    if (!chosen)
+        return;
+    QString path = *chosen;
+    ChartImage::FormatOf(path);
+    if (QFileInfo::exists(path) &&
+        dialogs_.MsgBox(QStringLiteral("File '") + QFileInfo(path).fileName() +
+                            QStringLiteral("' already exists. Replace it?"),
+                        Dialogs::Buttons::YesNoSafe) == Dialogs::Answer::No)
+        return;
+    UpdateReadings(); // the caption as the panel shows it now
+    try {
+        ChartImage::Write(path, PrintedPage(true));
+    } catch (const std::runtime_error &e) {
+        dialogs_.MsgBox(QString::fromStdString(e.what()));
+    }
+}

@@ -1,0 +1,195 @@
+#include "ChartReadout.h"
+
+#include "Module1.h"
+#include "SampleStore.h"
+
+#include <algorithm>
+#include <cmath>
+
+using Module1::Format;
+
+namespace ChartReadout {
+
+std::optional<QDateTime> Slots::ClockTime(int slot) const {
+    if (!newest)
+        return std::nullopt;
+    return newest->addMSecs(-(slot - 1) * intervalMs);
+}
+
+void Cursors::Click(int slot) {
+    if (!a || b) {
+        a = slot;
+        b.reset();
+    } else {
+        b = slot;
+    }
+}
+
+void Cursors::Shift() {
+    for (std::optional<int> *c : {&hover, &a, &b})
+        if (*c && ++**c > SampleStore::Slots)
+            c->reset();
+}
+
+double XOf(const Slots &chart, const ChartScale::Mapping &m, int slot) {
+    return (chart.HalfSeconds(slot) - m.T0) / (m.T1 - m.T0) * m.W;
+}
+
+std::optional<std::pair<int, int>> WindowSlots(const Slots &chart, const ChartScale::Mapping &m) {
+    if (!m.TimeOk() || m.T1 < m.T0)
+        return std::nullopt;
+    const double perSlot = chart.HalfSeconds(1);
+    const int newest = std::max(FirstDrawn, int(std::ceil(m.T0 / perSlot - 1e-9)));
+    const int oldest = std::min(SampleStore::Slots, int(std::floor(m.T1 / perSlot + 1e-9)));
+    if (newest > oldest)
+        return std::nullopt;
+    return std::pair{newest, oldest};
+}
+
+std::optional<int> SlotAt(const Slots &chart, const ChartScale::Mapping &m, double x) {
+    const auto window = WindowSlots(chart, m);
+    if (!window || !chart.store)
+        return std::nullopt;
+    const double t = m.T0 + x / m.W * (m.T1 - m.T0);
+    const int near =
+        std::clamp(int(std::lround(t / chart.HalfSeconds(1))), window->first, window->second);
+    // The nearest sample within a few pixels or the neighbouring slots: a sample elsewhere is
+    // not the one pointed at.
+    const double slotPx = std::abs(XOf(chart, m, 2) - XOf(chart, m, 1));
+    const int reach = slotPx >= SearchPx ? 1 : int(SearchPx / std::max(slotPx, 1e-9));
+    std::optional<int> best;
+    double bestPx = std::max(SearchPx, slotPx);
+    for (int k = std::max(near - reach, window->first); k <= std::min(near + reach, window->second);
+         ++k) {
+        const double px = std::abs(XOf(chart, m, k) - x);
+        if (chart.store->Present(k) && px < bestPx)
+            best = k, bestPx = px;
+    }
+    return best;
+}
+
+QString AxisText(double seconds) {
+    if (seconds == std::floor(seconds))
+        return ChartScale::TimeText(seconds);
+    return Module1::NumStr(seconds) + u's';
+}
+
+QStringList Readout(const Slots &chart, int slot) {
+    const double v = chart.store->at(1, slot), i = chart.store->at(2, slot);
+    QString when = AxisText(chart.AxisSeconds(slot));
+    if (const auto clock = chart.ClockTime(slot))
+        when += QStringLiteral("  ") + clock->toString(chart.intervalMs % 1000
+                                                           ? QStringLiteral("hh:mm:ss.z")
+                                                           : QStringLiteral("hh:mm:ss"));
+    return {when, Format(v, QStringLiteral("00.00")) + QStringLiteral(" V"),
+            Format(i, QStringLiteral("0.000")) + QStringLiteral(" A"),
+            Format(v * i, QStringLiteral("0.00")) + QStringLiteral(" W")};
+}
+
+Stats Compute(const SampleStore &store, int a, int b, qint64 intervalMs, bool pair) {
+    Stats s;
+    const int from = std::clamp(std::min(a, b), 1, SampleStore::Slots);
+    const int to = std::clamp(std::max(a, b), 1, SampleStore::Slots);
+    const double dt = intervalMs / 1000.0;
+    s.seconds = (to - from) * dt;
+    double vSum = 0, iSum = 0, charge = 0, energy = 0; // ampere- and watt-seconds
+    for (int k = from; k <= to; ++k) {
+        if (!store.Present(k)) {
+            ++s.gaps;
+            continue;
+        }
+        const double v = store.at(1, k), i = store.at(2, k);
+        if (s.samples++ == 0) {
+            s.vMin = s.vMax = v;
+            s.iMin = s.iMax = i;
+        }
+        s.vMin = std::min(s.vMin, v), s.vMax = std::max(s.vMax, v);
+        s.iMin = std::min(s.iMin, i), s.iMax = std::max(s.iMax, i);
+        vSum += v, iSum += i;
+    }
+    for (int k = from; k < to; ++k) {
+        if (!store.Present(k) || !store.Present(k + 1)) {
+            ++s.skipped;
+            continue;
+        }
+        const double v0 = store.at(1, k), i0 = store.at(2, k);
+        const double v1 = store.at(1, k + 1), i1 = store.at(2, k + 1);
+        charge += (i0 + i1) / 2 * dt;
+        energy += (v0 * i0 + v1 * i1) / 2 * dt;
+    }
+    if (s.samples) {
+        s.vMean = vSum / s.samples;
+        s.iMean = iSum / s.samples;
+    }
+    s.ah = charge / 3600;
+    s.wh = energy / 3600;
+    if (pair && store.Present(a) && store.Present(b)) {
+        s.dV = double(store.at(1, b)) - store.at(1, a);
+        s.dI = double(store.at(2, b)) - store.at(2, a);
+    }
+    return s;
+}
+
+namespace {
+QString Scaled(double value, const QString &unit, const QString &pattern) {
+    if (std::abs(value) < 1)
+        return Format(value * 1000, QStringLiteral("0.0")) + QStringLiteral(" m") + unit;
+    return Format(value, pattern) + u' ' + unit;
+}
+} // namespace
+
+QString ChargeText(double ah) {
+    return Scaled(ah, QStringLiteral("Ah"), QStringLiteral("0.000"));
+}
+
+QString EnergyText(double wh) {
+    return Scaled(wh, QStringLiteral("Wh"), QStringLiteral("0.00"));
+}
+
+QString DurationText(double seconds) {
+    if (seconds < 60)
+        return Format(seconds, QStringLiteral("0.0")) + QStringLiteral(" s");
+    const qint64 whole = std::llround(seconds);
+    const QString mmss = QStringLiteral("%1:%2")
+                             .arg(whole / 60 % 60, whole >= 3600 ? 2 : 1, 10, QLatin1Char('0'))
+                             .arg(whole % 60, 2, 10, QLatin1Char('0'));
+    return whole >= 3600 ? QString::number(whole / 3600) + u':' + mmss : mmss;
+}
+
+QList<QPair<QString, QString>> Rows(const Stats &s, bool betweenCursors) {
+    const auto volt = [](double v) { return Format(v, QStringLiteral("00.00")); };
+    const auto curr = [](double i) { return Format(i, QStringLiteral("0.000")); };
+    QList<QPair<QString, QString>> rows{
+        {QStringLiteral("Stretch"),
+         betweenCursors ? QStringLiteral("cursors A-B") : QStringLiteral("time window")},
+        {QStringLiteral("Duration"), DurationText(s.seconds)},
+        {QStringLiteral("Samples"), QStringLiteral("%1, gaps %2").arg(s.samples).arg(s.gaps)},
+    };
+    if (s.samples) {
+        rows << QPair<QString, QString>{QStringLiteral("V min/max"), volt(s.vMin) + u' ' + u'/' +
+                                                                         u' ' + volt(s.vMax) +
+                                                                         QStringLiteral(" V")}
+             << QPair<QString, QString>{QStringLiteral("V mean"),
+                                        volt(s.vMean) + QStringLiteral(" V")}
+             << QPair<QString, QString>{QStringLiteral("I min/max"), curr(s.iMin) + u' ' + u'/' +
+                                                                         u' ' + curr(s.iMax) +
+                                                                         QStringLiteral(" A")}
+             << QPair<QString, QString>{QStringLiteral("I mean"),
+                                        curr(s.iMean) + QStringLiteral(" A")};
+    }
+    rows << QPair<QString, QString>{QStringLiteral("Charge"), ChargeText(s.ah)}
+         << QPair<QString, QString>{QStringLiteral("Energy"), EnergyText(s.wh)};
+    if (s.skipped)
+        rows << QPair<QString, QString>{QStringLiteral("Left out"),
+                                        QStringLiteral("%1 segment%2 at gaps")
+                                            .arg(s.skipped)
+                                            .arg(s.skipped == 1 ? QString() : QStringLiteral("s"))};
+    if (s.dV)
+        rows << QPair<QString, QString>{
+            QStringLiteral("\u0394V, \u0394I"),
+            Format(*s.dV, QStringLiteral("0.00")) + QStringLiteral(" V, ") +
+                Format(*s.dI, QStringLiteral("0.000")) + QStringLiteral(" A")};
+    return rows;
+}
+
+} // namespace ChartReadout
