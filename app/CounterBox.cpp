@@ -28,7 +28,11 @@ CounterBox::CounterBox(QWidget *parent) : QFrame(parent) {
 
 void CounterBox::Reading(qint64 nowMs, double volt, double curr) {
     Meter.Reading(nowMs, volt, curr);
-    ShowFigures();
+    // Every poll counts; the figures are shown once a second, which is what an eye can follow.
+    if (nowMs - shownMs_ >= 1000 || nowMs < shownMs_) {
+        shownMs_ = nowMs;
+        ShowFigures();
+    }
 }
 
 void CounterBox::Zero() {

@@ -21,4 +21,5 @@ public slots:
 
 private:
     void ShowFigures();
+    qint64 shownMs_ = 0; // monotonic: when the figures were last shown
 };

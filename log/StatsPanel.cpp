@@ -1,33 +1,41 @@
 #include "StatsPanel.h"
 
-StatsPanel::StatsPanel(QWidget *parent) : QLabel(parent) {
+#include <QHBoxLayout>
+
+StatsPanel::StatsPanel(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("StatsPanel"));
-    setTextFormat(Qt::RichText);
-    setTextInteractionFlags(Qt::TextSelectableByMouse); // figures can be copied
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 4, 0, 0);
     QFont f = font();
     f.setPointSizeF(f.pointSizeF() * 0.9);
-    setFont(f);
+    for (QLabel **label : {&captions_, &values_}) {
+        *label = new QLabel(this);
+        (*label)->setTextFormat(Qt::PlainText);
+        (*label)->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        (*label)->setFont(f);
+        row->addWidget(*label);
+    }
+    values_->setTextInteractionFlags(Qt::TextSelectableByMouse); // figures can be copied
+    row->addStretch(1);
     // Room for every row and the widest values, so that the panel keeps its size as the
     // figures change.
     const QFontMetrics fm(f);
     setMinimumHeight(fm.lineSpacing() * 12);
-    int w = 0;
-    for (const char *widest :
-         {"V min/max    -000.00 / -000.00 V", "Left out    3599 segments at gaps",
-          "\u0394V, \u0394I    -00.00 V, -0.000 A"})
-        w = std::max(w, fm.horizontalAdvance(QString::fromUtf8(widest)));
-    setMinimumWidth(w + 8);
+    values_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("-000.00 / -000.00 V")) + 4);
+    captions_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("I min/max")) + 12);
 }
 
 void StatsPanel::Show(const ChartReadout::Stats &stats, bool betweenCursors) {
-    QString html = QStringLiteral("<table cellspacing=0 cellpadding=1>");
-    QStringList plain;
+    QStringList captions, values, plain;
     for (const auto &[caption, value] : ChartReadout::Rows(stats, betweenCursors)) {
-        html += QStringLiteral("<tr><td>%1&nbsp;&nbsp;</td><td>%2</td></tr>")
-                    .arg(caption.toHtmlEscaped(), value.toHtmlEscaped());
+        captions << caption;
+        values << value;
         plain << caption + QStringLiteral(": ") + value;
     }
-    plain_ = plain.join(u'\n');
-    setText(html + QStringLiteral("</table>"));
+    const QString text = plain.join(u'\n');
+    if (text == plain_)
+        return; // every tick of the live chart: lay out only on a change
+    plain_ = text;
+    captions_->setText(captions.join(u'\n'));
+    values_->setText(values.join(u'\n'));
 }

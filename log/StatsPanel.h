@@ -5,14 +5,16 @@
 #include "ChartReadout.h"
 
 #include <QLabel>
+#include <QWidget>
 
-class StatsPanel : public QLabel {
+class StatsPanel : public QWidget {
     Q_OBJECT
 public:
     explicit StatsPanel(QWidget *parent = nullptr);
     void Show(const ChartReadout::Stats &stats, bool betweenCursors);
-    QString PlainText() const { return plain_; } // the rows, one a line, for the saved image
+    QString PlainText() const { return plain_; } // "Caption: value" a line, for the saved image
 
 private:
+    QLabel *captions_ = nullptr, *values_ = nullptr; // plain text: cheap to lay out every tick
     QString plain_;
 };
