@@ -415,9 +415,6 @@ bool stepDrift(const char *name, int stepS, const QStringList &faults) {
             volt.push_back(line.left(line.indexOf(' ')).toDouble() / 1000.0);
         previousWasVolt = isVolt;
     }
-    if (qEnvironmentVariableIsSet("QVR_BENCH_DEBUG"))
-        for (size_t k = 1; k < volt.size(); ++k)
-            std::fprintf(stderr, "%s step %d after %.1f ms\n", name, int(k), volt[k] - volt[k - 1]);
     if (volt.size() < 30) {
         std::fprintf(stderr, "qvr-bench: %s saw %d steps\n", name, int(volt.size()));
         return false;
@@ -754,28 +751,43 @@ int main(int argc, char *argv[]) {
     try {
         bool ok = true;
         const QStringList args = app.arguments();
-        if (qEnvironmentVariableIsSet("QVR_BENCH_DEBUG")) {
-            ok = stepDrift("step_drift_ms", 1, {});
-        } else if (args.size() == 3 && args[1] == QLatin1String("--soak") &&
-                   args[2].toDouble() > 0) {
+        // The figures in groups, so that one can be measured again on its own.
+        const std::vector<std::pair<QString, std::function<bool()>>> groups{
+            {"tables", tableSaveAndOpen},
+            {"chart", chartRedraw},
+            {"reading", chartReading},
+            {"logs", logSaveAndOpen},
+            {"export", exportAndPrint},
+            {"sampling", sampleTickCpu},
+            {"steps",
+             [] {
+                 return stepDrift("step_drift_ms", 1, {}) &
+                        stepDrift("step_drift_silent_ms", 3, {"--only", "VOLT,CURR", "--silent"});
+             }},
+            {"sequences", sequenceRatios},
+            {"latency", exchangeLatency},
+            {"silent", silentWaitCpu},
+            {"startup", startupTime},
+            {"polling", pollCpu},
+        };
+        QStringList only;
+        if (args.size() == 3 && args[1] == QLatin1String("--only"))
+            only = args[2].split(u',');
+        if (args.size() == 3 && args[1] == QLatin1String("--soak") && args[2].toDouble() > 0) {
             ok = soak(args[2].toDouble());
-        } else if (args.size() > 1) {
-            std::fprintf(stderr, "Usage: qvr-bench [--soak MINUTES]\n");
+        } else if (args.size() > 1 && only.isEmpty()) {
+            QStringList names;
+            for (const auto &group : groups)
+                names << group.first;
+            std::fprintf(stderr,
+                         "Usage: qvr-bench [--only GROUP,...] | --soak MINUTES\n"
+                         "Groups: %s\n",
+                         qPrintable(names.join(u' ')));
             return 2;
         } else {
-            ok = tableSaveAndOpen();
-            ok = chartRedraw() && ok;
-            ok = chartReading() && ok;
-            ok = logSaveAndOpen() && ok;
-            ok = exportAndPrint() && ok;
-            ok = sampleTickCpu() && ok;
-            ok = stepDrift("step_drift_ms", 1, {}) && ok;
-            ok = stepDrift("step_drift_silent_ms", 3, {"--only", "VOLT,CURR", "--silent"}) && ok;
-            ok = sequenceRatios() && ok;
-            ok = exchangeLatency() && ok;
-            ok = silentWaitCpu() && ok;
-            ok = startupTime() && ok;
-            ok = pollCpu() && ok;
+            for (const auto &[name, measure] : groups)
+                if (only.isEmpty() || only.contains(name))
+                    ok = measure() && ok;
         }
         for (const std::string &name : misses)
             std::fprintf(stderr, "qvr-bench: %s misses its target by more than half\n",

@@ -181,7 +181,7 @@ QList<QPair<QString, QString>> Rows(const Stats &s, bool betweenCursors) {
          << QPair<QString, QString>{QStringLiteral("Energy"), EnergyText(s.wh)};
     if (s.skipped)
         rows << QPair<QString, QString>{QStringLiteral("Left out"),
-                                        QStringLiteral("%1 segment%2 at gaps")
+                                        QStringLiteral("%1 segment%2 by gaps")
                                             .arg(s.skipped)
                                             .arg(s.skipped == 1 ? QString() : QStringLiteral("s"))};
     if (s.dV)

@@ -20,9 +20,11 @@ StatsPanel::StatsPanel(QWidget *parent) : QWidget(parent) {
     // Room for every row and the widest values, so that the panel keeps its size as the
     // figures change.
     const QFontMetrics fm(f);
-    setMinimumHeight(fm.lineSpacing() * 12);
-    values_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("-000.00 / -000.00 V")) + 4);
-    captions_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("I min/max")) + 12);
+    // Fixed, so that a new text never asks the side panel to lay itself out again.
+    const int height = fm.lineSpacing() * 12;
+    values_->setFixedSize(fm.horizontalAdvance(QStringLiteral("3599 segments by gaps")) + 4,
+                          height);
+    captions_->setFixedSize(fm.horizontalAdvance(QStringLiteral("I min/max")) + 12, height);
 }
 
 void StatsPanel::Show(const ChartReadout::Stats &stats, bool betweenCursors) {
