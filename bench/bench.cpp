@@ -520,17 +520,21 @@ struct FullPage {
         page.resize(940, 470);
         page.show();
     }
+    // A time window that shows all 3600 slots: 12 minutes a division at 2 s.
+    void ShowAllSlots() {
+        ChartScale::Scale s = page.ReadScale();
+        s.field[ChartScale::TimeDiv] = QStringLiteral("12m");
+        ChartScale::TimeLabels(s, false);
+        page.ShowScale(s);
+        QCoreApplication::processEvents();
+    }
 };
 
 // Both traces of a full store in a window that shows all 3600 slots (12 minutes a division at
 // 2 s), drawn and painted offscreen.
 bool chartRedraw() {
     FullPage f;
-    ChartScale::Scale s = f.page.ReadScale();
-    s.field[ChartScale::TimeDiv] = QStringLiteral("12m");
-    ChartScale::TimeLabels(s, false);
-    f.page.ShowScale(s);
-    QCoreApplication::processEvents();
+    f.ShowAllSlots();
     std::vector<double> ms;
     for (int i = 0; i < 50; ++i) {
         const double t = wallSeconds();
@@ -547,13 +551,9 @@ bool chartRedraw() {
 // saved as a PNG image.
 bool chartReading() {
     FullPage f;
-    ChartScale::Scale s = f.page.ReadScale();
-    s.field[ChartScale::TimeDiv] = QStringLiteral("12m");
-    ChartScale::TimeLabels(s, false);
-    f.page.ShowScale(s);
+    f.ShowAllSlots();
     f.page.RedrawByMode();
     f.page.Cursors.a = 2, f.page.Cursors.b = SampleStore::Slots;
-    QCoreApplication::processEvents();
     ChartSurface *chart = f.page.Picture1;
     std::vector<double> ms;
     for (int i = 0; i < 200; ++i) {

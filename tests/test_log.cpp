@@ -647,7 +647,7 @@ void TestLog::cursorsOnThePage() {
     }
     // Read back: the PNG's size and its voltage trace, the SVG as XML, the PDF's text.
     const QImage saved(f.dir.filePath("plain.png"));
-    QCOMPARE(saved.size(), QSize(1600, 1500));
+    QCOMPARE(saved.size(), QSize(1200, 1125));
     QVERIFY(count(saved, QColor(128, 128, 0)) > 500);
     QFile svg(f.dir.filePath("chart.svg"));
     QVERIFY(svg.open(QIODevice::ReadOnly));
