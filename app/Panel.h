@@ -63,7 +63,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void Reconnect();
+public:
+    // "Reset" when not connected: open the port, find the supply, poll. `quiet` is the automatic
+    // reconnect's try: one GMAX, no message and nothing disabled, the limits kept when nobody
+    // answers. Returns whether the supply answered.
+    bool Reconnect(bool quiet = false);
+
+private:
     void ResetSupply();
     void ShowOptions();
     bool ColourSetpoints(); // returns whether both entries are valid

@@ -16,6 +16,7 @@
 
 #include <QKeyEvent>
 #include <QTimer>
+#include <cstdio>
 #include <utility>
 
 using namespace Module1;
@@ -162,6 +163,7 @@ void Panel::SetOutput() {
     SetpointsFromOutput = false;
     main_.Timer1->stop();
     Setpoints::Send(comm1_, clock_, volts, amps);
+    main_.SetpointsSent(volts, amps);
     CurCmd = QStringLiteral("GETD");
     main_.Timer1->start();
     Text2[0]->setFocus();
@@ -201,22 +203,29 @@ bool Panel::eventFilter(QObject *watched, QEvent *event) {
     return QFrame::eventFilter(watched, event);
 }
 
-void Panel::Reconnect() {
+bool Panel::Reconnect(bool quiet) {
     QPushButton *button = Command4[1];
-    main_.Tab1->setEnabled(false);
-    main_.Timer1->stop();
-    Picture0->setFocus();
-    button->setEnabled(false);
-    IndicatorsOff();
+    const float maxVolt = MaxVolt, maxCurr = MaxCurr;
+    if (!quiet) {
+        main_.Tab1->setEnabled(false);
+        main_.Timer1->stop();
+        Picture0->setFocus();
+        button->setEnabled(false);
+        IndicatorsOff();
+    }
     if (!comm1_.PortOpen())
         comm1_.setPortOpen(true);
-    if (Connection::ProbeLimits(comm1_, clock_)) {
+    if (Connection::ProbeLimits(comm1_, clock_, quiet ? 1 : 3)) {
         Connected = true;
+        main_.Note(QStringLiteral("port back"));
         try {
             SettingsTable::RememberPort(main_.db(), comm1_.CommPort());
         } catch (const StoreError &e) {
             // The supply answered: keep working with it even if the port cannot be stored.
-            dialogs_.MsgBox(e.description());
+            if (quiet)
+                std::fprintf(stderr, "qvr: %s\n", e.what());
+            else
+                dialogs_.MsgBox(e.description());
         }
         SetpointsFromOutput = false;
         main_.PollOutputState();
@@ -230,16 +239,21 @@ void Panel::Reconnect() {
         button->setEnabled(true);
         main_.Tab1->setEnabled(true);
         main_.RestartLiveLogging();
-    } else {
-        main_.Timer1->stop();
-        LastReply.clear();
-        dialogs_.MsgBox(NotReadyMsg);
-        button->setEnabled(true);
-        button->setFocus();
-        main_.Tab1->setEnabled(true);
-        main_.dataLogPage->Light1->hide();
-        Connected = false;
+        return true;
     }
+    if (quiet) {
+        MaxVolt = maxVolt, MaxCurr = maxCurr;
+        return false;
+    }
+    main_.Timer1->stop();
+    LastReply.clear();
+    dialogs_.MsgBox(NotReadyMsg);
+    button->setEnabled(true);
+    button->setFocus();
+    main_.Tab1->setEnabled(true);
+    main_.dataLogPage->Light1->hide();
+    Connected = false;
+    return false;
 }
 
 // --- Reset -----------------------------------------------------------------------------------
@@ -333,7 +347,10 @@ void Panel::ShowOptions() {
         PropertiesFrm dialog(comm1_, dialogs_, clock_, &main_);
         connect(&dialog, &PropertiesFrm::liveChartChanged, &main_, &TabbedFrm::LiveChartFrame);
         connect(&dialog, &PropertiesFrm::samplingChanged, &main_, &TabbedFrm::SamplingChanged);
-        dialog.exec();
+        dialog.ChkReconnect->setChecked(main_.AutoReconnect());
+        if (dialog.exec() == QDialog::Accepted &&
+            dialog.ChkReconnect->isChecked() != main_.AutoReconnect())
+            main_.SetAutoReconnect(dialog.ChkReconnect->isChecked());
     }
     if (main_.Unloaded())
         return; // a signal closed the dialog and the program

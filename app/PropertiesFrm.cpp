@@ -115,6 +115,11 @@ QWidget *PropertiesFrm::buildPortPage() {
                              {"No", "Xon/Xoff", "RTS", "Xon/RTS"}, page));
     right->addWidget(options(QStringLiteral("Answer"), OptEcho, QStringLiteral("OptEcho"),
                              {" On", " Off"}, page));
+    ChkReconnect = new QCheckBox(QStringLiteral("Reconnect automatically"), page);
+    ChkReconnect->setObjectName(QStringLiteral("ChkReconnect"));
+    ChkReconnect->setToolTip(QStringLiteral("When the port is lost, try every 2 s to open it "
+                                            "again and go on polling"));
+    right->addWidget(ChkReconnect);
     right->addStretch();
     row->addLayout(right);
     return page;

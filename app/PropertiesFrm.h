@@ -1,6 +1,7 @@
 // The "Options" dialog: data-log sampling time and the serial port properties for this run.
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QPushButton>
@@ -29,6 +30,7 @@ public:
     std::array<QRadioButton *, 4> OptFlow{};
     std::array<QRadioButton *, 2> OptEcho{};
     QPushButton *CmdOK = nullptr, *CmdCancel = nullptr, *CmdDefault = nullptr;
+    QCheckBox *ChkReconnect = nullptr; // "Reconnect automatically"; the caller loads and keeps it
     int FlowMode = 0;
     bool EchoOff = false;
 

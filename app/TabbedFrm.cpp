@@ -8,12 +8,16 @@
 #include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
+#include "PortSettings.h"
 #include "ProgramPages.h"
+#include "Recorder.h"
+#include "Setpoints.h"
 #include "Tables.h"
 #include "Timeline.h"
 
 #include <QCloseEvent>
 #include <QResizeEvent>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <cmath>
 #include <cstdio>
@@ -57,6 +61,17 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     pages_.Setpoints = panel->Text2;
     pages_.Option3 = dataLogPage->Option3;
     pages_.LinkLost = [this](const QString &description) { LinkLost(description); };
+    pages_.Note = [this](const QString &event) { Note(event); };
+    dataLogPage->RecordContext = [this] { return RecordContext(); };
+    dataLogPage->PortText = [this] {
+        return QStringLiteral("port %1 (%2)")
+            .arg(comm1_.CommPort())
+            .arg(DevicePathFor(comm1_.CommPort()));
+    };
+    RecordStatus = new QLabel(this);
+    RecordStatus->setObjectName(QStringLiteral("RecordStatus"));
+    statusBar()->addPermanentWidget(RecordStatus);
+    connect(dataLogPage, &DataLogPage::recordingStatus, RecordStatus, &QLabel::setText);
     column->addWidget(Tab1, 1);
     column->addWidget(panel);
     setCentralWidget(central);
@@ -71,6 +86,10 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     pages_.Timer1 = Timer1;
     connect(Timer1, &QTimer::timeout, this, &TabbedFrm::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &TabbedFrm::Timer2_Timer);
+    ReconnectTimer = new QTimer(this);
+    ReconnectTimer->setObjectName(QStringLiteral("ReconnectTimer"));
+    ReconnectTimer->setInterval(ReconnectMs);
+    connect(ReconnectTimer, &QTimer::timeout, this, &TabbedFrm::ReconnectTimer_Timer);
     Timer2->start();                   // the live indicator runs from the start
     dataLogPage->PVCPicTimer->start(); // and so does live sampling
     connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
@@ -101,6 +120,11 @@ bool TabbedFrm::Form_Load() {
     setWindowTitle(NormalTitle(PageCaptions[0]));
     panel->ClearReadouts();
 
+    try {
+        autoReconnect_ =
+            SettingsTable::ReadRecord(db_, SettingsTable::ReconnectRecord) == QStringLiteral("1");
+    } catch (const StoreError &) {
+    }
     try {
         if (const auto port = SettingsTable::ReadCommPort(db_)) {
             if (comm1_.PortOpen())
@@ -266,6 +290,35 @@ void TabbedFrm::LiveChartFrame() {
 
 void TabbedFrm::SamplingChanged() {
     dataLogPage->PVCPicTimer->start(int(SampleMs));
+    Note(QStringLiteral("sampling interval %1 s").arg(NumStr(SampleMs / 1000.0)));
+}
+
+void TabbedFrm::Note(const QString &event) {
+    dataLogPage->Note(event);
+}
+
+void TabbedFrm::SetpointsSent(float volts, float amps) {
+    pages_.RecalledMemory = 0;
+    Note(QStringLiteral("Set %1 V %2 A")
+             .arg(Format(volts, QStringLiteral("0.0")), Format(amps, QStringLiteral("0.00"))));
+}
+
+Recording::Context TabbedFrm::RecordContext() const {
+    Recording::Context c;
+    c.mode = mode_;
+    if (internalPage->Running())
+        c.running = QStringLiteral("internal");
+    else if (externalPage->Running())
+        c.running = QStringLiteral("external step %1 pass %2")
+                        .arg(externalPage->CurrentStep)
+                        .arg(externalPage->CurrentPass);
+    else if (pages_.RecalledMemory)
+        c.running = QStringLiteral("preset %1").arg(pages_.RecalledMemory);
+    else
+        c.running = QStringLiteral("none");
+    c.setVolt = Setpoints::LastSent.volt;
+    c.setCurr = Setpoints::LastSent.curr;
+    return c;
 }
 
 void TabbedFrm::closeEvent(QCloseEvent *event) {
@@ -277,9 +330,11 @@ void TabbedFrm::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
-    externalPage->FinishStep(); // the half-sent step first, as the line expects
+    dataLogPage->StopRecording(); // its end line, whatever the port does next
+    externalPage->FinishStep();   // the half-sent step first, as the line expects
     Timer1->stop();
     Timer2->stop();
+    ReconnectTimer->stop();
     dataLogPage->PVCPicTimer->stop();
     externalPage->OrthenTimer->stop(); // no step goes out after the farewell
     externalPage->Timer3->stop();
@@ -369,7 +424,46 @@ void TabbedFrm::LinkLost(const QString &description) {
     panel->Command4[1]->setEnabled(true); // "Reset" reconnects
     dataLogPage->Light1->hide();
     panel->ShowStatus();
-    dialogs_.MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    Note(QStringLiteral("port lost: ") + description);
+    // One box; the tries go on while it is open, and a lost port found again says nothing.
+    if (autoReconnect_ && !ReconnectTimer->isActive()) {
+        ReconnectTimer->start();
+        dialogs_.MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    } else if (!autoReconnect_) {
+        dialogs_.MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    }
+}
+
+void TabbedFrm::ReconnectTimer_Timer() {
+    if (Connected || unloaded_ || !autoReconnect_) {
+        ReconnectTimer->stop();
+        return;
+    }
+    if (CurCmd == u"SRST" || !centralWidget()->isEnabled())
+        return; // a reset counts down or the operator is in Options: not now
+    try {
+        if (panel->Reconnect(true))
+            ReconnectTimer->stop();
+    } catch (const CommError &e) {
+        // Not back yet, or back and gone again: the port is closed for the next try.
+        try {
+            if (comm1_.PortOpen())
+                comm1_.setPortOpen(false);
+        } catch (const CommError &) {
+        }
+    }
+}
+
+void TabbedFrm::SetAutoReconnect(bool on) {
+    autoReconnect_ = on;
+    try {
+        SettingsTable::RememberRecord(db_, SettingsTable::ReconnectRecord,
+                                      on ? QStringLiteral("1") : QStringLiteral("0"));
+    } catch (const StoreError &e) {
+        std::fprintf(stderr, "qvr: %s\n", e.what()); // it holds for this session
+    }
+    if (on && !Connected && comm1_.CommPort() > 0 && !ReconnectTimer->isActive())
+        ReconnectTimer->start();
 }
 
 void TabbedFrm::Timer2_Timer() {
@@ -405,6 +499,7 @@ void TabbedFrm::PollOutputState() {
             ShowTitle();
     }
     if (const auto mode = Protocol::DecodeMode(*r.mode)) {
+        mode_ = mode->constantCurrent ? QStringLiteral("CC") : QStringLiteral("CV");
         Panel::SetTextColor(panel->Label5[2], mode->constantCurrent ? Panel::Red : Panel::DarkGrey);
         Panel::SetTextColor(panel->Label5[3],
                             mode->constantCurrent ? Panel::DarkGrey : Panel::Yellow);

@@ -5,6 +5,7 @@
 #include "Database.h"
 #include "ProgramPages.h"
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QTabWidget>
 #include <QTimer>
@@ -17,6 +18,10 @@ class DataLogPage;
 class Dialogs;
 class GridEditor;
 class Panel;
+
+namespace Recording {
+struct Context;
+}
 
 class TabbedFrm : public QMainWindow {
     Q_OBJECT
@@ -59,6 +64,19 @@ public:
     // A connection was just made: a program the next poll finds running in the supply is shown
     // as running, so that Stop can end it.
     void WatchForRunningProgram() { adoptRun_ = true; }
+    // An event for the recording, when one runs.
+    void Note(const QString &event);
+    // "Set" sent these setpoints.
+    void SetpointsSent(float volts, float amps);
+    // The status line's recording part.
+    QLabel *RecordStatus = nullptr;
+
+    // "Reconnect automatically" (Options): after a lost port, a try every 2 s to open it again
+    // and find the supply, without a box and without holding the window.
+    bool AutoReconnect() const { return autoReconnect_; }
+    void SetAutoReconnect(bool on); // remembered in the settings table
+    QTimer *ReconnectTimer = nullptr;
+    static constexpr int ReconnectMs = 2000;
 
 public slots:
     // Start-up; false when the operator's answers, or a signal, end the program.
@@ -69,6 +87,7 @@ public slots:
     void Timer1_Timer();
     void Timer2_Timer();
     void PollOutputState();
+    void ReconnectTimer_Timer();
     void LiveChartFrame();
     // A new sampling interval from Options: sampling starts over with it now, not after the old
     // period has run out.
@@ -100,4 +119,7 @@ private:
     // After a connection, the first poll that reports a program running in the supply shows it
     // on the internal page, so that it can be stopped from here.
     bool adoptRun_ = false;
+    QString mode_; // "CV" or "CC" from the last poll that told, for the recording
+    bool autoReconnect_ = false;
+    Recording::Context RecordContext() const;
 };

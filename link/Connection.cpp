@@ -28,8 +28,8 @@ bool ProbeAtStartup(Comm1 &port, Clock &clock) {
     return Module1::Connected;
 }
 
-bool ProbeLimits(Comm1 &port, Clock &clock) {
-    return probe(port, clock, 3, GmaxResetWait, ParseGmaxStrict);
+bool ProbeLimits(Comm1 &port, Clock &clock, int attempts) {
+    return probe(port, clock, attempts, GmaxResetWait, ParseGmaxStrict);
 }
 
 Reading Poll(Comm1 &port, Clock &clock) {

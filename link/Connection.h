@@ -15,8 +15,9 @@ namespace Connection {
 bool ProbeAtStartup(Comm1 &port, Clock &clock);
 
 // Reconnect and reset: up to 3 GMAX exchanges (11 characters / 0.3 s); a shorter reply is not
-// parsed. Sets MaxVolt and MaxCurr (0 when nobody answered); Connected is the caller's.
-bool ProbeLimits(Comm1 &port, Clock &clock);
+// parsed. Sets MaxVolt and MaxCurr (0 when nobody answered); Connected is the caller's. The
+// automatic reconnect asks once a try, so that a silent device holds the window 0.3 s at most.
+bool ProbeLimits(Comm1 &port, Clock &clock, int attempts = 3);
 
 // One GETD poll: MeasVolt/MeasCurr (-1 for an empty reply), LastReply cut to the mode digit.
 Protocol::Reading Poll(Comm1 &port, Clock &clock);

@@ -2,6 +2,7 @@
 
 #include "Exchange.h"
 #include "Module1.h"
+#include "Setpoints.h"
 
 #include <QStringList>
 
@@ -179,6 +180,7 @@ void SendStepVolt(Comm1 &port, Clock &clock, float volts) {
         if (Protocol::SetpointAccepted(
                 Exchange(port, clock, Protocol::VoltLine(volts), Protocol::SteppingWait)))
             break;
+    Setpoints::LastSent.volt = volts;
 }
 
 void SendStepCurr(Comm1 &port, Clock &clock, float amps) {
@@ -186,6 +188,7 @@ void SendStepCurr(Comm1 &port, Clock &clock, float amps) {
         if (Protocol::SetpointAccepted(
                 Exchange(port, clock, Protocol::CurrLine(amps), Protocol::SetpointWait)))
             break;
+    Setpoints::LastSent.curr = amps;
 }
 
 } // namespace ProgramLink

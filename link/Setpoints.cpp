@@ -7,6 +7,8 @@ using namespace Module1;
 
 namespace Setpoints {
 
+Sent LastSent;
+
 float BoxValue(const QString &text) {
     return float(LeadingNumber(NormDecimalStr(text)));
 }
@@ -34,7 +36,9 @@ QString CurrMessage(bool onEnter) {
 
 void Send(Comm1 &port, Clock &clock, float volts, float amps) {
     SendAndWait(port, clock, Protocol::VoltLine(volts), Protocol::SetpointWait);
+    LastSent.volt = volts;
     SendAndWait(port, clock, Protocol::CurrLine(amps), Protocol::SetpointWait);
+    LastSent.curr = amps;
 }
 
 } // namespace Setpoints

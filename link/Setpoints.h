@@ -5,6 +5,7 @@
 #include "Comm1.h"
 
 #include <QString>
+#include <optional>
 
 class Clock;
 
@@ -23,5 +24,12 @@ QString CurrMessage(bool onEnter);
 
 // VOLT then CURR, each waiting for 10 characters or 0.2 s; the replies are not read.
 void Send(Comm1 &port, Clock &clock, float volts, float amps);
+
+// The setpoints last sent to the supply by "Set", an external step or a preset recall, for the
+// recording; none before the first.
+struct Sent {
+    std::optional<float> volt, curr;
+};
+extern Sent LastSent;
 
 } // namespace Setpoints

@@ -46,12 +46,15 @@ ChartCommands::ChartCommands(QWidget *page) : QObject(page) {
     Toolbar1 = new QToolBar(page);
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    const QStringList captions{"Move", "Zoom", "Save Log", "Delete Log", "Print Log"};
-    for (int i = 1; i <= 5; ++i) {
+    const QStringList captions{"Move", "Zoom", "Save Log", "Delete Log", "Print Log", "Record..."};
+    for (int i = 1; i <= 6; ++i) {
         QAction *a = Toolbar1->addAction(captions[i - 1]);
         a->setObjectName(QStringLiteral("Toolbar1_%1").arg(i));
         tools_[size_t(i - 1)] = a;
     }
+    ToolButton(6)->setCheckable(true);
+    ToolButton(6)->setToolTip(QStringLiteral("Record every sample to a file, for as long as it "
+                                             "runs"));
 
     ChartMenu = new QMenu(page);
     ChartMenu->setObjectName(QStringLiteral("ChartMenu"));
@@ -80,6 +83,7 @@ ChartCommands::ChartCommands(QWidget *page) : QObject(page) {
     item(MnuPrin, "MnuPrin", "Print Now or Log");
     item(MnuImage, "MnuImage", "Save Chart Image...");
     item(MnuClear, "MnuClear", "Clear Cursors");
+    item(MnuRecord, "MnuRecord", "Record...", true);
     ChartMenu->addSeparator();
     item(MnuDefa, "MnuDefa", "Default");
 }

@@ -15,12 +15,13 @@ public:
     explicit ChartCommands(QWidget *page);
 
     QToolBar *Toolbar1 = nullptr;
-    QAction *ToolButton(int i) const { return tools_[size_t(i - 1)]; } // 1 "Move" .. 5 "Print Log"
+    // 1 "Move" .. 5 "Print Log", 6 "Record..." (checked while recording)
+    QAction *ToolButton(int i) const { return tools_[size_t(i - 1)]; }
     QMenu *ChartMenu = nullptr;
     QAction *MnuNow = nullptr, *MnuLog = nullptr, *MnuMove = nullptr, *MnuZoom = nullptr,
             *MnuExit = nullptr, *MnuVolt = nullptr, *MnuCurr = nullptr, *MnuTime = nullptr,
             *MnuSave = nullptr, *MnuDele = nullptr, *MnuExport = nullptr, *MnuPrin = nullptr,
-            *MnuDefa = nullptr, *MnuClear = nullptr, *MnuImage = nullptr;
+            *MnuDefa = nullptr, *MnuClear = nullptr, *MnuImage = nullptr, *MnuRecord = nullptr;
 
     // The mouse mode lives in the enabled states of "Move" and "Zoom".
     bool MoveMode() const { return !ToolButton(1)->isEnabled(); }
@@ -38,5 +39,5 @@ public:
     void PopUp(const Choice &choice, QPoint global);
 
 private:
-    std::array<QAction *, 5> tools_{};
+    std::array<QAction *, 6> tools_{};
 };

@@ -18,7 +18,7 @@ using namespace Module1;
 using namespace ChartScale;
 
 DataLogPage::DataLogPage(Database &db, Dialogs &dialogs, Clock &clock, QWidget *parent)
-    : QWidget(parent), db_(db), dialogs_(dialogs), clock_(clock) {
+    : QWidget(parent), Rec(clock), db_(db), dialogs_(dialogs), clock_(clock) {
     setObjectName(QStringLiteral("DataLogPage"));
     View = new ChartView(this);
     Side = new ScalePanel(this);
@@ -36,7 +36,7 @@ DataLogPage::DataLogPage(Database &db, Dialogs &dialogs, Clock &clock, QWidget *
     MnuNow = c.MnuNow, MnuLog = c.MnuLog, MnuMove = c.MnuMove, MnuZoom = c.MnuZoom;
     MnuExit = c.MnuExit, MnuVolt = c.MnuVolt, MnuCurr = c.MnuCurr, MnuTime = c.MnuTime;
     MnuSave = c.MnuSave, MnuDele = c.MnuDele, MnuExport = c.MnuExport, MnuPrin = c.MnuPrin;
-    MnuDefa = c.MnuDefa, MnuClear = c.MnuClear, MnuImage = c.MnuImage;
+    MnuDefa = c.MnuDefa, MnuClear = c.MnuClear, MnuImage = c.MnuImage, MnuRecord = c.MnuRecord;
     Stats = new StatsPanel(Side);
     Side->AddBelow(Stats);
     Picture1->setMouseTracking(true); // the hover readout follows the arrow pointer
@@ -241,6 +241,7 @@ void DataLogPage::PVCPicTimer_Timer() {
     PVCPicTimer->setInterval(t.periodMs);
     LiveStore.Push(MeasVolt, MeasCurr);
     LastSampleAt = clock_.CurrentDateTime();
+    RecordSample(); // the same reading as the live store, on the same tick
     if (Option3[0]->isChecked()) {
         Cursors.Shift(); // they stay on their samples
         Picture1_Set_PVC();
@@ -263,6 +264,9 @@ void DataLogPage::Toolbar1_ButtonClick(int button) {
         break;
     case 5:
         MnuPrin_Click();
+        break;
+    case 6:
+        MnuRecord_Click();
         break;
     }
 }

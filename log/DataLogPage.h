@@ -7,6 +7,7 @@
 #include "ChartScale.h"
 #include "ChartView.h"
 #include "LogPrint.h"
+#include "Recorder.h"
 #include "ScalePanel.h"
 #include "StatsPanel.h"
 
@@ -56,7 +57,7 @@ public:
     QAction *MnuNow = nullptr, *MnuLog = nullptr, *MnuMove = nullptr, *MnuZoom = nullptr,
             *MnuExit = nullptr, *MnuVolt = nullptr, *MnuCurr = nullptr, *MnuTime = nullptr,
             *MnuSave = nullptr, *MnuDele = nullptr, *MnuExport = nullptr, *MnuPrin = nullptr,
-            *MnuDefa = nullptr, *MnuClear = nullptr, *MnuImage = nullptr;
+            *MnuDefa = nullptr, *MnuClear = nullptr, *MnuImage = nullptr, *MnuRecord = nullptr;
     bool MoveMode() const { return Commands->MoveMode(); }
     bool ZoomMode() const { return Commands->ZoomMode(); }
     QSize minimumSizeHint() const override; // the window's layout keeps the page at least this
@@ -80,6 +81,19 @@ public:
     // statistics).
     LogPrint::Page PrintedPage(bool marks) const;
 
+    // The recording of every sample to a file, and what the main window tells it.
+    Recorder Rec;
+    std::function<Recording::Context()> RecordContext = [] { return Recording::Context(); };
+    std::function<QString()> PortText = [] { return QString(); }; // "port 1 (/dev/ttyS0)"
+    // Starts recording to `path`; false after saying why.
+    bool StartRecording(const QString &path);
+    void StopRecording();            // with its end line
+    void Note(const QString &event); // an event line, while recording
+
+signals:
+    void recordingStatus(const QString &text); // empty when no recording runs
+
+public:
     // The scale as the fields and labels show it, and back.
     ChartScale::Scale ReadScale() const;
     void ShowScale(const ChartScale::Scale &scale);
@@ -106,8 +120,9 @@ public slots:
     void MnuExit_Click();
     void MnuExport_Click();
     void MnuPrin_Click();
-    void MnuClear_Click(); // "Clear Cursors", and Escape
-    void MnuImage_Click(); // "Save Chart Image..."
+    void MnuClear_Click();  // "Clear Cursors", and Escape
+    void MnuImage_Click();  // "Save Chart Image..."
+    void MnuRecord_Click(); // "Record...": asks for a file and starts, or stops
     // The statistics and the marks over the chart brought up to date, without drawing the chart.
     void UpdateReadings();
     // Mouse on the chart: button 1 left, 2 right; shift 1 Shift, 2 Ctrl, 4 Alt; X, Y in the
@@ -131,6 +146,9 @@ private:
     void Draw(bool live);
     void OpenLog(const QString &name);
     void FillLogList(const QStringList &tables);
+    void RecordSample();
+    void ShowRecording(bool force); // check marks and the status text
+    qint64 statusShownMs_ = 0;
 
     Database &db_;
     Dialogs &dialogs_;

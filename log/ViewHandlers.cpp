@@ -7,7 +7,7 @@
 using namespace Module1;
 
 void DataLogPage::ConnectCommands() {
-    for (int i = 1; i <= 5; ++i)
+    for (int i = 1; i <= 6; ++i)
         connect(ToolButton(i), &QAction::triggered, this, [this, i] { Toolbar1_ButtonClick(i); });
     for (const auto &[action, handler] : {
              std::pair{MnuNow, &DataLogPage::MnuNow_Click},
@@ -22,6 +22,7 @@ void DataLogPage::ConnectCommands() {
              {MnuDefa, &DataLogPage::MnuDefa_Click},
              {MnuClear, &DataLogPage::MnuClear_Click},
              {MnuImage, &DataLogPage::MnuImage_Click},
+             {MnuRecord, &DataLogPage::MnuRecord_Click},
          })
         connect(action, &QAction::triggered, this, handler);
 

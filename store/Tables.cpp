@@ -75,4 +75,31 @@ bool RememberPort(Database &db, int port) {
     return true;
 }
 
+std::optional<QString> ReadRecord(Database &db, const QString &name) {
+    if (!db.TableExists(Name))
+        return std::nullopt;
+    for (const QStringList &record : db.ReadAll(Name))
+        if (record.value(0) == name)
+            return record.value(1);
+    return std::nullopt;
+}
+
+void RememberRecord(Database &db, const QString &name, const QString &value) {
+    if (!db.TableExists(Name)) {
+        db.RewriteTable(Name, Fields(), {{name, value}});
+        return;
+    }
+    QList<QStringList> records = db.ReadAll(Name);
+    for (QStringList &r : records) {
+        if (r.value(0) != name)
+            continue;
+        if (r.value(1) != value) {
+            r[1] = value;
+            db.RewriteTable(Name, Fields(), records);
+        }
+        return;
+    }
+    db.AppendRecord(Name, {name, value});
+}
+
 } // namespace SettingsTable

@@ -28,4 +28,10 @@ std::optional<int> ReadCommPort(Database &db);
 // number differs. Returns whether anything was written.
 bool RememberPort(Database &db, int port);
 
+// Records of this program's own settings beside "CommPort" (whose reader looks at that record
+// only): the second field of the record named `name`, and storing it.
+inline const QString ReconnectRecord = QStringLiteral("AutoReconnect"); // "1" on, "0" off
+std::optional<QString> ReadRecord(Database &db, const QString &name);
+void RememberRecord(Database &db, const QString &name, const QString &value);
+
 } // namespace SettingsTable

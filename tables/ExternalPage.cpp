@@ -197,6 +197,9 @@ void ExternalPage::StartRun() {
     ctx_.Timer1->start();
     CurrentPass = 1;
     CurrentStep = 0;
+    ctx_.RecalledMemory = 0;
+    ctx_.Note(
+        QStringLiteral("external program started, %1 steps, cycles %2").arg(StepCount).arg(cycle));
     Module1::CurCmd = QStringLiteral("RUNU"); // a marker, never sent
     NextDueMs = -1;                           // the run starts with its first step
     OrthenTimer->start(1);                    // the first step at once
@@ -215,6 +218,11 @@ void ExternalPage::OrthenTimer_Timer() {
         // Each half waits on the line (about 20 ms at 9600 baud): the window handles its
         // events between them.
         OrthenTimer->stop();
+        ctx_.Note(QStringLiteral("external step %1 pass %2: %3 V %4 A")
+                      .arg(CurrentStep)
+                      .arg(CurrentPass)
+                      .arg(Module1::Format(cellValue(row, 1), QStringLiteral("0.0")),
+                           Module1::Format(cellValue(row, 2), QStringLiteral("0.00"))));
         ProgramLink::SendStepVolt(ctx_.port, ctx_.clock, cellValue(row, 1));
         PendingCurr = cellValue(row, 2);
         QTimer::singleShot(0, this, &ExternalPage::FinishStep);
@@ -287,6 +295,8 @@ void ExternalPage::Timer3_Timer() {
 void ExternalPage::EndRun(bool stopped) {
     OrthenTimer->stop();
     Timer3->stop();
+    ctx_.Note(stopped ? QStringLiteral("external program stopped")
+                      : QStringLiteral("external program ended"));
     Text1->setEnabled(true);
     ctx_.LockSetpoints(false);
     // Stop during step 1 moves on to row 2, where there is one.

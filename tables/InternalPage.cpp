@@ -157,6 +157,8 @@ void InternalPage::RunProgram() {
         return;
     }
     ProgramLink::StartProgram(ctx_.port, ctx_.clock, Combo0[1]->currentText());
+    ctx_.RecalledMemory = 0;
+    ctx_.Note(QStringLiteral("internal program started, cycles %1").arg(Combo0[1]->currentText()));
     // Running whether or not RUNP was acknowledged: polling sees the end.
     ctx_.Timer1->start();
 }
@@ -201,6 +203,9 @@ void InternalPage::BackToIdle(int stopAttempts) {
         box->setEnabled(true);
     FGrid->setEnabled(true);
     ctx_.LockSetpoints(false);
+    if (stopAttempts)
+        ctx_.Note(stopAttempts == 1 ? QStringLiteral("internal program ended")
+                                    : QStringLiteral("internal program stopped"));
     Connection::StopProgram(ctx_.port, ctx_.clock, stopAttempts);
 }
 

@@ -8,6 +8,7 @@
 #include "Module1.h"
 #include "PageLayout.h"
 #include "ProgramLink.h"
+#include "Setpoints.h"
 
 #include <QEvent>
 #include <QTimer>
@@ -147,8 +148,15 @@ void PresetPage::ApplyMemory() {
     ctx_.Timer1->stop();
     const bool written = ProgramLink::WriteMemory(ctx_.port, ctx_.clock, line);
     // A memory the supply did not take holds other setpoints: it is not recalled.
-    if (written)
+    if (written) {
         Exchange(ctx_.port, ctx_.clock, ProgramLink::RunmLine(k), ProgramLink::RunmWait);
+        Setpoints::LastSent = {volts, amps};
+        ctx_.RecalledMemory = k;
+        ctx_.Note(QStringLiteral("preset memory %1 recalled: %2 V %3 A")
+                      .arg(k)
+                      .arg(Module1::Format(volts, QStringLiteral("0.0")),
+                           Module1::Format(amps, QStringLiteral("0.00"))));
+    }
     ctx_.Timer1->start();
     if (!written)
         ctx_.dialogs.MsgBox(ProgramLink::NotAcceptedMessage(QStringLiteral("memory"), {k}) +

@@ -55,6 +55,9 @@ struct PageContext {
     // The port failed under a page's exchange: the main window ends any run, shows the one
     // message and leaves "Reset" to reconnect.
     std::function<void(const QString &description)> LinkLost;
+    // An event for the recording, when one runs (a program started, a step, its end).
+    std::function<void(const QString &event)> Note = [](const QString &) {};
+    int RecalledMemory = 0; // the preset memory last recalled, until a Set or a program run
 
     bool timedProgramRunning() const; // the internal or the external Run shows "Stop"
     void SaveEnableStates();

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -94,6 +95,78 @@ private slots:
         QVERIFY(readAll(log).endsWith("GETD\rSTOP\r") && !in->Running());
         QVERIFY(dialogs.allShown());
         w.close();
+    }
+
+    // "Reconnect automatically": the supply killed under a poll, a new one at the same path;
+    // one box, and polling comes back with no operator action.
+    void reconnectsByItself() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("ttyQVR");
+        qputenv("QVR_COM1", QFile::encodeName(path));
+        auto plugIn = [&](SimProcess &sim) {
+            QFile::remove(path);
+            return sim.started() && QFile::link(sim.device(), path);
+        };
+        auto first = std::make_unique<SimProcess>(QStringList());
+        QVERIFY(plugIn(*first));
+        seedPort(dir.path(), 1);
+        RealPortWindow r(dir.path());
+        auto &[port, dialogs, w] = r;
+        QVERIFY(w.Form_Load());
+        w.SetAutoReconnect(true);
+        first.reset();
+        dialogs.expectMsg("Serial port lost (port 1, " + path + "): Input/output error",
+                          Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
+        w.Timer1_Timer();
+        QVERIFY(dialogs.allShown() && !Module1::Connected && w.ReconnectTimer->isActive());
+        QTest::qWait(2 * TabbedFrm::ReconnectMs + 200); // tries find nothing, and say nothing
+        const QString log = dir.filePath("rx.log");
+        SimProcess second({"--log", log});
+        QVERIFY(plugIn(second));
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("GMAX\rGETD\r"), 3 * TabbedFrm::ReconnectMs);
+        QVERIFY(Module1::Connected && !w.ReconnectTimer->isActive());
+        QTRY_VERIFY(readAll(log).count("GETD") >= 3); // polling again
+        QVERIFY(dialogs.allShown());
+        Database db; // remembered for the next start
+        db.Open(QDir(dir.path()).filePath(Database::FileName));
+        QCOMPARE(SettingsTable::ReadRecord(db, SettingsTable::ReconnectRecord), QString("1"));
+        w.close();
+    }
+
+    // Recording to a file while the program is killed: every line whole, times increasing, as
+    // Python's csv module reads it.
+    void recordingSurvivesSigkill() {
+        QTemporaryDir dir;
+        SimProcess sim({});
+        QVERIFY(sim.started());
+        seedPort(dir.path(), 1);
+        const QString csv = dir.filePath("run.csv");
+        QProcess qvr;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QVR_DATA_DIR", dir.path());
+        env.insert(sim.variable(), sim.device());
+        qvr.setProcessEnvironment(env);
+        qvr.start(QCoreApplication::applicationDirPath() + "/qvr", {"--record", csv});
+        QVERIFY(qvr.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(csv).count('\n') >= 4, 10000); // header, start, samples
+        QTest::qWait(QRandomGenerator::global()->bounded(2000));
+        qvr.kill();
+        QVERIFY(qvr.waitForFinished(5000));
+        QProcess python;
+        python.start("python3",
+                     {"-c",
+                      "import csv, sys\n"
+                      "rows = list(csv.reader(open(sys.argv[1], newline='')))\n"
+                      "assert rows[0][:2] == ['time', 'seconds'], rows[0]\n"
+                      "assert all(len(r) == 9 for r in rows), 'a torn line'\n"
+                      "t = [float(r[1]) for r in rows[1:]]\n"
+                      "assert t == sorted(t) and len(t) >= 3, t\n"
+                      "assert rows[1][8].startswith('recording started'), rows[1]\n"
+                      "assert all(r[2] for r in rows[2:]), 'a sample without a reading'\n",
+                      csv});
+        QVERIFY(python.waitForFinished(10000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
     }
 
     // The qvr executable itself: SIGTERM while it polls, and while the not-ready message of a

@@ -8,6 +8,7 @@
 #include "LogTables.h"
 #include "Module1.h"
 #include "Panel.h"
+#include "Recorder.h"
 #include "SampleStore.h"
 #include "Timeline.h"
 #include "WindowFixture.h"
@@ -335,6 +336,7 @@ private slots:
     void printedPage();
     void readingRules();
     void cursorsOnThePage();
+    void recordingFile();
 
     void pageInTheWindow() {
         WindowFixture f;
@@ -670,6 +672,72 @@ void TestLog::cursorsOnThePage() {
     p.MnuImage->trigger();
     QCOMPARE(FileHash(f.dir.filePath("chart.png")), before);
     QVERIFY(f.dialogs.allShown());
+}
+
+// The recording's lines, byte for byte on a real file, across a change of sampling interval, and
+// the page's command, status and events.
+void TestLog::recordingFile() {
+    const QDateTime at(QDate(2026, 12, 7), QTime(10, 53, 17, 5), Qt::OffsetFromUTC, 3600);
+    Recording::Context c{"CC", "external step 3 pass 1", 12.3f, 1.5f};
+    QCOMPARE(Recording::SampleLine(at, 12.5, 10.5f, 1.5f, c),
+             QByteArray("2026-12-07T10:53:17.005+01:00,12.500,10.50,1.500,CC,external step 3 "
+                        "pass 1,12.3,1.50,\n"));
+    QCOMPARE(Recording::SampleLine(at.toOffsetFromUtc(-12600), 0, -1, -1, {}),
+             QByteArray("2026-12-07T06:23:17.005-03:30,0.000,,,,,,,\n")); // no reading
+    QCOMPARE(Recording::EventLine(at, 1, "port lost: Serial port lost (port 1, \"a,b\")"),
+             QByteArray("2026-12-07T10:53:17.005+01:00,1.000,,,,,,,\"port lost: Serial port lost "
+                        "(port 1, \"\"a,b\"\")\"\n"));
+    QCOMPARE(Recording::DefaultName(at), QString("QVR 2026-12-07 10-53-17.csv"));
+
+    // On the page: a file chosen, the live store's ticks, an interval change, the end line.
+    PageFixture f;
+    DataLogPage &p = f.page;
+    p.PortText = [] { return QString("port 1 (/dev/ttyUSB0)"); };
+    p.RecordContext = [] { return Recording::Context{"CV", "none", {}, {}}; };
+    QString status;
+    QObject::connect(&p, &DataLogPage::recordingStatus, [&](const QString &s) { status = s; });
+    const QString path = f.dir.filePath("run.csv");
+    f.clock.setSecondsSinceMidnight(36000);
+    f.dialogs.expectSave(path);
+    p.ToolButton(6)->trigger();
+    QVERIFY(p.Rec.Active() && p.ToolButton(6)->isChecked() && p.MnuRecord->isChecked());
+    QCOMPARE(status, QString("Recording to run.csv (188 bytes)"));
+    MeasVolt = 12, MeasCurr = 1.25f;
+    for (int tick = 0; tick < 2; ++tick) {
+        f.clock.advance(2000);
+        p.PVCPicTimer_Timer();
+    }
+    SampleMs = 500;
+    p.Note("sampling interval 0.5 s");
+    MeasVolt = -1;
+    f.clock.advance(500);
+    p.PVCPicTimer_Timer();
+    p.MnuRecord->trigger(); // stops
+    QVERIFY(!p.Rec.Active() && !p.ToolButton(6)->isChecked() && status.isEmpty());
+    const QString day = f.clock.CurrentDateTime().toString("yyyy-MM-dd");
+    const QString zone = Recording::IsoTime(f.clock.CurrentDateTime()).right(6);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+             QString("time,seconds,voltage,current,mode,running,set_voltage,set_current,event\n"
+                     "%1T10:00:00.000%2,0.000,,,,,,,\"recording started, port 1 (/dev/ttyUSB0), "
+                     "interval 2 s, limits 30 V 3 A\"\n"
+                     "%1T10:00:02.000%2,2.000,12.00,1.250,CV,none,,,\n"
+                     "%1T10:00:04.000%2,4.000,12.00,1.250,CV,none,,,\n"
+                     "%1T10:00:04.000%2,4.000,,,,,,,sampling interval 0.5 s\n"
+                     "%1T10:00:04.500%2,4.500,,,,none,,,\n"
+                     "%1T10:00:04.500%2,4.500,,,,,,,recording ended\n")
+                 .arg(day, zone));
+    // Recording again into the same file appends, without a second header.
+    QVERIFY(p.StartRecording(path));
+    p.StopRecording();
+    file.seek(0);
+    QCOMPARE(file.readAll().count("time,seconds"), 1);
+    f.dialogs.expectSave(f.dir.filePath("gone/run.csv"));
+    f.dialogs.expectMsg(QString("Cannot record to %1: No such file or directory")
+                            .arg(f.dir.filePath("gone/run.csv")));
+    p.MnuRecord_Click();
+    QVERIFY(!p.Rec.Active() && !p.MnuRecord->isChecked() && f.dialogs.allShown());
 }
 
 QTEST_MAIN(TestLog)

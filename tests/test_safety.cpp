@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
@@ -245,6 +246,34 @@ private slots:
                  LogTables::SlotText(Sample[0][0], Sample[0][1]));
         QCOMPARE(FileHash(exported), exportedBefore);
         QCOMPARE(QDir(f.dir.path()).entryList({"*.xls*"}, QDir::Files), QStringList({"keep.xls"}));
+    }
+
+    // A recording meets a disk that takes half a line more, then nothing: it stops with one
+    // message naming the file, and the file holds whole lines only.
+    void recordingStopsWhole() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        const QString path = f.dir.filePath("run.csv");
+        QVERIFY(w.dataLogPage->StartRecording(path));
+        w.dataLogPage->PVCPicTimer_Timer();
+        const QByteArray before = FileHash(path);
+        const qint64 size = QFileInfo(path).size();
+        f.dialogs.expectMsg("Recording to " + path + " stopped: File too large");
+        {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            rlimit half = old;
+            half.rlim_cur = rlim_t(size + 20);
+            setrlimit(RLIMIT_FSIZE, &half);
+            w.dataLogPage->PVCPicTimer_Timer();
+            w.dataLogPage->PVCPicTimer_Timer(); // no second message
+            setrlimit(RLIMIT_FSIZE, &old);
+        }
+        QVERIFY(f.dialogs.allShown() && !w.dataLogPage->Rec.Active());
+        QCOMPARE(FileHash(path), before);
+        w.close();
+        QCOMPARE(FileHash(path), before); // no end line into a stopped recording
     }
 };
 

@@ -1,0 +1,73 @@
+// Continuous recording: every sample appended to a CSV file as it is taken, with the events
+// that explain it, for runs longer than the live store and longer than anyone watches. Each line
+// goes to the file whole in one write and the file is synced at least every 10 s, so a crash
+// loses at most the last seconds and never leaves a torn line.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+class Clock;
+
+namespace Recording {
+
+// "time,seconds,voltage,current,mode,running,set_voltage,set_current,event"
+QByteArray Header();
+
+// What the program knows beside a reading when a sample is taken.
+struct Context {
+    QString mode;    // "CV", "CC" or empty when unknown
+    QString running; // "none", "internal", "external step 3 pass 1", "preset 4"
+    std::optional<float> setVolt, setCurr; // the setpoints last sent
+};
+
+// One sample line; a negative voltage or current is no reading (empty fields).
+QByteArray SampleLine(const QDateTime &at, double seconds, float volt, float curr,
+                      const Context &context);
+// One event line: the time columns and the event, the sample columns empty.
+QByteArray EventLine(const QDateTime &at, double seconds, const QString &event);
+// Local time with milliseconds and UTC offset: "2026-12-07T10:53:17.123+01:00".
+QString IsoTime(const QDateTime &at);
+// The file name the save dialog offers: "QVR yyyy-mm-dd hh-mm-ss.csv".
+QString DefaultName(const QDateTime &at);
+
+} // namespace Recording
+
+class Recorder {
+public:
+    static constexpr qint64 SyncMs = 10000; // the longest a written line waits for the disk
+
+    explicit Recorder(Clock &clock) : clock_(clock) {}
+    ~Recorder() { Close(); }
+    Recorder(const Recorder &) = delete;
+    Recorder &operator=(const Recorder &) = delete;
+
+    // Opens `path` for appending (a header first when it is new or empty) and writes the start
+    // event. Throws std::runtime_error "Cannot record to <path>: <reason>".
+    void Start(const QString &path, const QString &startEvent);
+    // The end event, a final sync, closed. Nothing when not recording.
+    void Stop(const QString &endEvent);
+    bool Active() const { return fd_ >= 0; }
+    QString Path() const { return path_; }
+    qint64 Size() const { return size_; }
+
+    // Writing stops at the first failure; the text says why and names the file, and what was
+    // written stays (a line written in part is cut off again).
+    bool Sample(float volt, float curr, const Recording::Context &context);
+    bool Event(const QString &event);
+    QString Failure() const { return failure_; }
+
+private:
+    bool write(const QByteArray &line);
+    bool syncIfDue(bool now);
+    void fail(const QString &reason);
+    void Close();
+
+    Clock &clock_;
+    int fd_ = -1;
+    QString path_, failure_;
+    qint64 size_ = 0;
+    qint64 startMs_ = 0, syncedMs_ = 0; // monotonic
+    bool dirty_ = false;
+};
