@@ -780,6 +780,11 @@ bool soak(double minutes) {
     StallMeter stalls;
     idle(std::min(60.0, minutes * 6));
     const long rss0 = residentKb();
+    // The machine's own pauses, for comparison: an event loop doing nothing but the meter, in a
+    // process of its own beside the soak.
+    QProcess baseline;
+    baseline.start(QCoreApplication::applicationFilePath(),
+                   {"--idle", QString::number(minutes * 60)});
     stalls.Reset();
     const qint64 samples0 = Module1::LogCount;
     const double t0 = wallSeconds();
@@ -787,6 +792,8 @@ bool soak(double minutes) {
     const double seconds = wallSeconds() - t0;
     const long rss1 = residentKb();
     const double stall = stalls.WorstMs();
+    const qint64 stallAtMs = stalls.WorstAtMs();
+    const int stallsOver = stalls.Over();
     p->Command1_Click(0); // Stop
     // Polls: a gap of n intervals between two GETD misses n - 1. When a step went out in that
     // gap, the step rule skips one and the step's own exchanges (VOLT, CURR and their answers)
@@ -803,6 +810,9 @@ bool soak(double minutes) {
     for (const QByteArray &entry : f.readAll().split('\n')) {
         const double ms = entry.left(entry.indexOf(' ')).toDouble() / 1000.0;
         const bool isVolt = entry.contains(" VOLT");
+        if (qEnvironmentVariableIsSet("QVR_BENCH_KEEP") && std::abs(ms - stallAtMs) < 150)
+            std::fprintf(stderr, "line %+.1f ms from the worst stall's end: %s\n", ms - stallAtMs,
+                         entry.mid(entry.indexOf(' ') + 1).constData());
         if (isVolt && !previousWasVolt)
             volt.push_back(ms);
         previousWasVolt = isVolt;
@@ -831,6 +841,9 @@ bool soak(double minutes) {
     figure("soak_missed_polls", missed, 0);
     figure("soak_step_drift_max_ms", drift, 50);
     figure("soak_stall_max_ms", stall, 50);
+    print("soak_stalls_over_50ms", stallsOver);
+    baseline.waitForFinished(60000);
+    print("soak_idle_loop_stall_max_ms", baseline.readAllStandardOutput().trimmed().toDouble());
     return volt.size() > 10;
 }
 
@@ -867,6 +880,12 @@ int main(int argc, char *argv[]) {
         QStringList only;
         if (args.size() == 3 && args[1] == QLatin1String("--only"))
             only = args[2].split(u',');
+        if (args.size() == 3 && args[1] == QLatin1String("--idle")) { // the soak's baseline
+            StallMeter stalls;
+            idle(args[2].toDouble());
+            std::printf("%.3f\n", stalls.WorstMs());
+            return 0;
+        }
         if (args.size() == 3 && args[1] == QLatin1String("--soak") && args[2].toDouble() > 0) {
             ok = soak(args[2].toDouble());
         } else if (args.size() > 1 && only.isEmpty()) {

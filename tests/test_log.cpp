@@ -733,6 +733,15 @@ void TestLog::recordingFile() {
     p.StopRecording();
     file.seek(0);
     QCOMPARE(file.readAll().count("time,seconds"), 1);
+    // The file taken away under a recording: at the next sync it stops, and says so once.
+    QVERIFY(p.StartRecording(path));
+    QFile::remove(path);
+    f.dialogs.expectMsg("Recording to " + path + " stopped: the file or its folder is gone");
+    for (int tick = 0; tick < 6; ++tick) {
+        f.clock.advance(Recorder::SyncMs / 5);
+        p.PVCPicTimer_Timer();
+    }
+    QVERIFY(!p.Rec.Active() && f.dialogs.allShown());
     f.dialogs.expectSave(f.dir.filePath("gone/run.csv"));
     f.dialogs.expectMsg(QString("Cannot record to %1: No such file or directory")
                             .arg(f.dir.filePath("gone/run.csv")));
