@@ -36,6 +36,23 @@ void seedPort(const QString &dir, int port) {
 struct FreshState {
     FreshState() { Module1::ResetSharedState(); }
 };
+// A supply behind a stable path, as udev names an adapter, that can be pulled and replaced by
+// another; port 1 points at the path and is remembered in `dir`.
+struct PluggedSupply {
+    QTemporaryDir dir;
+    QString path = dir.filePath("ttyQVR"), log = dir.filePath("rx.log");
+    std::unique_ptr<SimProcess> sim;
+    PluggedSupply() {
+        qputenv("QVR_COM1", QFile::encodeName(path));
+        seedPort(dir.path(), 1);
+    }
+    bool plugIn(const QStringList &args = {}) {
+        sim.reset();
+        sim = std::make_unique<SimProcess>(args);
+        QFile::remove(path);
+        return sim->started() && QFile::link(sim->device(), path);
+    }
+};
 struct RealPortWindow : FreshState {
     explicit RealPortWindow(const QString &dir)
         : w(port, dialogs, SystemClock::instance(), QDir(dir).filePath(Database::FileName)) {}
@@ -52,23 +69,16 @@ private slots:
     // path says so; once a device is back there, Reset finds the supply, its program shows as
     // running and Stop ends it.
     void lostPortComesBackAtItsPath() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("ttyQVR"); // a stable name, as udev gives an adapter
-        qputenv("QVR_COM1", QFile::encodeName(path));
-        auto plugIn = [&](SimProcess &sim) {
-            QFile::remove(path);
-            return sim.started() && QFile::link(sim.device(), path);
-        };
-        auto first = std::make_unique<SimProcess>(QStringList());
-        QVERIFY(plugIn(*first));
-        seedPort(dir.path(), 1);
-        RealPortWindow r(dir.path());
+        PluggedSupply supply;
+        const QString &path = supply.path, &log = supply.log;
+        QVERIFY(supply.plugIn());
+        RealPortWindow r(supply.dir.path());
         auto &[port, dialogs, w] = r;
         QVERIFY(w.Form_Load());
         InternalPage *in = w.internalPage;
         in->FGrid->SetDataRow(1, {"1", "05.0", "1.00", "01", "00"});
         in->Command0_Click(0); // cycle "0": runs until stopped
-        first.reset();         // pulled
+        supply.sim.reset();    // pulled
         dialogs.expectMsg("Serial port lost (port 1, " + path +
                               "): Input/output error\r\nThe program may still be running in the "
                               "power supply .",
@@ -79,10 +89,8 @@ private slots:
         w.panel->Command4_Click(1);
         QVERIFY(dialogs.allShown() && w.panel->Command4[1]->isEnabled() && w.Tab1->isEnabled());
 
-        const QString log = dir.filePath("rx.log");
-        SimProcess second({"--log", log});
-        QVERIFY(plugIn(second));
-        QFile line(second.device()); // a supply that went on running its program
+        QVERIFY(supply.plugIn({"--log", log}));
+        QFile line(supply.sim->device()); // a supply that went on running its program
         QVERIFY(line.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         line.write("PROP00501000100\rRUNP0\r");
         QTRY_VERIFY(readAll(log).endsWith("RUNP0\r"));
@@ -100,35 +108,26 @@ private slots:
     // "Reconnect automatically": the supply killed under a poll, a new one at the same path;
     // one box, and polling comes back with no operator action.
     void reconnectsByItself() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("ttyQVR");
-        qputenv("QVR_COM1", QFile::encodeName(path));
-        auto plugIn = [&](SimProcess &sim) {
-            QFile::remove(path);
-            return sim.started() && QFile::link(sim.device(), path);
-        };
-        auto first = std::make_unique<SimProcess>(QStringList());
-        QVERIFY(plugIn(*first));
-        seedPort(dir.path(), 1);
-        RealPortWindow r(dir.path());
+        PluggedSupply supply;
+        const QString &path = supply.path, &log = supply.log;
+        QVERIFY(supply.plugIn());
+        RealPortWindow r(supply.dir.path());
         auto &[port, dialogs, w] = r;
         QVERIFY(w.Form_Load());
         w.SetAutoReconnect(true);
-        first.reset();
+        supply.sim.reset();
         dialogs.expectMsg("Serial port lost (port 1, " + path + "): Input/output error",
                           Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
         w.Timer1_Timer();
         QVERIFY(dialogs.allShown() && !Module1::Connected && w.ReconnectTimer->isActive());
         QTest::qWait(2 * TabbedFrm::ReconnectMs + 200); // tries find nothing, and say nothing
-        const QString log = dir.filePath("rx.log");
-        SimProcess second({"--log", log});
-        QVERIFY(plugIn(second));
+        QVERIFY(supply.plugIn({"--log", log}));
         QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("GMAX\rGETD\r"), 3 * TabbedFrm::ReconnectMs);
         QVERIFY(Module1::Connected && !w.ReconnectTimer->isActive());
         QTRY_VERIFY(readAll(log).count("GETD") >= 3); // polling again
         QVERIFY(dialogs.allShown());
         Database db; // remembered for the next start
-        db.Open(QDir(dir.path()).filePath(Database::FileName));
+        db.Open(QDir(supply.dir.path()).filePath(Database::FileName));
         QCOMPARE(SettingsTable::ReadRecord(db, SettingsTable::ReconnectRecord), QString("1"));
         w.close();
     }
