@@ -62,6 +62,8 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     pages_.Option3 = dataLogPage->Option3;
     pages_.LinkLost = [this](const QString &description) { LinkLost(description); };
     pages_.Note = [this](const QString &event) { Note(event); };
+    pages_.Tell = [this](const QString &text) { statusBar()->showMessage(text, TellMs); };
+    dataLogPage->Tell = pages_.Tell;
     dataLogPage->RecordContext = [this] { return RecordContext(); };
     dataLogPage->PortText = [this] {
         return QStringLiteral("port %1 (%2)")

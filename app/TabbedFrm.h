@@ -68,8 +68,9 @@ public:
     void Note(const QString &event);
     // "Set" sent these setpoints.
     void SetpointsSent(float volts, float amps);
-    // The status line's recording part.
+    // The status line's recording part; the rest says what just went well for TellMs.
     QLabel *RecordStatus = nullptr;
+    static constexpr int TellMs = 5000;
 
     // "Reconnect automatically" (Options): after a lost port, a try every 2 s to open it again
     // and find the supply, without a box and without holding the window.

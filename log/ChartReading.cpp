@@ -9,6 +9,7 @@
 #include "Module1.h"
 #include "SampleStore.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -103,6 +104,7 @@ void DataLogPage::MnuImage_Click() {
     UpdateReadings(); // the caption as the panel shows it now
     try {
         ChartImage::Write(path, PrintedPage(true));
+        Tell(QStringLiteral("Chart image saved to %1").arg(QDir::toNativeSeparators(path)));
     } catch (const std::runtime_error &e) {
         dialogs_.MsgBox(QString::fromStdString(e.what()));
     }

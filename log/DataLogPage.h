@@ -85,6 +85,8 @@ public:
     Recorder Rec;
     std::function<Recording::Context()> RecordContext = [] { return Recording::Context(); };
     std::function<QString()> PortText = [] { return QString(); }; // "port 1 (/dev/ttyS0)"
+    // What just went well, for the status line a few seconds (failures keep their boxes).
+    std::function<void(const QString &text)> Tell = [](const QString &) {};
     // Starts recording to `path`; false after saying why.
     bool StartRecording(const QString &path);
     void StopRecording();            // with its end line

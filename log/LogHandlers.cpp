@@ -10,6 +10,7 @@
 #include "Module1.h"
 #include "SampleStore.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
@@ -65,6 +66,10 @@ void DataLogPage::MnuSave_Click() {
     FillLogList(tables);
     Combo3[ChartScale::LogName]->setEditText(name);
     Picture1->setFocus();
+    int samples = 0;
+    for (int k = 1; k <= SampleStore::Slots; ++k)
+        samples += LiveStore.Present(k);
+    Tell(QStringLiteral("Log '%1' saved (%2 samples)").arg(name).arg(samples));
 }
 
 void DataLogPage::OpenLog(const QString &name) {
@@ -130,8 +135,14 @@ void DataLogPage::MnuExport_Click() {
                         Dialogs::Buttons::YesNoSafe) == Dialogs::Answer::No)
         return;
     try {
-        LogExport::Write(path,
-                         LogExport::Text(log ? LogStore : LiveStore, log ? LogSampleMs : SampleMs));
+        const QByteArray text =
+            LogExport::Text(log ? LogStore : LiveStore, log ? LogSampleMs : SampleMs);
+        LogExport::Write(path, text);
+        const qsizetype lines = text.count('\n') - 1; // under the header
+        Tell(QStringLiteral("Exported %1 line%2 to %3")
+                 .arg(lines)
+                 .arg(lines == 1 ? QString() : QStringLiteral("s"))
+                 .arg(QDir::toNativeSeparators(path)));
     } catch (const std::runtime_error &e) {
         dialogs_.MsgBox(QString::fromStdString(e.what()));
     }
@@ -159,4 +170,6 @@ void DataLogPage::PrintLog() {
     }
     if (!ok)
         dialogs_.MsgBox(QStringLiteral("Data access error !"));
+    else
+        Tell(QStringLiteral("Printed"));
 }

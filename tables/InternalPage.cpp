@@ -68,6 +68,9 @@ void InternalPage::Command0_Click(int index) {
             if (const QList<int> refused = WriteProgram(lines); !refused.isEmpty())
                 ctx_.dialogs.MsgBox(
                     ProgramLink::NotAcceptedMessage(QStringLiteral("step"), refused));
+            else
+                ctx_.Tell(QStringLiteral("Program written to the supply (%1 steps)")
+                              .arg(lines.size()));
             break;
         }
         case 3: {

@@ -136,6 +136,8 @@ void PresetPage::WriteMemories() {
     ctx_.Timer1->start();
     if (!refused.isEmpty())
         ctx_.dialogs.MsgBox(ProgramLink::NotAcceptedMessage(QStringLiteral("memory"), refused));
+    else
+        ctx_.Tell(QStringLiteral("Memories written to the supply (%1)").arg(lines.size()));
 }
 
 void PresetPage::ApplyMemory() {

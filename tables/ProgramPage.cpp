@@ -185,6 +185,7 @@ bool ProgramPage::SaveTable(const QString &emptyNameMessage) {
     RefillList();
     SetName(name);
     ctx_.editor->CellEdited = false;
+    ctx_.Tell(QStringLiteral("Table '%1' saved").arg(name));
     return true;
 }
 

@@ -58,6 +58,8 @@ struct PageContext {
     // An event for the recording, when one runs (a program started, a step, its end).
     std::function<void(const QString &event)> Note = [](const QString &) {};
     int RecalledMemory = 0; // the preset memory last recalled, until a Set or a program run
+    // What just went well, for the status line a few seconds (failures keep their boxes).
+    std::function<void(const QString &text)> Tell = [](const QString &) {};
 
     bool timedProgramRunning() const; // the internal or the external Run shows "Stop"
     void SaveEnableStates();

@@ -257,7 +257,10 @@ private slots:
         p.Toolbar1_ButtonClick(3);
         SampleMs = 2000;
         f.name("Other");
+        QString told;
+        p.Tell = [&told](const QString &text) { told = text; };
         p.MnuSave_Click();
+        QCOMPARE(told, QString("Log 'Other' saved (2 samples)"));
         QCOMPARE(f.db.TableNames(), QStringList({"D__5Test", "QVRLOG", "D_02Other"}));
         QCOMPARE(p.Combo3[LogName]->currentText(), QString("Other"));
         const QList<QStringList> rows = f.db.ReadAll("D__5Test");
@@ -464,8 +467,11 @@ void TestLog::exportFiles() {
     const QString target = f.dir.filePath("run.2/Now.xls");
     LiveStore.Clear();
     LiveStore.at(1, 1) = 5, LiveStore.at(2, 1) = 0.5f;
+    QString told;
+    f.page.Tell = [&told](const QString &text) { told = text; };
     f.dialogs.expectSave(f.dir.filePath("run.2/Now.csv"));
     f.page.MnuExport_Click();
+    QCOMPARE(told, "Exported 1 line to " + target); // the status line, a few seconds
     QCOMPARE(f.dialogs.shown.last().text, QString("Export|Now2026-01-05|*.xls|csv"));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));

@@ -5,6 +5,7 @@
 #include "Panel.h"
 #include "WindowFixture.h"
 
+#include <QStatusBar>
 #include <QTest>
 
 using namespace Module1;
@@ -183,6 +184,7 @@ private slots:
         f.port.sent.clear();
         p->Command2_Click(2);
         QCOMPARE(f.port.sent.count("PROM"), 9);
+        QCOMPARE(w.statusBar()->currentMessage(), QString("Memories written to the supply (9)"));
         QVERIFY(f.port.sent.contains("PROM1125125\rPROM2015050\rPROM3000000\r"));
         p->FGrid->SetOption(2, true);
         f.port.sent.clear();

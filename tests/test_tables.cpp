@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTest>
 
 using namespace ProgramRules;
@@ -357,6 +358,7 @@ private slots:
         // Save a new table, then overwrite it only on Yes.
         g->SetTextMatrix(1, page == 2 ? 2 : 1, "12.5");
         click(1);
+        QCOMPARE(w.statusBar()->currentMessage(), "Table '" + stored + "' saved");
         QCOMPARE(w.db().TableNames(), QStringList({"QVRSYS", prefix + stored}));
         QCOMPARE(name->currentText(), stored);
         QCOMPARE(name->itemText(0), stored);
