@@ -12,7 +12,7 @@ export QVR_DATA_DIR="$top/demo"
 
 sim_out=$(mktemp)
 # Its own session, so that a Ctrl+C reaches the program first and it can still say ENDS.
-setsid "$top/build/bin/qvr-supply-sim" --port 1 --baud 9600 >"$sim_out" &
+setsid "$top/build/bin/qvr-supply-sim" --demo --port 1 --baud 9600 >"$sim_out" &
 sim_pid=$!
 trap 'kill $sim_pid 2>/dev/null; rm -f "$sim_out"' EXIT
 for _ in $(seq 50); do grep -q '=' "$sim_out" && break; sleep 0.1; done

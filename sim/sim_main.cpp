@@ -29,6 +29,9 @@ const char *const Usage =
     "  --max-volt V          maximum voltage (default 30.0)\n"
     "  --max-curr A          maximum current (default 3.00)\n"
     "  --load OHM            load resistance (default 10)\n"
+    "  --demo                start as the demo: load 7.5 ohm, an internal program of three\n"
+    "                        10 s steps (5.0 V 1.00 A, 12.0 V 1.50 A, 8.0 V 0.50 A) and the\n"
+    "                        memories k = 1..9 at 3k V, 0.3k A\n"
     "  --baud B              pace of the line: 10 bit times per character (e.g. 9600)\n"
     "  --char-delay-us US    time per character received and sent (default 0)\n"
     "  --log FILE            append every byte received to FILE\n"
@@ -76,6 +79,20 @@ int main(int argc, char *argv[]) {
             model.maxVolt = value().toFloat();
         } else if (a == "--max-curr") {
             model.maxCurr = value().toFloat();
+        } else if (a == "--demo") {
+            // Something on every page for a first look: a short internal program, nine distinct
+            // memories, and a load that keeps the current trace apart from the voltage trace
+            // at the default scales (at 10 ohm and 30 V / 3 A they coincide).
+            model.loadOhm = 7.5f;
+            for (const char *line : {"PROP00501000010", "PROP11201500010", "PROP20800500010"})
+                model.Receive(QByteArray(line) + '\r', 0);
+            for (int k = 1; k <= 9; ++k)
+                model.Receive(QStringLiteral("PROM%1%2%3\r")
+                                  .arg(k)
+                                  .arg(k * 30, 3, 10, QLatin1Char('0'))
+                                  .arg(k * 30, 3, 10, QLatin1Char('0'))
+                                  .toLatin1(),
+                              0);
         } else if (a == "--load") {
             model.loadOhm = value().toFloat();
         } else if (a == "--baud") {

@@ -69,8 +69,8 @@ void InternalPage::Command0_Click(int index) {
                 ctx_.dialogs.MsgBox(
                     ProgramLink::NotAcceptedMessage(QStringLiteral("step"), refused));
             else
-                ctx_.Tell(QStringLiteral("Program written to the supply (%1 steps)")
-                              .arg(lines.size()));
+                ctx_.Tell(
+                    QStringLiteral("Program written to the supply (%1 steps)").arg(lines.size()));
             break;
         }
         case 3: {
