@@ -9,6 +9,7 @@
 #include "Exchange.h"
 #include "GridEditor.h"
 #include "Module1.h"
+#include "PortDevices.h"
 #include "PropertiesFrm.h"
 #include "Setpoints.h"
 #include "TabbedFrm.h"
@@ -348,9 +349,19 @@ void Panel::ShowOptions() {
         connect(&dialog, &PropertiesFrm::liveChartChanged, &main_, &TabbedFrm::LiveChartFrame);
         connect(&dialog, &PropertiesFrm::samplingChanged, &main_, &TabbedFrm::SamplingChanged);
         dialog.ChkReconnect->setChecked(main_.AutoReconnect());
-        if (dialog.exec() == QDialog::Accepted &&
-            dialog.ChkReconnect->isChecked() != main_.AutoReconnect())
-            main_.SetAutoReconnect(dialog.ChkReconnect->isChecked());
+        if (dialog.exec() == QDialog::Accepted) {
+            if (dialog.ChkReconnect->isChecked() != main_.AutoReconnect())
+                main_.SetAutoReconnect(dialog.ChkReconnect->isChecked());
+            // Beside "CommPort", whose record and fields stay as they are.
+            try {
+                for (auto it = dialog.NewAssignments.cbegin(); it != dialog.NewAssignments.cend();
+                     ++it)
+                    SettingsTable::RememberRecord(main_.db(), PortDevices::RecordName(it.key()),
+                                                  it.value());
+            } catch (const StoreError &e) {
+                dialogs_.MsgBox(e.description());
+            }
+        }
     }
     if (main_.Unloaded())
         return; // a signal closed the dialog and the program

@@ -4,6 +4,8 @@
 #include "Comm1.h"
 #include "Dialogs.h"
 #include "Module1.h"
+#include "PortDevices.h"
+#include "PortSettings.h"
 #include "SampleStore.h"
 #include "Timeline.h"
 
@@ -75,6 +77,8 @@ PropertiesFrm::PropertiesFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, QWidge
 
     connect(SSTab1, &QTabWidget::currentChanged, this, &PropertiesFrm::SSTab1_Click);
     connect(CmdOK, &QPushButton::clicked, this, &PropertiesFrm::CmdOK_Click);
+    connect(CboPort, &QComboBox::currentIndexChanged, this, &PropertiesFrm::ShowDevice);
+    connect(CboDevice, &QComboBox::activated, this, &PropertiesFrm::DevicePicked);
     connect(CmdCancel, &QPushButton::clicked, this, &PropertiesFrm::CmdCancel_Click);
     connect(CmdDefault, &QPushButton::clicked, this, &PropertiesFrm::CmdDefault_Click);
     for (int i = 0; i < 4; ++i)
@@ -105,6 +109,17 @@ QWidget *PropertiesFrm::buildPortPage() {
     CboParity = combo(QStringLiteral("CboParity"), {}, connectFrame);
     CboStopBits = combo(QStringLiteral("CboStopBits"), {}, connectFrame);
     form->addRow(QStringLiteral("Port:"), CboPort);
+    CboDevice = combo(QStringLiteral("CboDevice"), {}, connectFrame);
+    CboDevice->setToolTip(QStringLiteral("A serial device of this computer for the selected port "
+                                         "number, e.g. a USB adapter"));
+    LblDevice = new QLabel(connectFrame);
+    LblDevice->setObjectName(QStringLiteral("LblDevice"));
+    LblDevice->setWordWrap(true);
+    QFont small = LblDevice->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    LblDevice->setFont(small);
+    form->addRow(QStringLiteral("Device:"), CboDevice);
+    form->addRow(QString(), LblDevice);
     form->addRow(QStringLiteral("Speed:"), CboSpeed);
     form->addRow(QStringLiteral("Data bit:"), CboDataBits);
     form->addRow(QStringLiteral("Odd/Even:"), CboParity);
@@ -167,9 +182,45 @@ void PropertiesFrm::LoadPropertySettings() {
             CboParity->setCurrentIndex(i);
 
     CboPort->setCurrentIndex(comm1_.CommPort() - 1);
+    CboDevice->setEnabled(!Connected);
+    NewAssignments.clear();
+    ShowDevice();
     OptFlow[std::clamp(comm1_.Handshaking(), 0, 3)]->setChecked(true);
     OptEcho[0]->setChecked(true);
     FlowMode = comm1_.Handshaking();
+}
+
+void PropertiesFrm::ShowDevice() {
+    const int port = CboPort->currentIndex() + 1;
+    const QSignalBlocker quiet(CboDevice);
+    CboDevice->clear();
+    CboDevice->addItem(QStringLiteral("None (the port number's own)"), QString());
+    for (const PortDevices::Device &d : PortDevices::Present())
+        CboDevice->addItem(d.label, d.path);
+    const QString assigned = NewAssignments.value(port, PortDevices::Assigned(port).value_or(""));
+    if (!assigned.isEmpty() && CboDevice->findData(assigned) < 0)
+        CboDevice->addItem(assigned + QStringLiteral(" (not present)"), assigned);
+    CboDevice->setCurrentIndex(std::max(0, CboDevice->findData(assigned)));
+    if (port < 1) {
+        LblDevice->clear();
+        return;
+    }
+    // What the port reaches once OK is pressed: the variable still wins.
+    const QString device =
+        NewAssignments.contains(port) &&
+                !qEnvironmentVariableIsSet(
+                    QByteArray("QVR_COM" + QByteArray::number(port)).constData())
+            ? (assigned.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : assigned)
+            : DevicePathFor(port);
+    LblDevice->setText(QStringLiteral("Com%1 reaches %2 (%3)")
+                           .arg(port)
+                           .arg(device, NewAssignments.contains(port) ? QStringLiteral("after OK")
+                                                                      : PortDevices::Origin(port)));
+}
+
+void PropertiesFrm::DevicePicked() {
+    NewAssignments.insert(CboPort->currentIndex() + 1, CboDevice->currentData().toString());
+    ShowDevice();
 }
 
 void PropertiesFrm::SSTab1_Click(int page) {
@@ -211,8 +262,15 @@ void PropertiesFrm::CmdOK_Click() {
     };
     const int oldPort = comm1_.CommPort();
     const int newPort = CboPort->currentIndex() + 1;
+    const QString oldDevice = DevicePathFor(oldPort);
+    QMap<int, QString> before; // to put back when the new device cannot be opened
+    for (auto it = NewAssignments.cbegin(); it != NewAssignments.cend(); ++it) {
+        before.insert(it.key(), PortDevices::Assigned(it.key()).value_or(QString()));
+        PortDevices::Assign(it.key(), it.value());
+    }
     // A remembered port the list cannot show (above 16) selects no entry and stays as it is.
-    if (CboPort->currentIndex() >= 0 && newPort != oldPort) {
+    if (CboPort->currentIndex() >= 0 &&
+        (newPort != oldPort || DevicePathFor(newPort) != oldDevice)) {
         const bool wasOpen = comm1_.PortOpen();
         try {
             if (wasOpen)
@@ -222,6 +280,9 @@ void PropertiesFrm::CmdOK_Click() {
                 comm1_.setPortOpen(true);
         } catch (const CommError &e) {
             comm1_.setCommPort(oldPort); // the port stays closed
+            for (auto it = before.cbegin(); it != before.cend(); ++it)
+                PortDevices::Assign(it.key(), it.value());
+            NewAssignments.clear();
             return fail(e);
         }
     }

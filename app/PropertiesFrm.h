@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
+#include <QMap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -31,6 +33,13 @@ public:
     std::array<QRadioButton *, 2> OptEcho{};
     QPushButton *CmdOK = nullptr, *CmdCancel = nullptr, *CmdDefault = nullptr;
     QCheckBox *ChkReconnect = nullptr; // "Reconnect automatically"; the caller loads and keeps it
+    // The device the selected port number reaches, and a present device to assign to it (entry
+    // 0: none, the port number's own device).
+    QComboBox *CboDevice = nullptr;
+    QLabel *LblDevice = nullptr;
+    // Assignments made in this dialog (an empty path removes one), applied on OK; the caller
+    // remembers them.
+    QMap<int, QString> NewAssignments;
     int FlowMode = 0;
     bool EchoOff = false;
 
@@ -48,6 +57,8 @@ public slots:
     void CmdCancel_Click();
 
 private:
+    void ShowDevice();   // the selected port's device in LblDevice and CboDevice
+    void DevicePicked(); // CboDevice's choice for the selected port
     QWidget *buildSamplingPage();
     QWidget *buildPortPage();
 

@@ -8,6 +8,7 @@
 #include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
+#include "PortDevices.h"
 #include "PortSettings.h"
 #include "ProgramPages.h"
 #include "Recorder.h"
@@ -125,6 +126,12 @@ bool TabbedFrm::Form_Load() {
     try {
         autoReconnect_ =
             SettingsTable::ReadRecord(db_, SettingsTable::ReconnectRecord) == QStringLiteral("1");
+        // Devices assigned to port numbers in Options, before the port is opened.
+        PortDevices::ClearAll();
+        if (db_.TableExists(SettingsTable::Name))
+            for (const QStringList &record : db_.ReadAll(SettingsTable::Name))
+                if (const auto port = PortDevices::PortOfRecord(record.value(0)))
+                    PortDevices::Assign(*port, record.value(1));
     } catch (const StoreError &) {
     }
     try {

@@ -1,5 +1,7 @@
 #include "PortSettings.h"
 
+#include "PortDevices.h"
+
 #include <QStringList>
 
 QString PortSettings::text() const {
@@ -32,6 +34,8 @@ QString DevicePathFor(int port) {
     const QByteArray var = "QVR_COM" + QByteArray::number(port);
     if (qEnvironmentVariableIsSet(var.constData()))
         return qEnvironmentVariable(var.constData());
+    if (const auto assigned = PortDevices::Assigned(port))
+        return *assigned;
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else

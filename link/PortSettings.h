@@ -15,6 +15,6 @@ struct PortSettings {
     static std::optional<PortSettings> parse(const QString &text);
 };
 
-// Port n is the device named by the environment variable QVR_COM<n> when set, else /dev/ttyS<n-1>
-// (COM<n> on Windows).
+// Port n is the device named by the environment variable QVR_COM<n> when set, else the device
+// assigned to it in Options, else /dev/ttyS<n-1> (COM<n> on Windows).
 QString DevicePathFor(int port);

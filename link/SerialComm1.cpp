@@ -78,8 +78,20 @@ void SerialComm1::setPortOpen(bool open) {
         throw CommError(QStringLiteral("Port already open"));
     device_ = DevicePathFor(port_);
     serial_.setPortName(device_);
-    if (!serial_.open(QIODevice::ReadWrite))
+    if (!serial_.open(QIODevice::ReadWrite)) {
+        if (serial_.error() == QSerialPort::PermissionError) {
+            // The usual cause on Linux, and its fix, rather than a bare "Permission denied".
+            const QString user = qEnvironmentVariable("USER", QStringLiteral("<user>"));
+            serial_.clearError();
+            throw CommError(QStringLiteral("Cannot open serial port (port %1, %2): Permission "
+                                           "denied. Serial ports belong to the group dialout: "
+                                           "add the user to it (sudo adduser %3 dialout), then "
+                                           "log out and in again.")
+                                .arg(port_)
+                                .arg(device_, user));
+        }
         fail(QStringLiteral("Cannot open serial port"));
+    }
     try {
         apply();
     } catch (...) {

@@ -1,12 +1,17 @@
 #include "Clock.h"
 #include "Exchange.h"
+#include "FileRights.h"
 #include "Module1.h"
+#include "PortDevices.h"
 #include "PortSettings.h"
 #include "ProgramLink.h"
 #include "Protocol.h"
 #include "SerialComm1.h"
 #include "SimComm1.h"
+#include "SimProcess.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <limits>
@@ -118,12 +123,54 @@ private slots:
             QVERIFY2(!PortSettings::parse(bad), bad);
     }
 
+    // The variable, then the device assigned in Options, then the port number's own; a stable
+    // by-id name is preferred for an assignment.
     void portNumbersMapToDevices() {
         qunsetenv("QVR_COM3");
-        QCOMPARE(DevicePathFor(3), QString("/dev/ttyS2"));
+        QCOMPARE(DevicePathFor(3) + ' ' + PortDevices::Origin(3),
+                 QString("/dev/ttyS2 the default"));
+        PortDevices::Assign(3, "/dev/serial/by-id/usb-FTDI-if00-port0");
+        QCOMPARE(DevicePathFor(3) + ' ' + PortDevices::Origin(3),
+                 QString("/dev/serial/by-id/usb-FTDI-if00-port0 assigned in Options"));
         qputenv("QVR_COM3", "/dev/ttyUSB0");
-        QCOMPARE(DevicePathFor(3), QString("/dev/ttyUSB0"));
+        QCOMPARE(DevicePathFor(3) + ' ' + PortDevices::Origin(3),
+                 QString("/dev/ttyUSB0 the variable QVR_COM3"));
         qunsetenv("QVR_COM3");
+        PortDevices::Assign(3, QString());
+        QCOMPARE(DevicePathFor(3), QString("/dev/ttyS2"));
+        QCOMPARE(PortDevices::PortOfRecord(PortDevices::RecordName(12)), std::optional<int>(12));
+        QVERIFY(!PortDevices::PortOfRecord("CommPort") && !PortDevices::PortOfRecord("ComDevicex"));
+        QTemporaryDir dir;
+        QFile device(dir.filePath("ttyUSB7"));
+        QVERIFY(device.open(QIODevice::WriteOnly));
+        QDir(dir.path()).mkdir("by-id");
+        QVERIFY(QFile::link(device.fileName(), dir.filePath("by-id/usb-Acme-if00")));
+        QCOMPARE(PortDevices::StablePath(device.fileName(), dir.filePath("by-id")),
+                 dir.filePath("by-id/usb-Acme-if00"));
+        QCOMPARE(PortDevices::StablePath(dir.filePath("by-id"), dir.filePath("by-id")),
+                 dir.filePath("by-id")); // nothing leads to it: itself
+    }
+
+    // A device the user may not open: what to do about it, not a bare "Permission denied".
+    void deniedPortSaysHowToFixIt() {
+        SimProcess sim({});
+        QVERIFY(sim.started());
+        QFile::setPermissions(sim.device(), QFileDevice::Permissions());
+        qputenv("QVR_COM5", sim.device().toLocal8Bit());
+        qputenv("USER", "op");
+        SerialComm1 port;
+        port.setCommPort(5);
+        FolderRightsApply asAnOperator;
+        try {
+            port.setPortOpen(true);
+            QFAIL("opened a device without permission");
+        } catch (const CommError &e) {
+            QCOMPARE(e.description(),
+                     "Cannot open serial port (port 5, " + sim.device() +
+                         "): Permission denied. Serial ports belong to the group dialout: add the "
+                         "user to it (sudo adduser op dialout), then log out and in again.");
+        }
+        qunsetenv("QVR_COM5");
     }
 
     void missingPortIsNamed() {

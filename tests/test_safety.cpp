@@ -1,6 +1,7 @@
 // Stored tables against the worst the machine can do: the program killed in the middle of its
 // saves, a full disk and a folder that cannot be written.
 #include "DataLogPage.h"
+#include "FileRights.h"
 #include "LogTables.h"
 #include "Module1.h"
 #include "ProgramPages.h"
@@ -118,28 +119,6 @@ QString wholeness(const QString &file) {
         return "the catalogue names " + catalogue.join(',') + " for " + logs.join(',');
     return QString();
 }
-
-// Root passes over a folder's permissions; without these capabilities it meets them as an
-// operator does. Ordinary users are unaffected.
-class FolderRightsApply {
-public:
-    FolderRightsApply() {
-        syscall(SYS_capget, &header_, data_);
-        saved_ = data_[0].effective;
-        data_[0].effective &=
-            ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
-        syscall(SYS_capset, &header_, data_);
-    }
-    ~FolderRightsApply() {
-        data_[0].effective = saved_;
-        syscall(SYS_capset, &header_, data_);
-    }
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data_[2]{};
-    quint32 saved_ = 0;
-};
 
 // No file takes a byte more while it lives: a full disk (stricter than one, as it also refuses
 // writes in place).
