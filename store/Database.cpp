@@ -56,7 +56,11 @@ Database::Place Database::ChooseDir(const QString &appDir, bool appDirWritable,
 
 Database::Place Database::DefaultPlace() {
     const QString appDir = QCoreApplication::applicationDirPath();
-    return ChooseDir(appDir, QFileInfo(appDir).isWritable(),
+    // An installed program (its metainfo beside it) never writes into the system's folders,
+    // even when run by root: each user keeps a database of their own.
+    const bool installed =
+        QFileInfo::exists(appDir + QStringLiteral("/../share/metainfo/io.qvr.QVR.metainfo.xml"));
+    return ChooseDir(appDir, !installed && QFileInfo(appDir).isWritable(),
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
