@@ -117,6 +117,11 @@ void Database::Open(const QString &path) {
     }
     db_ = db;
     sqlite3_busy_timeout(db_, 2000);
+    // The engine writes a new file only with its first table: a first start that stored nothing
+    // would leave an empty file, which the next start refuses as damaged. Write its header now,
+    // and no table.
+    if (!exists)
+        exec(QStringLiteral("CREATE TABLE qvr_new (x); DROP TABLE qvr_new"));
 }
 
 void Database::Close() {
