@@ -435,12 +435,11 @@ void TabbedFrm::LinkLost(const QString &description) {
     panel->ShowStatus();
     Note(QStringLiteral("port lost: ") + description);
     // One box; the tries go on while it is open, and a lost port found again says nothing.
-    if (autoReconnect_ && !ReconnectTimer->isActive()) {
+    const bool alreadyTrying = ReconnectTimer->isActive();
+    if (autoReconnect_)
         ReconnectTimer->start();
+    if (!alreadyTrying)
         dialogs_.MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
-    } else if (!autoReconnect_) {
-        dialogs_.MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
-    }
 }
 
 void TabbedFrm::ReconnectTimer_Timer() {

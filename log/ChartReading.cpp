@@ -15,16 +15,20 @@
 
 using namespace Module1;
 
-ChartReadout::Slots DataLogPage::ShownSlots() const {
-    const bool log = Option3[1]->isChecked();
+ChartReadout::Slots DataLogPage::ChartSlots(bool live) const {
     ChartReadout::Slots chart;
-    chart.store = log ? &LogStore : &LiveStore;
-    chart.intervalMs = log ? LogSampleMs : SampleMs;
-    // As the drawing reads its window: the live interval sets the offset of both charts.
-    chart.offsetHalfS = (log ? 2.0 : 4.0) * SampleMs / 1000;
-    if (log ? LogCreated.has_value() : LastSampleAt.isValid())
-        chart.newest = log ? *LogCreated : LastSampleAt;
+    chart.store = live ? &LiveStore : &LogStore;
+    chart.intervalMs = live ? SampleMs : LogSampleMs;
+    // The live chart leaves slot 1 out: its window starts two intervals later than the log's.
+    // The live interval sets the offset of both charts.
+    chart.offsetHalfS = (live ? 4.0 : 2.0) * SampleMs / 1000;
+    if (live ? LastSampleAt.isValid() : LogCreated.has_value())
+        chart.newest = live ? LastSampleAt : *LogCreated;
     return chart;
+}
+
+ChartReadout::Slots DataLogPage::ShownSlots() const {
+    return ChartSlots(!Option3[1]->isChecked());
 }
 
 ChartScale::Mapping DataLogPage::ShownMapping() const {
@@ -59,20 +63,20 @@ LogPrint::Page DataLogPage::PrintedPage(bool marks) const {
     LogPrint::Page page;
     page.description =
         log ? QStringLiteral("DESCRIPTION:  ") + OpenLogName : QStringLiteral("DESCRIPTION:");
-    page.samplesTime = LogPrint::SamplesTime(log ? LogSampleMs : SampleMs);
+    page.samplesTime = LogPrint::SamplesTime(ShownSlots().intervalMs);
     page.time =
         QStringLiteral("Time:   ") + (log ? (LogCreated ? LogCreated->toString(stamp) : QString())
                                           : clock_.CurrentDateTime().toString(stamp));
     page.scale = ReadScale();
-    page.store = log ? &LogStore : &LiveStore;
-    page.intervalMs = log ? LogSampleMs : SampleMs;
-    page.offsetHalfS = (log ? 2.0 : 4.0) * SampleMs / 1000;
+    const ChartReadout::Slots shown = ShownSlots();
+    page.store = shown.store;
+    page.intervalMs = shown.intervalMs;
+    page.offsetHalfS = shown.offsetHalfS;
     page.normalise = !log;
     if (marks) {
         ChartReadout::Cursors fixed = Cursors;
         fixed.hover.reset(); // the pointer is on the menu, not on a sample
-        const ChartReadout::Slots chart = ShownSlots();
-        page.overlay = [fixed, chart](QPainter &p, const ChartScale::Mapping &m) {
+        page.overlay = [fixed, chart = shown](QPainter &p, const ChartScale::Mapping &m) {
             ChartOverlay::Draw(p, m, chart, fixed, std::max(1.0, m.W / 600.0));
         };
         page.caption = Stats->PlainText().split(u'\n');

@@ -219,16 +219,15 @@ void DataLogPage::Picture1_Set_LOG() {
 void DataLogPage::Draw(bool live) {
     if (!IsShown())
         return;
-    // The live chart leaves slot 1 out: its window starts two intervals later than the log's.
-    const double offset = (live ? 4.0 : 2.0) * SampleMs / 1000;
-    const Mapping m =
-        ReadMapping(ReadScale(), Picture1->ScaleWidth(), Picture1->ScaleHeight(), offset, live);
+    const ChartReadout::Slots chart = ChartSlots(live);
+    const Mapping m = ReadMapping(ReadScale(), Picture1->ScaleWidth(), Picture1->ScaleHeight(),
+                                  chart.offsetHalfS, live);
     // Drawing runs to its end on this one thread, so no poll can come between; Timer1 keeps its
     // phase (stopping and starting it would restart its period and thin out the polls).
     {
         QPainter p(&Picture1->Canvas());
         ChartDraw::Frame(p, m);
-        ChartDraw::Traces(p, m, live ? LiveStore : LogStore, live ? SampleMs : LogSampleMs);
+        ChartDraw::Traces(p, m, *chart.store, chart.intervalMs);
     }
     UpdateReadings(); // the statistics of the new window or samples, the marks over the chart
 }

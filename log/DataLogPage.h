@@ -75,7 +75,8 @@ public:
     // The hover cursor and the cursors A and B on the chart shown.
     ChartReadout::Cursors Cursors;
     // Where the chart shown puts its slots, and its mapping, as the last drawing read them.
-    ChartReadout::Slots ShownSlots() const;
+    ChartReadout::Slots ChartSlots(bool live) const;
+    ChartReadout::Slots ShownSlots() const; // of the chart Now or Log shows
     ChartScale::Mapping ShownMapping() const;
     // The page as printed (and as a saved image shows it, with `marks` the cursors and the
     // statistics).
