@@ -55,45 +55,6 @@ private slots:
         QVERIFY(f.dialogs.allShown());
     }
 
-    void pollNoticesTheEndOfAnInternalProgram() {
-        WindowFixture f;
-        f.supply.Receive("VOLT123\r", 0); // valid setpoints: "Set" is on when Run is pressed
-        TabbedFrm &w = f.startConnected();
-        // 10 V into 10 ohm: 5 s limited at 2 A (C.V.), then 5 s at 0.5 A (C.C.).
-        f.supply.Receive("PROP01002000005\rPROP11000500005\r", f.clock.MonotonicMs());
-        f.supply.Receive("RUNP1\r", f.clock.MonotonicMs());
-        // What Run leaves behind: running caption and title, pages and buttons locked.
-        w.SaveEnableStates();
-        w.internalPage->Command0[0]->setText("Stop");
-        w.internalPage->Command0[1]->setEnabled(false);
-        w.panel->Command4[0]->setEnabled(false);
-        w.Tab1->setTabEnabled(1, false);
-        w.Tab1->setTabEnabled(2, false);
-        w.setWindowTitle(" QVR 2.0 [Internal Timed Program Running]");
-        f.port.sent.clear();
-
-        w.Timer1_Timer(); // mode 2: C.V., still running
-        QCOMPARE(LastReply, QString("2"));
-        QCOMPARE(w.internalPage->Command0[0]->text(), QString("Stop"));
-        QCOMPARE(colour(w.panel->Label5[3]), Panel::Yellow);
-        f.clock.advance(6000);
-        w.Timer1_Timer(); // mode 3: C.C., still running
-        QCOMPARE(LastReply, QString("3"));
-        QCOMPARE(w.internalPage->Command0[0]->text(), QString("Stop"));
-        QCOMPARE(colour(w.panel->Label5[2]), Panel::Red);
-        f.clock.advance(5000);
-        w.Timer1_Timer(); // mode 0: ended
-        QCOMPARE(colour(w.panel->Label5[3]), Panel::Yellow);
-        QCOMPARE(f.port.sent, QByteArray("GETD\rGETD\rGETD\rSTOP\r"));
-        QVERIFY(w.internalPage->Command0[1]->isEnabled() && w.panel->Command4[0]->isEnabled());
-        QCOMPARE(w.internalPage->Command0[0]->text(), QString("Run"));
-        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
-        QVERIFY(w.Tab1->isTabEnabled(1) && w.Tab1->isTabEnabled(2));
-        QVERIFY(w.panel->Text2[0]->isEnabled() && w.internalPage->Combo0[1]->isEnabled());
-        w.Timer1_Timer();
-        QCOMPARE(f.port.sent.count("STOP"), 1);
-    }
-
     // The title forms on a page change, and the live indicator.
     void titleAndLiveIndicator() {
         WindowFixture f;
@@ -286,32 +247,21 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
-        volt->setText("12.3V");
-        curr->setText("0.05A");
-        w.panel->Command4_Click(0);
-        QCOMPARE(f.supply.setVolt(), 12.3f);
-        QVERIFY(w.Timer1->isActive() && volt->hasFocus());
-        QCOMPARE(CurCmd, QString("GETD"));
-
-        // Enter in the voltage box moves on to the current box.
-        w.panel->Text2_Enter(0);
+        // Enter in the voltage box moves on to the current box; there, with an empty voltage
+        // box it only moves the focus back, otherwise it sets at once, and polling goes on.
+        volt->setFocus();
+        QTest::keyClick(volt, Qt::Key_Return);
         QVERIFY(curr->hasFocus());
-        // Enter in the current box: with an empty voltage box it only moves the focus ...
         f.port.sent.clear();
         volt->clear();
         curr->setText("1");
         w.panel->Text2_Enter(1);
-        QVERIFY(volt->hasFocus());
-        QVERIFY(f.port.sent.isEmpty());
-        // ... otherwise it sets at once.
+        QVERIFY(volt->hasFocus() && f.port.sent.isEmpty());
         volt->setText("5V");
         curr->setFocus();
-        w.panel->Text2_Enter(1);
-        QCOMPARE(f.port.sent, QByteArray("VOLT050\rCURR100\r"));
-        // Typed keys reach the same handlers.
-        f.port.sent.clear();
         QTest::keyClick(curr, Qt::Key_Return);
         QCOMPARE(f.port.sent, QByteArray("VOLT050\rCURR100\r"));
+        QVERIFY(w.Timer1->isActive() && CurCmd == "GETD" && volt->hasFocus());
     }
 
     void optionsDialog() {
@@ -320,15 +270,15 @@ private slots:
         f.port.setSettings("9600,n,8,1.5");
         f.port.setHandshaking(2);
         PropertiesFrm d(f.port, f.dialogs, f.clock);
-        QCOMPARE(d.CboSpeed->currentText(), QString("9600"));
-        QCOMPARE(d.CboParity->currentText(), QString("None"));
-        QCOMPARE(d.CboDataBits->currentText(), QString("8"));
-        QCOMPARE(d.CboStopBits->currentText(), QString("1.5"));
-        QCOMPARE(d.CboAS->currentText(), QString("2s"));
-        QCOMPARE(d.CboPort->currentText(), QString("Com1"));
-        QVERIFY(d.OptFlow[2]->isChecked() && d.OptEcho[0]->isChecked());
+        const auto boxes = [&d] {
+            return QStringList{d.CboSpeed->currentText(), d.CboParity->currentText(),
+                               d.CboDataBits->currentText(), d.CboStopBits->currentText(),
+                               d.CboAS->currentText(), d.CboPort->currentText()}
+                .join(u' ');
+        };
+        QCOMPARE(boxes(), QString("9600 None 8 1.5 2s Com1"));
+        QVERIFY(d.OptFlow[2]->isChecked() && d.OptEcho[0]->isChecked() && d.CboPort->isEnabled());
         QCOMPARE(d.CboPort->itemText(15), QString("Com16"));
-        QVERIFY(d.CboPort->isEnabled());
 
         // No keeps the interval but the port settings still apply.
         d.CboAS->setCurrentText("0.5s");
@@ -349,11 +299,8 @@ private slots:
         d.CboAS->setCurrentText("0.5s");
         f.dialogs.expectMsg("Are you really doing it ?", Dialogs::Answer::Yes);
         d.CmdOK_Click();
-        QCOMPARE(SampleMs, qint64(500));
-        QCOMPARE(LiveStore.at(1, 1), -1.0f);
-        QCOMPARE(LogCount, qint64(0));
-        QCOMPARE(LogStartMs, qint64(4250));
-        QCOMPARE(restarted.count(), 1);
+        QVERIFY(SampleMs == 500 && LiveStore.at(1, 1) == -1.0f && LogCount == 0);
+        QVERIFY(LogStartMs == 4250 && restarted.count() == 1);
         f.window->SamplingChanged(); // what the signal starts: the new period at once
         QVERIFY(f.window->dataLogPage->PVCPicTimer->isActive());
         QCOMPARE(f.window->dataLogPage->PVCPicTimer->interval(), 500);
@@ -362,8 +309,7 @@ private slots:
         d.LoadPropertySettings();
         d.SSTab1->setCurrentIndex(1);
         d.CmdDefault_Click();
-        QCOMPARE(d.CboSpeed->currentText(), QString("9600"));
-        QCOMPARE(d.CboStopBits->currentText(), QString("1"));
+        QCOMPARE(boxes(), QString("9600 None 8 1 0.5s Com1"));
         QVERIFY(d.OptFlow[0]->isChecked());
         QCOMPARE(f.port.Settings(), QString("19200,N,8,2"));
         QVERIFY(f.dialogs.allShown());

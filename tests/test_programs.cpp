@@ -75,14 +75,17 @@ private slots:
         p->Combo0[1]->setEditText("1");
         p->Command0_Click(0);
         QVERIFY(f.port.sent.endsWith("RUNP1\r"));
-        w.Timer1_Timer(); // still running
-        QVERIFY(p->Running());
+        w.Timer1_Timer(); // 12.5 V into 10 ohm held at 1 A: mode 3, running in C.C.
+        QVERIFY(p->Running() && LastReply == "3");
+        QCOMPARE(Panel::TextColor(w.panel->Label5[2]), Panel::Red);
         f.clock.advance(6'200'000); // past every step: mode 0
         w.Timer1_Timer();
+        w.Timer1_Timer(); // one STOP for the end, not one a poll
+        QCOMPARE(f.port.sent.count("STOP"), 2);
         QVERIFY(!p->Running() && p->FGrid->isEnabled() && p->Combo0[1]->isEnabled());
         QVERIFY(w.Tab1->isTabEnabled(2) && w.panel->Text2[1]->isEnabled());
         QVERIFY(p->Command0[1]->isEnabled() && w.presetPage->Command2[1]->isEnabled());
-        QVERIFY(f.port.sent.endsWith("GETD\rSTOP\r"));
+        QVERIFY(f.port.sent.endsWith("GETD\rSTOP\rGETD\r"));
         QVERIFY(f.dialogs.allShown());
     }
 

@@ -29,18 +29,13 @@ private slots:
         QVERIFY(f.dialogs.allShown());
         QCOMPARE(f.dialogs.defaults, QStringList({"00.0", "0.00"}));
         QVERIFY(f.dialogs.shown[0].title.isEmpty()); // the application title "QVR2"
-        QVERIFY(!f.port.PortOpen());
-        QVERIFY(f.port.sent.isEmpty());
-        QCOMPARE(MaxVolt, 30.0f);
-        QCOMPARE(MaxCurr, 3.0f);
-        QCOMPARE(MeasVolt, -1.0f);
-        QCOMPARE(w.panel->Text2[0]->text(), QString("00.0V"));
-        QCOMPARE(w.panel->Text2[1]->text(), QString("0.00A"));
+        QVERIFY(!f.port.PortOpen() && f.port.sent.isEmpty());
+        QVERIFY(MaxVolt == 30 && MaxCurr == 3 && MeasVolt == -1);
+        QCOMPARE(w.panel->Text2[0]->text() + w.panel->Text2[1]->text(), QString("00.0V0.00A"));
         QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
         w.Form_Activate();
         QVERIFY(!w.Timer1->isActive());
-        QVERIFY(QFile::exists(f.dbPath()));
-        QVERIFY(w.db().TableNames().isEmpty()); // a new file holds no tables
+        QVERIFY(QFile::exists(f.dbPath()) && w.db().TableNames().isEmpty()); // no tables yet
     }
 
     // The two limit boxes: an answer that is no usable limit is refused with its reason and
@@ -103,52 +98,19 @@ private slots:
         // SESS clears only the receive buffer.
         QCOMPARE(f.port.events.mid(f.port.events.size() - 2),
                  QStringList({"clear-in", "out:SESS\r"}));
-        QVERIFY(Connected);
-        QCOMPARE(MaxVolt, 30.0f);
-        QCOMPARE(w.panel->Label5[0]->text(), QString("12.3"));
-        QCOMPARE(w.panel->Label5[1]->text(), QString("1.23"));
+        QVERIFY(Connected && MaxVolt == 30 && w.Timer1->isActive() && w.Timer1->interval() == 300);
+        QCOMPARE(QStringList({w.panel->Label5[0]->text(), w.panel->Label5[1]->text(),
+                              w.panel->Text2[0]->text(), w.panel->Text2[1]->text(),
+                              w.panel->Picture0->text()}),
+                 QStringList({"12.3", "1.23", "12.3V", "1.23A", "Port 1\nconnected"}));
         QCOMPARE(Panel::TextColor(w.panel->Label5[3]), Panel::Yellow);
         QCOMPARE(Panel::TextColor(w.panel->Label5[2]), Panel::DarkGrey);
-        QCOMPARE(w.panel->Text2[0]->text(), QString("12.3V"));
-        QCOMPARE(w.panel->Text2[1]->text(), QString("1.23A"));
-        QVERIFY(w.Timer1->isActive());
-        QCOMPARE(w.Timer1->interval(), 300);
-        QCOMPARE(w.panel->Picture0->text(), QString("Port 1\nconnected"));
 
         w.Timer1_Timer();
         QVERIFY(f.port.sent.endsWith("SESS\rGETD\r"));
         w.close();
-        QVERIFY(f.port.sent.endsWith("GETD\rENDS\r"));
-        QCOMPARE(CurCmd, QString("ENDS"));
-        QVERIFY(!f.port.PortOpen());
-        QVERIFY(!w.db().IsOpen());
-    }
-
-    // Start-up asks GMAX four times, a reconnect three; then the not-ready path.
-    void probesGiveUpInTime() {
-        for (auto [answerFrom, reconnect] : {std::pair{4, false}, {5, false}, {4, true}}) {
-            WindowFixture f;
-            f.supply.faults.scope = "GMAX";
-            f.supply.faults.answerFrom = answerFrom;
-            if (!reconnect)
-                f.rememberPort(1);
-            TabbedFrm &w = f.make();
-            if (reconnect || answerFrom == 5)
-                f.expectFirstRunPrompts();
-            QVERIFY(w.Form_Load());
-            if (reconnect) {
-                f.dialogs.expectMsg(NotReadyMsg);
-                w.panel->Command4_Click(1);
-                QCOMPARE(MaxVolt, 0.0f);
-                QVERIFY(w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
-                QVERIFY(!w.db().TableExists("QVRSYS"));
-            }
-            QVERIFY(f.dialogs.allShown());
-            const bool connected = !reconnect && answerFrom == 4;
-            QCOMPARE(f.supply.requestsOf("GMAX"), reconnect ? 3 : 4);
-            QCOMPARE(Connected, connected);
-            QCOMPARE(f.port.sent.endsWith("SESS\r"), connected);
-        }
+        QVERIFY(f.port.sent.endsWith("GETD\rENDS\r") && CurCmd == "ENDS");
+        QVERIFY(!f.port.PortOpen() && !w.db().IsOpen());
     }
 
     // SIGTERM at any moment ends the program in order, with the real dialogs: the open box
@@ -207,29 +169,34 @@ private slots:
         QCOMPARE(MaxVolt, connected ? 30.0f : boxesAnswered >= 2 ? 3.0f : 0.0f);
     }
 
-    void reconnectRemembersThePort() {
+    // Start-up asks GMAX four times, a reconnect three; the port a reconnect found is
+    // remembered.
+    void probesAndTheRememberedPort() {
         WindowFixture f;
         f.rememberPort(1);
-        f.port.supplyPort = 3;
         f.supply.faults.scope = "GMAX";
-        f.supply.faults.answerFrom = 3;
+        f.supply.faults.answerFrom = 8; // the 4 of start-up and 3 of a Reset go unanswered
         TabbedFrm &w = f.make();
         f.expectFirstRunPrompts("10", "1");
         QVERIFY(w.Form_Load());
-        QVERIFY(!Connected && f.port.PortOpen());
+        QVERIFY(!Connected && f.port.PortOpen() && f.port.sent == "GMAX\rGMAX\rGMAX\rGMAX\r");
+        f.port.sent.clear();
+        f.dialogs.expectMsg(NotReadyMsg);
+        w.panel->Command4_Click(1);
+        QVERIFY(!Connected && w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
+        QCOMPARE(f.port.sent, QByteArray("GMAX\rGMAX\rGMAX\r"));
 
         // The operator picks port 3 (the options dialog closes and reopens the port).
+        f.port.supplyPort = 3;
+        f.supply.faults.answerFrom = 10;
         f.port.setPortOpen(false);
         f.port.setCommPort(3);
         f.port.sent.clear();
         w.panel->Command4_Click(1);
-        QVERIFY(f.dialogs.allShown());
-        QVERIFY(Connected);
+        QVERIFY(f.dialogs.allShown() && Connected && MaxVolt == 30);
         QCOMPARE(f.port.sent, QByteArray("GMAX\rGMAX\rGMAX\rGETD\r")); // third attempt answers
-        QCOMPARE(MaxVolt, 30.0f);
         QCOMPARE(w.panel->Text2[0]->text(), QString("00.0")); // no unit letter here
-        QVERIFY(w.Timer1->isActive() && w.Timer2->isActive());
-        QVERIFY(w.Tab1->isEnabled() && w.panel->Command4[1]->isEnabled());
+        QVERIFY(w.Timer1->isActive() && w.Timer2->isActive() && w.Tab1->isEnabled());
         QCOMPARE(w.db().ReadAll("QVRSYS"), QList<QStringList>({{"CommPort", " 3"}}));
 
         // Reconnecting on the same port leaves the record (and the file) untouched.
@@ -313,9 +280,7 @@ private slots:
         // A supply found by "Reset" is used even though its port cannot be remembered.
         f.dialogs.expectMsg(error);
         w.panel->Command4_Click(1);
-        QVERIFY(f.dialogs.allShown());
-        QVERIFY(Connected);
-        QVERIFY(w.Timer1->isActive() && w.Tab1->isEnabled());
+        QVERIFY(f.dialogs.allShown() && Connected && w.Timer1->isActive() && w.Tab1->isEnabled());
         w.close();
         QCOMPARE(FileHash(f.dbPath()), before);
     }
