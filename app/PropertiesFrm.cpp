@@ -9,6 +9,7 @@
 #include "SampleStore.h"
 #include "Timeline.h"
 
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -198,8 +199,12 @@ void PropertiesFrm::ShowDevice() {
     for (const PortDevices::Device &d : PortDevices::Present())
         CboDevice->addItem(d.label, d.path);
     const QString assigned = NewAssignments.value(port, PortDevices::Assigned(port).value_or(""));
+    // A device the system does not list as a serial port (a pseudo-terminal, a link made by
+    // hand) may still be there: only a path that is gone is "not present".
     if (!assigned.isEmpty() && CboDevice->findData(assigned) < 0)
-        CboDevice->addItem(assigned + QStringLiteral(" (not present)"), assigned);
+        CboDevice->addItem(
+            assigned + (QFileInfo::exists(assigned) ? QString() : QStringLiteral(" (not present)")),
+            assigned);
     CboDevice->setCurrentIndex(std::max(0, CboDevice->findData(assigned)));
     if (port < 1) {
         LblDevice->clear();

@@ -3,7 +3,9 @@
 #include "Module1.h"
 #include "Panel.h"
 #include "ProgramPages.h"
+#include "PortDevices.h"
 #include "PropertiesFrm.h"
+#include "Tables.h"
 #include "SampleStore.h"
 #include "WindowFixture.h"
 
@@ -334,33 +336,72 @@ private slots:
         QVERIFY(f.port.CommPort() == 20 && f.port.PortOpen() && Connected);
     }
 
-    void optionsPortErrorLeavesTheWindowUsable() {
+    // Not connected, the port page is open: "Device:" shows and assigns what each port number
+    // reaches, remembered beside "CommPort" (the variable still wins); a port that cannot be
+    // opened leaves the window usable.
+    void optionsDevicesAndAPortError() {
         WindowFixture f;
         f.rememberPort(1);
-        f.supply.faults.silent = true; // not connected: the port can be changed, and is open
+        const QString here = f.dir.filePath("ttyACM7"), gone = f.dir.filePath("gone");
+        QFile(here).open(QIODevice::WriteOnly);
+        {
+            Database db;
+            db.Open(f.dbPath());
+            SettingsTable::RememberRecord(db, "ComDevice3", here);
+            SettingsTable::RememberRecord(db, "ComDevice4", gone);
+        }
+        f.supply.faults.silent = true;
         TabbedFrm &w = f.make();
         f.expectFirstRunPrompts();
         QVERIFY(w.Form_Load());
         w.show();
         QVERIFY(f.port.PortOpen());
-
+        qunsetenv("QVR_COM3");
+        qunsetenv("QVR_COM4");
         f.dialogs.expectMsg("Cannot open serial port (port 9, sim9): No such file or directory",
                             Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
-        bool driven = false;
+        QStringList seen;
         QTimer::singleShot(0, [&] {
             auto *d = qobject_cast<PropertiesFrm *>(QApplication::activeModalWidget());
-            QVERIFY(d);
-            QVERIFY(!w.centralWidget()->isEnabled());
-            d->CboPort->setCurrentIndex(8); // Com9 does not exist
+            QVERIFY(d && !w.centralWidget()->isEnabled());
+            const auto row = [&](int port) {
+                d->CboPort->setCurrentIndex(port - 1);
+                seen << d->CboDevice->currentText() + " | " + d->LblDevice->text();
+            };
+            row(3);
+            row(4);
+            d->CboDevice->setCurrentIndex(0);
+            emit d->CboDevice->activated(0); // "None": the port number's own device
+            seen << d->LblDevice->text();
+            qputenv("QVR_COM3", "/dev/ttyUSB5");
+            row(3);
+            qunsetenv("QVR_COM3");
+            d->CboPort->setCurrentIndex(0);
             d->CmdOK->click();
-            driven = true;
         });
         w.panel->Command4_Click(2);
-        QVERIFY(driven);
+        QCOMPARE(SettingsTable::ReadRecord(w.db(), "ComDevice4"), std::optional<QString>(""));
+        QVERIFY(!PortDevices::Assigned(4) && PortDevices::Assigned(3) == here);
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<PropertiesFrm *>(QApplication::activeModalWidget());
+            d->CboPort->setCurrentIndex(3);
+            d->CboDevice->setCurrentIndex(d->CboDevice->findData(here));
+            emit d->CboDevice->activated(d->CboDevice->currentIndex());
+            d->CboPort->setCurrentIndex(8); // Com9 does not exist
+            d->CmdOK->click();
+        });
+        w.panel->Command4_Click(2);
+        QCOMPARE(seen, QStringList({here + " | Com3 reaches " + here + " (assigned in Options)",
+                                    gone + " (not present) | Com4 reaches " + gone +
+                                        " (assigned in Options)",
+                                    "Com4 reaches /dev/ttyS3 (after OK)",
+                                    here + " | Com3 reaches /dev/ttyUSB5 (the variable QVR_COM3)"}));
         QVERIFY(f.dialogs.allShown());
-        QCOMPARE(f.port.CommPort(), 1);
-        QVERIFY(!f.port.PortOpen());
+        QVERIFY(f.port.CommPort() == 1 && !f.port.PortOpen());
         QVERIFY(w.isEnabled() && w.centralWidget()->isEnabled());
+        // Refused as a whole: the new assignment is neither in force nor stored.
+        QCOMPARE(SettingsTable::ReadRecord(w.db(), "ComDevice4"), std::optional<QString>(""));
+        QVERIFY(!PortDevices::Assigned(4));
     }
 };
 
