@@ -80,35 +80,28 @@ private slots:
         }
     }
 
-    void modeDigits() {
-        QVERIFY(DecodeMode('0') && !DecodeMode('0')->constantCurrent &&
-                !DecodeMode('0')->programRunning);
-        QVERIFY(DecodeMode('1')->constantCurrent && !DecodeMode('1')->programRunning);
-        QVERIFY(!DecodeMode('2')->constantCurrent && DecodeMode('2')->programRunning);
-        QVERIFY(DecodeMode('3')->constantCurrent && DecodeMode('3')->programRunning);
-        QVERIFY(!DecodeMode('4') && !DecodeMode('#') && !DecodeMode(' '));
-    }
-
-    void gmaxAndStopReplies() {
-        Limits l = ParseGmax("GMAX\r300300");
-        QCOMPARE(l.volt, 30.0f);
-        QCOMPARE(l.curr, 3.0f);
-        QVERIFY(l.answered());
-        QVERIFY(!ParseGmax("GMAX\r000300").answered());
-        QVERIFY(!ParseGmax("GMAX\r300000").answered());
-        QVERIFY(!ParseGmax("").answered());
-        // Start-up cuts fields from whatever came; the reset form refuses fewer than 11.
+    // The mode digit: C.C. and a program running, as two bits; anything else is no mode.
+    void modeAndOkReplies() {
+        QString modes;
+        for (char c : QByteArray("01234# ")) {
+            const auto m = DecodeMode(c);
+            modes += !m ? QString("-") : QString::number(m->constantCurrent + 2 * m->programRunning);
+        }
+        QCOMPARE(modes, QString("0123---"));
+        // GMAX: zero limits are no answer; start-up cuts fields from whatever came, the reset
+        // form refuses fewer than 11 characters.
+        const Limits l = ParseGmax("GMAX\r300300");
+        QVERIFY(l.answered() && l.volt == 30.0f && l.curr == 3.0f);
+        QVERIFY(!ParseGmax("GMAX\r000300").answered() && !ParseGmax("GMAX\r300000").answered() &&
+                !ParseGmax("").answered());
         QCOMPARE(ParseGmax("GMAX\r30030").curr, 0.3f);
         QCOMPARE(ParseGmaxStrict("GMAX\r30030").volt, 0.0f);
         QCOMPARE(ParseGmaxStrict("GMAX\r300300").curr, 3.0f);
-
-        QVERIFY(StopAccepted("STOP\rOK"));
-        QVERIFY(StopAccepted("STOP\rOKjunk"));
-        QVERIFY(!StopAccepted("STOP\rO"));
-        QVERIFY(!StopAccepted("STOP\rNO"));
-        QVERIFY(!StopAccepted(""));
-        QVERIFY(SetpointAccepted("VOLT123\rOK"));
-        QVERIFY(!SetpointAccepted("VOLT123\rO"));
+        QString ok;
+        for (const char *reply : {"STOP\rOK", "STOP\rOKjunk", "STOP\rO", "STOP\rNO", ""})
+            ok += StopAccepted(reply) ? '1' : '0';
+        QCOMPARE(ok, QString("11000"));
+        QVERIFY(SetpointAccepted("VOLT123\rOK") && !SetpointAccepted("VOLT123\rO"));
     }
 
     void portSettingsText() {
