@@ -24,6 +24,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -34,12 +35,14 @@ QString outDir;
 // interval, and the files, which go to the output folder.
 class TourDialogs : public QtDialogs {
 public:
-    Answer MsgBox(const QString &text, Buttons buttons, Icon icon, const QString &title) override {
+    Answer MsgBox(const QString &text, Buttons, Icon, const QString &) override {
         if (text == QLatin1String("Are you really doing it ?"))
             return Answer::Yes;
         if (text == Module1::NotReadyMsg)
             return Answer::Ok;
-        return QtDialogs::MsgBox(text, buttons, icon, title);
+        // Any other box means the tour went astray: say so rather than wait for an answer.
+        std::fprintf(stderr, "qvr-tour: unexpected box: %s\n", qPrintable(text));
+        std::exit(1);
     }
     std::optional<QString> InputBox(const QString &prompt, const QString &, const QString &) override {
         return prompt.contains(QLatin1String("voltage")) ? QStringLiteral("30") : QStringLiteral("3");
@@ -119,6 +122,10 @@ void tour(TabbedFrm &w, const QString &device, int waitS) {
     // Internal page: the supply's own program read back, stored as a table and run endlessly.
     w.Tab1->setCurrentIndex(0);
     in->Command0_Click(1); // Read from power supply
+    if (in->FGrid->TextMatrix(1, 1) == QLatin1String("00.0")) {
+        std::fprintf(stderr, "qvr-tour: the supply holds no program to show\n");
+        std::exit(1);
+    }
     in->Combo0[0]->setEditText(QStringLiteral("demo"));
     in->Command0_Click(4); // Save Table
     in->Combo0[1]->setEditText(QStringLiteral("0"));
