@@ -23,9 +23,7 @@ int main(int argc, char *argv[]) {
     }
 
     // QVR_DATA_DIR moves the database elsewhere (the demo keeps its own).
-    const Database::Place place = qEnvironmentVariableIsSet("QVR_DATA_DIR")
-                                      ? Database::Place{qEnvironmentVariable("QVR_DATA_DIR"), {}}
-                                      : Database::DefaultPlace();
+    const Database::Place place = Database::ProgramPlace();
     SerialComm1 port;
     QtDialogs dialogs;
     TabbedFrm window(port, dialogs, SystemClock::instance(),

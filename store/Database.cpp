@@ -64,6 +64,14 @@ Database::Place Database::DefaultPlace() {
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
+Database::Place Database::ProgramPlace() {
+    const QString chosen = qEnvironmentVariable("QVR_DATA_DIR");
+    if (chosen.isEmpty())
+        return DefaultPlace();
+    QDir().mkpath(chosen);
+    return {chosen, {}};
+}
+
 QString Database::QuoteName(const QString &name) {
     QString quoted = name;
     quoted.replace(u'"', QStringLiteral("\"\""));

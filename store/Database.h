@@ -35,7 +35,6 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    // The program's directory when it is writable, else the per-user application data directory.
     // Where the database lives: beside the program when that folder is writable, else in the
     // per-user folder, with a notice when a database beside the program is passed over.
     struct Place {
@@ -44,6 +43,8 @@ public:
     };
     static Place ChooseDir(const QString &appDir, bool appDirWritable, const QString &userDir);
     static Place DefaultPlace();
+    // QVR_DATA_DIR when it is set (made when missing, as the per-user folder is), else the above.
+    static Place ProgramPlace();
 
     // Creates the file when it does not exist, else opens it and proves the key with a read.
     // A file that cannot be opened is left exactly as it is; every later operation then fails

@@ -85,7 +85,8 @@ private slots:
         QString modes;
         for (char c : QByteArray("01234# ")) {
             const auto m = DecodeMode(c);
-            modes += !m ? QString("-") : QString::number(m->constantCurrent + 2 * m->programRunning);
+            modes +=
+                !m ? QString("-") : QString::number(m->constantCurrent + 2 * m->programRunning);
         }
         QCOMPARE(modes, QString("0123---"));
         // GMAX: zero limits are no answer; start-up cuts fields from whatever came, the reset

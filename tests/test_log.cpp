@@ -344,7 +344,8 @@ private slots:
         QTest::qWait(400);
         p->Combo3[TimeDiv]->lineEdit()->setSelection(0, 2);
         w.Tab1->setCurrentIndex(3);
-        QVERIFY(!p->Picture1->Image().isNull() && !p->Combo3[TimeDiv]->lineEdit()->hasSelectedText());
+        QVERIFY(!p->Picture1->Image().isNull() &&
+                !p->Combo3[TimeDiv]->lineEdit()->hasSelectedText());
         // Drawing leaves polling in its phase: a restarted period would thin out the polls.
         QVERIFY(w.Timer1->isActive() && w.Timer1->remainingTime() < 1800);
         w.Timer1->start(PollInterval);

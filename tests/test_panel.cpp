@@ -2,11 +2,11 @@
 #include "DataLogPage.h"
 #include "Module1.h"
 #include "Panel.h"
-#include "ProgramPages.h"
 #include "PortDevices.h"
+#include "ProgramPages.h"
 #include "PropertiesFrm.h"
-#include "Tables.h"
 #include "SampleStore.h"
+#include "Tables.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -273,9 +273,9 @@ private slots:
         f.port.setHandshaking(2);
         PropertiesFrm d(f.port, f.dialogs, f.clock);
         const auto boxes = [&d] {
-            return QStringList{d.CboSpeed->currentText(), d.CboParity->currentText(),
+            return QStringList{d.CboSpeed->currentText(),    d.CboParity->currentText(),
                                d.CboDataBits->currentText(), d.CboStopBits->currentText(),
-                               d.CboAS->currentText(), d.CboPort->currentText()}
+                               d.CboAS->currentText(),       d.CboPort->currentText()}
                 .join(u' ');
         };
         QCOMPARE(boxes(), QString("9600 None 8 1.5 2s Com1"));
@@ -391,11 +391,12 @@ private slots:
             d->CmdOK->click();
         });
         w.panel->Command4_Click(2);
-        QCOMPARE(seen, QStringList({here + " | Com3 reaches " + here + " (assigned in Options)",
-                                    gone + " (not present) | Com4 reaches " + gone +
-                                        " (assigned in Options)",
-                                    "Com4 reaches /dev/ttyS3 (after OK)",
-                                    here + " | Com3 reaches /dev/ttyUSB5 (the variable QVR_COM3)"}));
+        QCOMPARE(
+            seen,
+            QStringList({here + " | Com3 reaches " + here + " (assigned in Options)",
+                         gone + " (not present) | Com4 reaches " + gone + " (assigned in Options)",
+                         "Com4 reaches /dev/ttyS3 (after OK)",
+                         here + " | Com3 reaches /dev/ttyUSB5 (the variable QVR_COM3)"}));
         QVERIFY(f.dialogs.allShown());
         QVERIFY(f.port.CommPort() == 1 && !f.port.PortOpen());
         QVERIFY(w.isEnabled() && w.centralWidget()->isEnabled());

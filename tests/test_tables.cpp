@@ -61,6 +61,11 @@ class TestTables : public QObject {
             s += b->isEnabled() ? '1' : '0';
         return s;
     }
+    static ProgramPage *pageOf(TabbedFrm &w, int page) {
+        return page == 0   ? static_cast<ProgramPage *>(w.internalPage)
+               : page == 1 ? static_cast<ProgramPage *>(w.externalPage)
+                           : w.presetPage;
+    }
     // A page button's handler by page and index.
     static void click(TabbedFrm &w, int page, int index) {
         if (page == 0)
@@ -175,31 +180,25 @@ private slots:
         g->setFocus();
         g->SetCurrent(1, 2);
         QTest::keyClick(w.editor->Text5, Qt::Key_Down);
-        QCOMPARE(g->TextMatrix(1, 2), QString("9.99"));
-        QCOMPARE(g->Row(), 2);
+        QVERIFY(g->TextMatrix(1, 2) == "9.99" && g->Row() == 2);
 
         // "1,5" shows 1.00 while typing and is stored as 1.50 on leaving.
         type(w, 1, 2, "1,5");
         QCOMPARE(g->TextMatrix(1, 2), QString("1.00"));
         QVERIFY(w.internalPage->Command0[4]->isEnabled()); // typing enables Save Table
         QTest::keyClick(w.editor->Text5, Qt::Key_Right);
-        QCOMPARE(g->TextMatrix(1, 2), QString("1.50"));
-        QCOMPARE(g->Col(), 3);
+        QVERIFY(g->TextMatrix(1, 2) == "1.50" && g->Col() == 3);
         // No move, no check; 31 V is refused with its message once the cell is left.
         type(w, 1, 1, "31", Qt::Key_Up);
         QCOMPARE(g->TextMatrix(1, 1), QString("31"));
         f.dialogs.expectMsg(V1);
         QTest::keyClick(w.editor->Text5, Qt::Key_Down);
-        QVERIFY(f.dialogs.allShown());
-        QCOMPARE(g->TextMatrix(1, 1), QString("00.0"));
-        QCOMPARE(g->Row(), 2);
+        QVERIFY(f.dialogs.allShown() && g->TextMatrix(1, 1) == "00.0" && g->Row() == 2);
         type(w, 1, 3, "1", Qt::Key_Enter);
-        QCOMPARE(g->Col(), 4);
-        QVERIFY(w.internalPage->Command0[0]->isEnabled()); // a timed first step with current
+        QVERIFY(g->Col() == 4 && w.internalPage->Command0[0]->isEnabled()); // timed, with current
         // Enter on the last cell of step 10 does nothing on the internal grid.
         type(w, 10, 4, "2", Qt::Key_Return);
-        QCOMPARE(g->Rows(), 11);
-        QCOMPARE(std::pair(g->Row(), g->Col()), std::pair(10, 4));
+        QVERIFY(g->Rows() == 11 && g->Row() == 10 && g->Col() == 4);
         // A zero current in a timed step forbids Run and turns red.
         f.dialogs.expectMsg(C1);
         type(w, 1, 2, "0", Qt::Key_Left);
@@ -214,13 +213,12 @@ private slots:
         QVERIFY(f.dialogs.allShown() && w.editor->Text5->hasFocus());
         type(w, 2, 1, "12");
         QTest::keyClick(w.editor->Text5, Qt::Key_Tab);
-        QCOMPARE(g->TextMatrix(2, 1), QString("12.0"));
-        QVERIFY(w.editor->Text5->isHidden());
+        QVERIFY(g->TextMatrix(2, 1) == "12.0" && w.editor->Text5->isHidden());
         QCOMPARE(QApplication::focusWidget()->objectName(), QString("Command0_1"));
         type(w, 2, 1, "5");
         QTest::keyClick(w.editor->Text5, Qt::Key_Backtab);
-        QVERIFY(w.editor->Text5->isHidden());
-        QCOMPARE(QApplication::focusWidget(), w.internalPage->Combo0[1]);
+        QVERIFY(w.editor->Text5->isHidden() &&
+                QApplication::focusWidget() == w.internalPage->Combo0[1]);
         // The page change hides the editor and forgets the typing.
         w.Tab1->setCurrentIndex(1);
         QVERIFY(w.editor->Text5->isHidden() && !w.editor->CellEdited);
@@ -248,10 +246,7 @@ private slots:
         for (const auto &c : cases) {
             WindowFixture f;
             TabbedFrm &w = shown(f, c.page);
-            ProgramPage *p = w.editor->CurrentGrid() == w.internalPage->FGrid
-                                 ? static_cast<ProgramPage *>(w.internalPage)
-                             : c.page == 1 ? static_cast<ProgramPage *>(w.externalPage)
-                                           : w.presetPage;
+            ProgramPage *p = pageOf(w, c.page);
             p->NameBox()->setEditText("t");
             type(w, 1, c.col, c.typed);
             f.port.sent.clear();
@@ -276,19 +271,16 @@ private slots:
         TabbedFrm &w = shown(f, 1);
         ProgramGrid *g = w.editor->CurrentGrid();
         type(w, 10, 4, "5", Qt::Key_Enter);
-        QCOMPARE(g->Rows(), 12);
-        QCOMPARE(g->DataRows()[10], QStringList({"11", "00.0", "0.00", "00", "00"}));
-        QCOMPARE(w.externalPage->Text1->text(), QString("11"));
-        QCOMPARE(g->columnWidth(1), TwipsToPixels(1070));
-        QCOMPARE(g->columnWidth(2), TwipsToPixels(1070));
-        QCOMPARE(std::pair(g->Row(), g->Col()), std::pair(11, 1));
+        QCOMPARE(g->DataRows().value(10), QStringList({"11", "00.0", "0.00", "00", "00"}));
+        QVERIFY(g->Rows() == 12 && w.externalPage->Text1->text() == "11");
+        QVERIFY(g->columnWidth(1) == TwipsToPixels(1070) && g->columnWidth(2) == g->columnWidth(1));
+        QVERIFY(g->Row() == 11 && g->Col() == 1);
         // "New" clamps the count and checks no cell of the old grid; the editor follows its
         // cell when the grid scrolls.
         type(w, 11, 1, "31");
         w.externalPage->Text1->setText("250");
         w.externalPage->Command1_Click(1);
-        QCOMPARE(g->Rows(), 101);
-        QCOMPARE(w.externalPage->Text1->text(), QString("100"));
+        QVERIFY(g->Rows() == 101 && w.externalPage->Text1->text() == "100");
         type(w, 100, 4, "1", Qt::Key_Enter);
         QCOMPARE(g->Rows(), 101); // full
         QCOMPARE(w.editor->Text5->geometry(), g->CellRect(100, 4));
@@ -326,10 +318,7 @@ private slots:
         QFETCH(QString, emptyNameMessage);
         WindowFixture f;
         TabbedFrm &w = shown(f, page);
-        ProgramPage *p = w.editor->CurrentGrid() == w.internalPage->FGrid
-                             ? static_cast<ProgramPage *>(w.internalPage)
-                         : page == 1 ? static_cast<ProgramPage *>(w.externalPage)
-                                     : w.presetPage;
+        ProgramPage *p = pageOf(w, page);
         auto click = [&](int tableButton) { // 0 Open, 1 Save, 2 Delete, 3 Clear
             TestTables::click(w, page, (page == 1 ? 2 : 3) + tableButton);
         };

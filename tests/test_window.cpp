@@ -195,7 +195,7 @@ private slots:
         w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown() && Connected && MaxVolt == 30);
         QCOMPARE(f.port.sent, QByteArray("GMAX\rGMAX\rGMAX\rGETD\r")); // third attempt answers
-        QCOMPARE(w.panel->Text2[0]->text(), QString("00.0")); // no unit letter here
+        QCOMPARE(w.panel->Text2[0]->text(), QString("00.0"));          // no unit letter here
         QVERIFY(w.Timer1->isActive() && w.Timer2->isActive() && w.Tab1->isEnabled());
         QCOMPARE(w.db().ReadAll("QVRSYS"), QList<QStringList>({{"CommPort", " 3"}}));
 

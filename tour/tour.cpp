@@ -44,8 +44,10 @@ public:
         std::fprintf(stderr, "qvr-tour: unexpected box: %s\n", qPrintable(text));
         std::exit(1);
     }
-    std::optional<QString> InputBox(const QString &prompt, const QString &, const QString &) override {
-        return prompt.contains(QLatin1String("voltage")) ? QStringLiteral("30") : QStringLiteral("3");
+    std::optional<QString> InputBox(const QString &prompt, const QString &,
+                                    const QString &) override {
+        return prompt.contains(QLatin1String("voltage")) ? QStringLiteral("30")
+                                                         : QStringLiteral("3");
     }
     std::optional<QString> SaveFileName(const QString &, const QString &fileName, const QString &,
                                         const QString &) override {
@@ -98,7 +100,7 @@ void tour(TabbedFrm &w, const QString &device, int waitS) {
     DataLogPage *log = w.dataLogPage;
 
     // A first start: Options, port 1 given the supply's device, half-second sampling for the
-    // chart to come; closing it finds the supply. The system lists no pseudo-terminal among its
+    // chart to come; then Reset finds the supply. The system lists no pseudo-terminal among its
     // serial ports, so the tour puts the simulated supply's in the list, as an adapter would be.
     QTimer::singleShot(500, [device] {
         auto *d = qobject_cast<PropertiesFrm *>(QApplication::activeModalWidget());
@@ -161,9 +163,9 @@ void tour(TabbedFrm &w, const QString &device, int waitS) {
     ex->Text1->setText(QStringLiteral("6"));
     ex->NewTable();
     for (int r = 1; r <= 6; ++r)
-        ex->FGrid->SetDataRow(r, {QString::number(r), Module1::Format(2.0 * r, QStringLiteral("00.0")),
-                                  QStringLiteral("1.50"), QStringLiteral("00"),
-                                  QStringLiteral("05")});
+        ex->FGrid->SetDataRow(r,
+                              {QString::number(r), Module1::Format(2.0 * r, QStringLiteral("00.0")),
+                               QStringLiteral("1.50"), QStringLiteral("00"), QStringLiteral("05")});
     ex->Combo1[0]->setEditText(QStringLiteral("ramp"));
     ex->Command1_Click(3); // Save Table
     ex->Combo1[1]->setEditText(QStringLiteral("2"));
