@@ -3,9 +3,9 @@
 // among them, is in test_faults.
 #include "Clock.h"
 #include "Module1.h"
+#include "PluggedSupply.h"
 #include "ScriptedDialogs.h"
 #include "SerialComm1.h"
-#include "SimProcess.h"
 #include "TabbedFrm.h"
 #include "Tables.h"
 
@@ -18,21 +18,9 @@
 #include <memory>
 
 namespace {
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-void seedPort(const QString &dir, int port) {
-    Database db;
-    db.Open(QDir(dir).filePath(Database::FileName));
-    SettingsTable::RememberPort(db, port);
-}
-
 // The qvr executable offscreen, its data in `dir`, port 1 remembered and leading to `sim`.
 bool startQvr(QProcess &qvr, const QString &dir, const SimProcess &sim, const QStringList &args) {
-    seedPort(dir, 1);
+    RememberPortIn(dir, 1);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QVR_DATA_DIR", dir);
@@ -46,23 +34,6 @@ bool startQvr(QProcess &qvr, const QString &dir, const SimProcess &sim, const QS
 // state starts afresh before the window is made.
 struct FreshState {
     FreshState() { Module1::ResetSharedState(); }
-};
-// A supply behind a stable path, as udev names an adapter, that can be pulled and replaced by
-// another; port 1 points at the path and is remembered in `dir`.
-struct PluggedSupply {
-    QTemporaryDir dir;
-    QString path = dir.filePath("ttyQVR"), log = dir.filePath("rx.log");
-    std::unique_ptr<SimProcess> sim;
-    PluggedSupply() {
-        qputenv("QVR_COM1", QFile::encodeName(path));
-        seedPort(dir.path(), 1);
-    }
-    bool plugIn(const QStringList &args = {}) {
-        sim.reset();
-        sim = std::make_unique<SimProcess>(args);
-        QFile::remove(path);
-        return sim->started() && QFile::link(sim->device(), path);
-    }
 };
 struct RealPortWindow : FreshState {
     explicit RealPortWindow(const QString &dir)
@@ -93,9 +64,10 @@ private slots:
         QVERIFY(dialogs.allShown() && !Module1::Connected && w.ReconnectTimer->isActive());
         QTest::qWait(2 * TabbedFrm::ReconnectMs + 200); // tries find nothing, and say nothing
         QVERIFY(supply.plugIn({"--log", log}));
-        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("GMAX\rGETD\r"), 3 * TabbedFrm::ReconnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(ReadFile(log).contains("GMAX\rGETD\r"),
+                                 3 * TabbedFrm::ReconnectMs);
         QVERIFY(Module1::Connected && !w.ReconnectTimer->isActive());
-        QTRY_VERIFY(readAll(log).count("GETD") >= 3); // polling again
+        QTRY_VERIFY(ReadFile(log).count("GETD") >= 3); // polling again
         QVERIFY(dialogs.allShown());
         Database db; // remembered for the next start
         db.Open(QDir(supply.dir.path()).filePath(Database::FileName));
@@ -112,7 +84,7 @@ private slots:
         const QString csv = dir.filePath("run.csv");
         QProcess qvr;
         QVERIFY(startQvr(qvr, dir.path(), sim, {"--record", csv}));
-        QTRY_VERIFY_WITH_TIMEOUT(readAll(csv).count('\n') >= 4, 10000); // header, start, samples
+        QTRY_VERIFY_WITH_TIMEOUT(ReadFile(csv).count('\n') >= 4, 10000); // header, start, samples
         QTest::qWait(QRandomGenerator::global()->bounded(2000));
         qvr.kill();
         QVERIFY(qvr.waitForFinished(5000));
@@ -142,11 +114,11 @@ private slots:
         QProcess qvr;
         QVERIFY(startQvr(qvr, dir.path(), sim, {}));
         // Offscreen there is no window activation: polling must start all the same.
-        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("GETD\rGETD\rGETD\rGETD\r"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(ReadFile(log).contains("GETD\rGETD\rGETD\rGETD\r"), 5000);
         qvr.terminate(); // SIGTERM
         QVERIFY(qvr.waitForFinished(5000));
         QVERIFY(qvr.exitStatus() == QProcess::NormalExit && qvr.exitCode() == 0);
-        const QByteArray bytes = readAll(log);
+        const QByteArray bytes = ReadFile(log);
         QVERIFY2(bytes.startsWith("GMAX\rGETD\rSESS\rGETD\r") && bytes.endsWith("GETD\rENDS\r"),
                  bytes.constData());
     }

@@ -6,11 +6,11 @@
 #include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
+#include "PluggedSupply.h"
 #include "ProgramLink.h"
 #include "ProgramPages.h"
 #include "ScriptedDialogs.h"
 #include "SerialComm1.h"
-#include "SimProcess.h"
 #include "StallMeter.h"
 #include "TabbedFrm.h"
 #include "Tables.h"
@@ -41,29 +41,17 @@ private:
     Clock &real_ = SystemClock::instance();
 };
 
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 int ms(Protocol::Wait w) {
     return int(w.timeoutS * 1000);
 }
 
-// One fault row: the supply behind a stable path (as udev names an adapter), replaced by a new
-// one when it vanished, and the window on port 1.
-struct Line {
-    QTemporaryDir dir;
-    QString path = dir.filePath("ttyQVR"), log = dir.filePath("rx.log");
+// One fault row: the supply behind a stable path, replaced by a new one when it vanished, and
+// the window on port 1.
+struct Line : PluggedSupply {
     QStringList faults;
-    std::unique_ptr<SimProcess> sim;
     bool plugIn() {
-        sim.reset();
-        sim = std::make_unique<SimProcess>(
+        return PluggedSupply::plugIn(
             QStringList{"--faults-later", "--reset-ms", "300", "--log", log} + faults);
-        QFile::remove(path);
-        return sim->started() && QFile::link(sim->device(), path);
     }
 };
 
@@ -103,12 +91,6 @@ private slots:
         Line line;
         line.faults = faults;
         QVERIFY(line.plugIn());
-        qputenv("QVR_COM1", QFile::encodeName(line.path));
-        {
-            Database db;
-            db.Open(line.dir.filePath(Database::FileName));
-            SettingsTable::RememberPort(db, 1);
-        }
         Module1::ResetSharedState();
         SerialComm1 port;
         ScriptedDialogs dialogs;
@@ -162,12 +144,12 @@ private slots:
                  w.panel->Command4_Click(0);
              },
              {},
-             [&] { return readAll(line.log).endsWith("VOLT050\rCURR100\r"); }},
+             [&] { return ReadFile(line.log).endsWith("VOLT050\rCURR100\r"); }},
             {"internal Run",
              40 * ms(ProgramLink::PropWait) + 4 * ms(ProgramLink::RunpWait),
              [&] { in->Command0_Click(0); },
              {steps(1, 10)[0] + " The program was not started ."},
-             [&] { return in->Running() && readAll(line.log).endsWith("RUNP0\r"); },
+             [&] { return in->Running() && ReadFile(line.log).endsWith("RUNP0\r"); },
              InternalTail,
              [&] {
                  if (in->Running())
@@ -179,14 +161,14 @@ private slots:
              [&] { in->Command0_Click(0); },
              {},
              // The window is idle before STOP goes out: a lost port then ends no run.
-             [&] { return !in->Running() && readAll(line.log).endsWith("STOP\r"); },
+             [&] { return !in->Running() && ReadFile(line.log).endsWith("STOP\r"); },
              QString(),
              [&] {
                  if (!in->Running())
                      in->Command0_Click(0);
              }},
             {"internal Save", 40 * ms(ProgramLink::PropWait), [&] { in->Command0_Click(2); },
-             steps(1, 10), [&] { return readAll(line.log).endsWith("PROP90501000001\r"); }},
+             steps(1, 10), [&] { return ReadFile(line.log).endsWith("PROP90501000001\r"); }},
             {"internal Read",
              6 * ms(ProgramLink::GetpWait),
              [&] { in->Command0_Click(1); },
@@ -208,7 +190,7 @@ private slots:
                  QTRY_VERIFY_WITH_TIMEOUT(!ex->Running(), 6000);
              },
              {},
-             [&] { return readAll(line.log).contains("VOLT060\rCURR100\r"); },
+             [&] { return ReadFile(line.log).contains("VOLT060\rCURR100\r"); },
              ExternalTail,
              [&] {
                  ex->FGrid->SetDataRow(1, {"1", "06.0", "1.00", "00", "01"});
@@ -218,7 +200,7 @@ private slots:
              9 * ms(ProgramLink::PromWait),
              [&] { pr->Command2_Click(2); },
              {ProgramLink::NotAcceptedMessage("memory", {1, 2, 3, 4, 5, 6, 7, 8, 9})},
-             [&] { return readAll(line.log).endsWith("PROM9090090\r"); },
+             [&] { return ReadFile(line.log).endsWith("PROM9090090\r"); },
              QString(),
              fillPreset},
             {"preset Read",
@@ -238,7 +220,7 @@ private slots:
              ms(ProgramLink::PromWait) + ms(ProgramLink::RunmWait),
              [&] { pr->Command2_Click(0); },
              {ProgramLink::NotAcceptedMessage("memory", {3}) + " It was not recalled ."},
-             [&] { return readAll(line.log).endsWith("PROM3030030\rRUNM3\r"); },
+             [&] { return ReadFile(line.log).endsWith("PROM3030030\rRUNM3\r"); },
              QString(),
              [&] {
                  pr->FGrid->SetDataRow(3, {"", " 3", "03.0", "0.30"});
@@ -319,9 +301,9 @@ private slots:
                     op.prepare();
                 op.act();
             }
-            QVERIFY2(op.worked(), qPrintable(op.name + ": " + readAll(line.log).right(60)));
+            QVERIFY2(op.worked(), qPrintable(op.name + ": " + ReadFile(line.log).right(60)));
             if (op.name == "start-up" && row == "9600 baud") // nothing in the way: as it starts
-                QVERIFY(readAll(line.log).startsWith("GMAX\rGETD\rSESS\r"));
+                QVERIFY(ReadFile(line.log).startsWith("GMAX\rGETD\rSESS\r"));
             QCOMPARE(dialogs.takeTexts(), QStringList());
         }
 
@@ -336,7 +318,7 @@ private slots:
                                 : dead                   ? "STOP\rSTOP\rSTOP\rSTOP\rENDS\r"
                                 : row == "answer from 3" ? "STOP\rSTOP\rSTOP\rENDS\r"
                                                          : "RUNP0\rSTOP\rENDS\r";
-        QTRY_VERIFY2(readAll(line.log).endsWith(tail), readAll(line.log).right(40).constData());
+        QTRY_VERIFY2(ReadFile(line.log).endsWith(tail), ReadFile(line.log).right(40).constData());
         QCOMPARE(dialogs.takeTexts(), QStringList());
     }
 };

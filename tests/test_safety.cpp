@@ -50,11 +50,7 @@ void saveLog(TabbedFrm &w, const QString &name) {
 // The child: saves and overwrites tables and logs of round `round` until it is killed.
 int saveForever(const QString &dir, const QString &round) {
     const QString file = QDir(dir).filePath(Database::FileName);
-    {
-        Database db;
-        db.Open(file);
-        SettingsTable::RememberPort(db, 1);
-    }
+    RememberPortIn(dir, 1);
     SupplyModel supply;
     ManualClock clock;
     SimComm1 port{supply, clock};

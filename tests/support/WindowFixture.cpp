@@ -3,16 +3,22 @@
 #include "Module1.h"
 #include "Tables.h"
 
+#include <QDir>
+
 void WindowFixture::expectFirstRunPrompts(const QString &maxVolt, const QString &maxCurr) {
     dialogs.expectMsg(Module1::NotReadyMsg);
     dialogs.expectInput("Input max voltage value please .", maxVolt);
     dialogs.expectInput("Input max current value please .", maxCurr);
 }
 
-void WindowFixture::rememberPort(int portNumber) {
+void RememberPortIn(const QString &dir, int port) {
     Database db;
-    db.Open(dbPath());
-    SettingsTable::RememberPort(db, portNumber);
+    db.Open(QDir(dir).filePath(Database::FileName));
+    SettingsTable::RememberPort(db, port);
+}
+
+void WindowFixture::rememberPort(int portNumber) {
+    RememberPortIn(dir.path(), portNumber);
 }
 
 TabbedFrm &WindowFixture::make() {

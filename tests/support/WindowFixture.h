@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <memory>
 
+// Remembers port `port` in the database of `dir`, as an earlier run would have.
+void RememberPortIn(const QString &dir, int port);
+
 struct WindowFixture {
     QTemporaryDir dir;
     SupplyModel supply;
