@@ -216,7 +216,8 @@ void ExternalPage::OrthenTimer_Timer() {
         if (NextDueMs < 0)
             NextDueMs = ctx_.clock.MonotonicMs();
         // Each half waits on the line (about 20 ms at 9600 baud): the window handles its
-        // events between them.
+        // events between them. The second half comes by a timer, not a posted call, so that the
+        // loop serves its input and timers in between, not only the posted events.
         OrthenTimer->stop();
         ctx_.Note(QStringLiteral("external step %1 pass %2: %3 V %4 A")
                       .arg(CurrentStep)
@@ -225,7 +226,7 @@ void ExternalPage::OrthenTimer_Timer() {
                            Module1::Format(cellValue(row, 2), QStringLiteral("0.00"))));
         ProgramLink::SendStepVolt(ctx_.port, ctx_.clock, cellValue(row, 1));
         PendingCurr = cellValue(row, 2);
-        QTimer::singleShot(0, this, &ExternalPage::FinishStep);
+        QTimer::singleShot(1, Qt::PreciseTimer, this, &ExternalPage::FinishStep);
         if (ctx_.Tab1->currentIndex() == Index)
             ctx_.editor->Quietly([&] { FGrid->SetCurrent(CurrentStep, FGrid->Col()); });
         const qint64 stepMs = StepMs(row);
