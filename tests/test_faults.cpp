@@ -2,18 +2,16 @@
 // port over a pseudo-terminal: the program keeps running, no handler blocks past the waits the
 // protocol gives, the operator sees what the program promises, and once the fault is gone the
 // same operation works again. Each fault runs in a process of its own, all side by side.
-#include "Clock.h"
 #include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
-#include "PluggedSupply.h"
 #include "ProgramLink.h"
 #include "ProgramPages.h"
-#include "ScriptedDialogs.h"
 #include "SerialComm1.h"
+#include "SimProcess.h"
 #include "StallMeter.h"
-#include "TabbedFrm.h"
 #include "Tables.h"
+#include "WindowFixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,13 +43,23 @@ int ms(Protocol::Wait w) {
     return int(w.timeoutS * 1000);
 }
 
-// One fault row: the supply behind a stable path, replaced by a new one when it vanished, and
-// the window on port 1.
-struct Line : PluggedSupply {
+// One fault row: qvr-supply-sim behind a stable path, as udev names an adapter, replaced by a
+// new one when it vanished; port 1 leads to the path and is remembered for the window.
+struct Line {
+    QTemporaryDir dir;
+    QString path = dir.filePath("ttyQVR"), log = dir.filePath("rx.log");
+    std::unique_ptr<SimProcess> sim;
     QStringList faults;
+    Line() {
+        qputenv("QVR_COM1", QFile::encodeName(path));
+        RememberPortIn(dir.path(), 1);
+    }
     bool plugIn() {
-        return PluggedSupply::plugIn(
+        sim.reset();
+        sim = std::make_unique<SimProcess>(
             QStringList{"--faults-later", "--reset-ms", "300", "--log", log} + faults);
+        QFile::remove(path);
+        return sim->started() && QFile::link(sim->device(), path);
     }
 };
 
@@ -305,6 +313,21 @@ private slots:
             if (op.name == "start-up" && row == "9600 baud") // nothing in the way: as it starts
                 QVERIFY(ReadFile(line.log).startsWith("GMAX\rGETD\rSESS\r"));
             QCOMPARE(dialogs.takeTexts(), QStringList());
+        }
+
+        if (vanish) { // "Reconnect automatically": the supply found again with no operator action
+            w.SetAutoReconnect(true);
+            QVERIFY(line.sim->setFaults(true));
+            w.Timer1_Timer();
+            QVERIFY(!Connected && w.ReconnectTimer->isActive());
+            QTest::qWait(TabbedFrm::ReconnectMs + 200); // a try that finds nothing says nothing
+            QVERIFY(line.plugIn());
+            QTRY_VERIFY_WITH_TIMEOUT(Connected && !w.ReconnectTimer->isActive(),
+                                     3 * TabbedFrm::ReconnectMs);
+            const QStringList said = dialogs.takeTexts(); // the lost port, once
+            QVERIFY(said.size() == 1 && said[0].startsWith(lost));
+            QCOMPARE(SettingsTable::ReadRecord(w.db(), SettingsTable::ReconnectRecord),
+                     QString("1")); // remembered for the next start
         }
 
         // Shutdown meets the fault with an internal program running: STOP until the supply

@@ -56,7 +56,9 @@ private slots:
         QCOMPARE(refusal([] { RunpLine(""); }) + refusal([] { RunpLine("a"); }), cycle + cycle);
     }
 
-    void getdReplies() {
+    // Every reply parser: GETD's fields and mode character, the mode digit (C.C. and a program
+    // running, as two bits; anything else is no mode), GMAX, and the "OK" checks.
+    void replies() {
         struct Case {
             QByteArray reply;
             float volt, curr;
@@ -78,10 +80,6 @@ private slots:
             QCOMPARE(r.curr, c.curr);
             QCOMPARE(r.mode ? QString(QChar(*r.mode)) : QString(), QString(c.mode));
         }
-    }
-
-    // The mode digit: C.C. and a program running, as two bits; anything else is no mode.
-    void modeAndOkReplies() {
         QString modes;
         for (char c : QByteArray("01234# ")) {
             const auto m = DecodeMode(c);
@@ -145,62 +143,50 @@ private slots:
                  dir.filePath("by-id")); // nothing leads to it: itself
     }
 
-    // A device the user may not open: what to do about it, not a bare "Permission denied".
-    void deniedPortSaysHowToFixIt() {
+    // A device that cannot be opened is named, with what to do about it; nothing goes out
+    // through a port that never opened.
+    void portOpenFailures() {
         SimProcess sim({});
         QVERIFY(sim.started());
         QFile::setPermissions(sim.device(), QFileDevice::Permissions());
         qputenv("QVR_COM5", sim.device().toLocal8Bit());
-        qputenv("USER", "op");
-        SerialComm1 port;
-        port.setCommPort(5);
-        FolderRightsApply asAnOperator;
-        try {
-            port.setPortOpen(true);
-            QFAIL("opened a device without permission");
-        } catch (const CommError &e) {
-            QCOMPARE(e.description(),
-                     "Cannot open serial port (port 5, " + sim.device() +
-                         "): Permission denied. Serial ports belong to the group dialout: add the "
-                         "user to it (sudo adduser op dialout), then log out and in again.");
-        }
-        qunsetenv("QVR_COM5");
-    }
-
-    void missingPortIsNamed() {
         qputenv("QVR_COM7", "/nonexistent/qvr-tty");
-        SerialComm1 port;
-        port.setCommPort(7);
-        try {
-            port.setPortOpen(true);
-            QFAIL("opening a missing device succeeded");
-        } catch (const CommError &e) {
-            QVERIFY2(e.description().contains("/nonexistent/qvr-tty"), e.what());
+        qputenv("USER", "op");
+        FolderRightsApply asAnOperator;
+        for (const QString &reason :
+             {"Cannot open serial port (port 5, " + sim.device() +
+                  "): Permission denied. Serial ports belong to the group dialout: add the user "
+                  "to it (sudo adduser op dialout), then log out and in again.",
+              QString("Cannot open serial port (port 7, /nonexistent/qvr-tty): ")}) {
+            SerialComm1 port;
+            port.setCommPort(reason.contains("port 5") ? 5 : 7);
+            try {
+                port.setPortOpen(true);
+                QFAIL("opened a device that cannot be opened");
+            } catch (const CommError &e) {
+                QVERIFY2(e.description().startsWith(reason), e.what());
+            }
+            QVERIFY(!port.PortOpen());
+            QVERIFY_THROWS_EXCEPTION(CommError, port.Output("GETD\r"));
         }
-        QVERIFY(!port.PortOpen());
-        QVERIFY_THROWS_EXCEPTION(CommError, port.Output("GETD\r"));
+        SerialComm1 port;
         QVERIFY_THROWS_EXCEPTION(CommError, port.setSettings("9600,Q,8,1"));
+        qunsetenv("QVR_COM5");
         qunsetenv("QVR_COM7");
     }
 
-    void exchangeSendsClearsAndReads() {
+    // Stale input cleared, the line out, the reply read, and the wait's arithmetic.
+    void exchange() {
         SupplyModel supply;
         ManualClock clock;
         SimComm1 port(supply, clock);
         port.setPortOpen(true);
         port.inject("stale bytes");
-        const QByteArray reply = Exchange(port, clock, Line("GETD"), GetdWait);
-        QCOMPARE(port.sent, QByteArray("GETD\r"));
+        QCOMPARE(Exchange(port, clock, Line("GETD"), GetdWait), QByteArray("GETD\r0000000OK"));
         QCOMPARE(port.events,
                  QStringList({"clear-in", "clear-out", "out:GETD\r", "in:GETD\r0000000OK"}));
-        QCOMPARE(reply, QByteArray("GETD\r0000000OK"));
         QCOMPARE(Module1::LastReply, QString("GETD\r0000000OK"));
         QCOMPARE(clock.MonotonicMs(), qint64(0)); // the reply was there at once
-    }
-
-    void exchangeTiming() {
-        SupplyModel supply;
-        ManualClock clock;
         // 9600 baud: 5 characters out, 14 back, 1.042 ms each.
         SimComm1 paced(supply, clock, 1042);
         paced.setPortOpen(true);

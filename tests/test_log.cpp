@@ -40,6 +40,15 @@ QImage drawn(const Scale &s, const SampleStore &store, qint64 intervalMs = 2000)
     return image;
 }
 
+// A PDF's text, in reading order.
+QString pdfText(const QString &pdf) {
+    QProcess text;
+    text.start("pdftotext", {"-raw", pdf, "-"});
+    if (!text.waitForFinished(10000))
+        qWarning("pdftotext (poppler-utils) is needed");
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
 int count(const QImage &image, const QColor &colour) {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
@@ -461,17 +470,14 @@ void TestLog::exportFiles() {
     f.page.MnuExport_Click();
     QCOMPARE(told, "Exported 1 line to " + target); // the status line, a few seconds
     QCOMPARE(f.dialogs.shown.last().text, QString("Export|Now2026-01-05|*.xls|csv"));
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), header + "0\t5\t 0.5 \r\n");
-    file.close();
-    const QByteArray before = FileHash(target);
+    const QByteArray before = ReadFile(target);
+    QCOMPARE(before, header + "0\t5\t 0.5 \r\n");
     const QString question = "File 'Now.xls' already exist. Overwrte it ?";
     LiveStore.at(1, 2) = 6, LiveStore.at(2, 2) = 0.6f;
     f.dialogs.expectSave(target);
     f.dialogs.expectMsg(question, Dialogs::Answer::No);
     f.page.MnuExport_Click();
-    QCOMPARE(FileHash(target), before);
+    QCOMPARE(ReadFile(target), before);
 
     f.dialogs.expectSave(f.dir.filePath("missing/x"));
     f.dialogs.expectMsg(
@@ -492,10 +498,7 @@ void TestLog::printedPage() {
     f.clock.setSecondsSinceMidnight(3723);
     f.dialogs.expectPrint(pdf);
     p.Toolbar1_ButtonClick(5);
-    QProcess text;
-    text.start("pdftotext", {"-raw", pdf, "-"});
-    QVERIFY2(text.waitForFinished(10000), "pdftotext (poppler-utils) is needed");
-    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    const QString page = pdfText(pdf);
     qsizetype at = 0;
     for (const char *item :
          {"DESCRIPTION:", "Samples time: 2s", "Voltage", "Current", "Time: 2026-01-05 01:02:03",
@@ -520,9 +523,10 @@ void TestLog::printedPage() {
 void TestLog::readingRules() {
     using namespace ChartReadout;
     SampleStore store;
-    const auto fill = [&store](int from, int to, auto volt, auto curr) {
+    // Slots `from` to `to` at `volt`, the current rising by `rise` a slot from `curr`.
+    const auto fill = [&store](int from, int to, double volt, double curr, double rise = 0) {
         for (int k = from; k <= to; ++k)
-            store.at(1, k) = float(volt(k)), store.at(2, k) = float(curr(k));
+            store.at(1, k) = float(volt), store.at(2, k) = float(curr + rise * (k - from));
     };
     const auto text = [](const Stats &s) {
         return ChargeText(s.ah) + u' ' + EnergyText(s.wh) +
@@ -530,14 +534,12 @@ void TestLog::readingRules() {
                DurationText(s.seconds);
     };
     // 1.00 A at 12 V for 3600 s at 2 s sampling: 1800 segments, 1 Ah, 12 Wh.
-    fill(
-        1, 1801, [](int) { return 12; }, [](int) { return 1; });
+    fill(1, 1801, 12, 1);
     QCOMPARE(text(Compute(store, 1801, 1, 2000, false)),
              QString("1.000 Ah 12.00 Wh 1801/0/0 1:00:00"));
     // A ramp 0 -> 1 A over 100 s at 1 s: the mean current 0.5 A, 50 As.
     store.Clear();
-    fill(
-        1, 101, [](int) { return 5; }, [](int k) { return (k - 1) / 100.0; });
+    fill(1, 101, 5, 0, 0.01);
     Stats s = Compute(store, 1, 101, 1000, true);
     QCOMPARE(text(s), QString("13.9 mAh 69.4 mWh 101/0/0 1:40"));
     QVERIFY(qAbs(s.iMean - 0.5) < 1e-6);
@@ -566,8 +568,7 @@ void TestLog::readingRules() {
 
     // Under the pointer on a live 2 s chart of 431 pixels: slot 2 at x 0, slot 3 at x 3.
     store.Clear();
-    fill(
-        2, 20, [](int) { return 12.5; }, [](int) { return 0.25; });
+    fill(2, 20, 12.5, 0.25);
     store.at(1, 10) = SampleStore::None;
     const Scale scale = StartScale(true, 30, 3);
     const Mapping m = ReadMapping(scale, 431, 345, 8, true);
@@ -637,34 +638,30 @@ void TestLog::cursorsOnThePage() {
     for (const char *name : {"chart.png", "chart.svg", "chart.pdf", "plain"}) {
         f.dialogs.expectSave(f.dir.filePath(name));
         p.MnuImage->trigger();
-        QFile file(f.dir.filePath(name) + (QByteArray(name) == "plain" ? ".png" : ""));
-        QVERIFY2(file.open(QIODevice::ReadOnly), name);
-        QVERIFY2(file.size() > 1000, name);
+        QVERIFY2(
+            ReadFile(f.dir.filePath(name) + (QByteArray(name) == "plain" ? ".png" : "")).size() >
+                1000,
+            name);
     }
     // Read back: the PNG's size and its voltage trace, the SVG as XML, the PDF's text.
     const QImage saved(f.dir.filePath("plain.png"));
     QCOMPARE(saved.size(), QSize(1200, 1125));
     QVERIFY(count(saved, QColor(128, 128, 0)) > 500);
-    QFile svg(f.dir.filePath("chart.svg"));
-    QVERIFY(svg.open(QIODevice::ReadOnly));
-    QXmlStreamReader xml(&svg);
+    QXmlStreamReader xml(ReadFile(f.dir.filePath("chart.svg")));
     while (!xml.atEnd())
         xml.readNext();
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QProcess text;
-    text.start("pdftotext", {"-raw", f.dir.filePath("chart.pdf"), "-"});
-    QVERIFY(text.waitForFinished(10000));
-    const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
+    const QString pdf = pdfText(f.dir.filePath("chart.pdf"));
     QVERIFY2(pdf.contains("Samples time: 2s") && pdf.contains("Charge: 82.2 mAh"), qPrintable(pdf));
     f.dialogs.expectSave(f.dir.filePath("gone/chart.png"));
     f.dialogs.expectMsg(QString("Cannot write %1: No such file or directory")
                             .arg(f.dir.filePath("gone/chart.png")));
     p.MnuImage->trigger();
-    const QByteArray before = FileHash(f.dir.filePath("chart.png"));
+    const QByteArray before = ReadFile(f.dir.filePath("chart.png"));
     f.dialogs.expectSave(f.dir.filePath("chart.png"));
     f.dialogs.expectMsg("File 'chart.png' already exists. Replace it?", Dialogs::Answer::No);
     p.MnuImage->trigger();
-    QCOMPARE(FileHash(f.dir.filePath("chart.png")), before);
+    QCOMPARE(ReadFile(f.dir.filePath("chart.png")), before);
     QVERIFY(f.dialogs.allShown());
 }
 
@@ -710,9 +707,7 @@ void TestLog::recordingFile() {
     QVERIFY(!p.Rec.Active() && !p.ToolButton(6)->isChecked() && status.isEmpty());
     const QString day = f.clock.CurrentDateTime().toString("yyyy-MM-dd");
     const QString zone = Recording::IsoTime(f.clock.CurrentDateTime()).right(6);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()),
+    QCOMPARE(QString::fromUtf8(ReadFile(path)),
              QString("time,seconds,voltage,current,mode,running,set_voltage,set_current,event\n"
                      "%1T10:00:00.000%2,0.000,,,,,,,\"recording started, port 1 (/dev/ttyUSB0), "
                      "interval 2 s, limits 30 V 3 A\"\n"
@@ -725,8 +720,7 @@ void TestLog::recordingFile() {
     // Recording again into the same file appends, without a second header.
     QVERIFY(p.StartRecording(path));
     p.StopRecording();
-    file.seek(0);
-    QCOMPARE(file.readAll().count("time,seconds"), 1);
+    QCOMPARE(ReadFile(path).count("time,seconds"), 1);
     // The file taken away under a recording: at the next sync it stops, and says so once.
     QVERIFY(p.StartRecording(path));
     QFile::remove(path);

@@ -26,34 +26,28 @@ private slots:
     void pollingShowsOutputAndMode() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
-        auto *cc = w.panel->Label5[2], *cv = w.panel->Label5[3];
-
+        const auto shown = [&] { // the readouts, and the indicators lit
+            const auto lit = [&](int i) { return colour(w.panel->Label5[i]) != Panel::DarkGrey; };
+            return w.panel->Label5[0]->text() + ' ' + w.panel->Label5[1]->text() +
+                   (lit(2) ? " C.C." : "") + (lit(3) ? " C.V." : "");
+        };
         f.supply.Receive("VOLT300\rCURR100\r", 0); // 30 V into 10 ohm wants 3 A: limited at 1 A
         w.Timer1_Timer();
-        QCOMPARE(w.panel->Label5[0]->text(), QString("10.0"));
-        QCOMPARE(w.panel->Label5[1]->text(), QString("1.00"));
-        QCOMPARE(colour(cc), Panel::Red);
-        QCOMPARE(colour(cv), Panel::DarkGrey);
+        QVERIFY(shown() == "10.0 1.00 C.C." && colour(w.panel->Label5[2]) == Panel::Red);
         QCOMPARE(LastReply, QString("1"));
-
         // 11 characters: readouts follow, indicators stay.
         f.supply.Receive("CURR300\r", 0);
         f.supply.faults.cutChars = 3;
         w.Timer1_Timer();
-        QCOMPARE(w.panel->Label5[0]->text(), QString("30.0"));
-        QCOMPARE(colour(cc), Panel::Red);
-
+        QCOMPARE(shown(), QString("30.0 3.00 C.C."));
         // Garbage: readouts read 0, the mode character is unknown, indicators stay.
         f.supply.faults = {};
         f.supply.faults.garbage = true;
         w.Timer1_Timer();
-        QCOMPARE(w.panel->Label5[0]->text(), QString("00.0"));
-        QCOMPARE(colour(cc), Panel::Red);
-
+        QCOMPARE(shown(), QString("00.0 0.00 C.C."));
         f.supply.faults = {};
         w.Timer1_Timer();
-        QCOMPARE(colour(cv), Panel::Yellow);
-        QCOMPARE(colour(cc), Panel::DarkGrey);
+        QVERIFY(shown() == "30.0 3.00 C.V." && colour(w.panel->Label5[3]) == Panel::Yellow);
         QVERIFY(f.dialogs.allShown());
     }
 
@@ -319,7 +313,7 @@ private slots:
 
     void optionsLockThePortWhileConnected() {
         WindowFixture f;
-        f.rememberPort(20); // beyond the list's "Com16"
+        RememberPortIn(f.dir.path(), 20); // beyond the list's "Com16"
         f.port.existingPorts << 20;
         f.port.supplyPort = 20;
         f.make().Form_Load();
@@ -337,11 +331,11 @@ private slots:
     }
 
     // Not connected, the port page is open: "Device:" shows and assigns what each port number
-    // reaches, remembered beside "CommPort" (the variable still wins); a port that cannot be
-    // opened leaves the window usable.
+    // reaches, remembered beside "CommPort"; a port that cannot be opened leaves the window
+    // usable.
     void optionsDevicesAndAPortError() {
         WindowFixture f;
-        f.rememberPort(1);
+        RememberPortIn(f.dir.path(), 1);
         const QString here = f.dir.filePath("ttyACM7"), gone = f.dir.filePath("gone");
         QFile(here).open(QIODevice::WriteOnly);
         {
@@ -356,7 +350,6 @@ private slots:
         QVERIFY(w.Form_Load());
         w.show();
         QVERIFY(f.port.PortOpen());
-        qunsetenv("QVR_COM3");
         qunsetenv("QVR_COM4");
         f.dialogs.expectMsg("Cannot open serial port (port 9, sim9): No such file or directory",
                             Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
@@ -373,9 +366,6 @@ private slots:
             d->CboDevice->setCurrentIndex(0);
             emit d->CboDevice->activated(0); // "None": the port number's own device
             seen << d->LblDevice->text();
-            qputenv("QVR_COM3", "/dev/ttyUSB5");
-            row(3);
-            qunsetenv("QVR_COM3");
             d->CboPort->setCurrentIndex(0);
             d->CmdOK->click();
         });
@@ -391,12 +381,10 @@ private slots:
             d->CmdOK->click();
         });
         w.panel->Command4_Click(2);
-        QCOMPARE(
-            seen,
-            QStringList({here + " | Com3 reaches " + here + " (assigned in Options)",
-                         gone + " (not present) | Com4 reaches " + gone + " (assigned in Options)",
-                         "Com4 reaches /dev/ttyS3 (after OK)",
-                         here + " | Com3 reaches /dev/ttyUSB5 (the variable QVR_COM3)"}));
+        QCOMPARE(seen, QStringList({here + " | Com3 reaches " + here + " (assigned in Options)",
+                                    gone + " (not present) | Com4 reaches " + gone +
+                                        " (assigned in Options)",
+                                    "Com4 reaches /dev/ttyS3 (after OK)"}));
         QVERIFY(f.dialogs.allShown());
         QVERIFY(f.port.CommPort() == 1 && !f.port.PortOpen());
         QVERIFY(w.isEnabled() && w.centralWidget()->isEnabled());

@@ -168,14 +168,6 @@ private slots:
         QCOMPARE(p->FGrid->DataRows().value(8), QStringList({"", " 9", "30.0", "0.10"}));
         QCOMPARE(p->FGrid->DataRows().value(0), QStringList({"", " 1", "12.5", "1.25"}));
         QVERIFY(p->Command2[0]->isEnabled() && p->Command2[6]->isEnabled());
-        // 70 characters four times: "Read error .", the grid unchanged.
-        f.supply.faults.cutChars = 1;
-        f.port.sent.clear();
-        f.dialogs.expectMsg("Read error .");
-        p->Command2_Click(1);
-        QVERIFY(f.port.sent == "GETM0\rGETM0\rGETM0\rGETM0\r" &&
-                p->FGrid->TextMatrix(9, 2) == "30.0");
-        f.supply.faults = {};
 
         // "1,5" is 1.5 V for Save to power supply, 1 V for Run.
         p->FGrid->SetTextMatrix(2, 2, "1,5");

@@ -153,24 +153,6 @@ private slots:
         QCOMPARE(c.cells[1], QList<C>({C::Default, C::Default, C::DarkGreen, C::Red}));
     }
 
-    void shapesAndStartUpStates() {
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected();
-        QCOMPARE(w.presetPage->FGrid->DataRows()[8], QStringList({"", " 9", "00.0", "0.00"}));
-        QCOMPARE(w.externalPage->FGrid->DataRows()[9],
-                 QStringList({"10", "00.0", "0.00", "00", "00"}));
-        QCOMPARE(w.internalPage->FGrid->columnWidth(1), TwipsToPixels(1200));
-        QVERIFY(w.presetPage->FGrid->Option1[1]->isChecked());
-        for (auto *box :
-             {w.internalPage->Combo0[0], w.externalPage->Combo1[0], w.presetPage->Combo2})
-            QCOMPARE(box->currentText(), QString("Untitle"));
-        QCOMPARE(w.internalPage->Combo0[1]->currentText(), QString("0"));
-        QCOMPARE(states(w.internalPage->Command0), QString("0100000"));
-        QCOMPARE(states(w.externalPage->Command1), QString("011100"));
-        QCOMPARE(states(w.presetPage->Command2), QString("0100000"));
-        QVERIFY(w.editor->Text5->isHidden());
-    }
-
     void editingWithKeys() {
         WindowFixture f;
         TabbedFrm &w = shown(f, 0);
@@ -325,7 +307,20 @@ private slots:
         QComboBox *name = p->NameBox();
         ProgramGrid *g = p->FGrid;
         const QString prefix = p->Prefix();
-        const QByteArray before = FileHash(f.dbPath());
+        const QByteArray before = ReadFile(f.dbPath());
+        // At start: the grid's shape, "Untitle", the buttons' states.
+        QCOMPARE(g->DataRows().last(), page == 2 ? QStringList({"", " 9", "00.0", "0.00"})
+                                                 : QStringList({"10", "00.0", "0.00", "00", "00"}));
+        QCOMPARE(name->currentText() + ' ' +
+                     (page == 0   ? states(w.internalPage->Command0)
+                      : page == 1 ? states(w.externalPage->Command1)
+                                  : states(w.presetPage->Command2)),
+                 QString(page == 1 ? "Untitle 011100" : "Untitle 0100000"));
+        if (page == 0)
+            QVERIFY(g->columnWidth(1) == TwipsToPixels(1200) &&
+                    w.internalPage->Combo0[1]->currentText() == "0");
+        if (page == 2)
+            QVERIFY(w.presetPage->FGrid->Option1[1]->isChecked());
 
         click(1); // "Untitle": refused without a word
         name->setEditText("");
@@ -340,7 +335,7 @@ private slots:
         f.dialogs.expectMsg("' " + stored + " ' table no exist !");
         click(2);
         QVERIFY(f.dialogs.allShown());
-        QCOMPARE(FileHash(f.dbPath()), before); // nothing written
+        QCOMPARE(ReadFile(f.dbPath()), before); // nothing written
 
         // Save a new table, then overwrite it only on Yes.
         g->SetTextMatrix(1, page == 2 ? 2 : 1, "12.5");
@@ -378,11 +373,11 @@ private slots:
         QCOMPARE(w.db().ReadAll(prefix + stored), saved);
 
         // Clear: no database access; then open the stored table again.
-        const QByteArray kept = FileHash(f.dbPath());
+        const QByteArray kept = ReadFile(f.dbPath());
         click(3);
         QCOMPARE(name->currentText(), QString("Untitle"));
         QCOMPARE(g->TextMatrix(1, page == 2 ? 2 : 1), QString("00.0"));
-        QCOMPARE(FileHash(f.dbPath()), kept);
+        QCOMPARE(ReadFile(f.dbPath()), kept);
         name->setEditText(stored);
         click(0);
         QCOMPARE(g->TextMatrix(1, page == 2 ? 2 : 1), QString("20.0"));

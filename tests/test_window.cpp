@@ -9,7 +9,6 @@
 #include "WindowFixture.h"
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QInputDialog>
 #include <QTest>
@@ -21,25 +20,8 @@ using namespace Module1;
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
-    void firstStartAsksForTheLimits() {
-        WindowFixture f;
-        TabbedFrm &w = f.make();
-        f.expectFirstRunPrompts();
-        QVERIFY(w.Form_Load());
-        QVERIFY(f.dialogs.allShown());
-        QCOMPARE(f.dialogs.defaults, QStringList({"00.0", "0.00"}));
-        QVERIFY(f.dialogs.shown[0].title.isEmpty()); // the application title "QVR2"
-        QVERIFY(!f.port.PortOpen() && f.port.sent.isEmpty());
-        QVERIFY(MaxVolt == 30 && MaxCurr == 3 && MeasVolt == -1);
-        QCOMPARE(w.panel->Text2[0]->text() + w.panel->Text2[1]->text(), QString("00.0V0.00A"));
-        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
-        w.Form_Activate();
-        QVERIFY(!w.Timer1->isActive());
-        QVERIFY(QFile::exists(f.dbPath()) && w.db().TableNames().isEmpty()); // no tables yet
-    }
-
-    // The two limit boxes: an answer that is no usable limit is refused with its reason and
-    // asked again; Cancel ends the program.
+    // A first start asks for the limits in two boxes: an answer that is no usable limit is
+    // refused with its reason and asked again; Cancel ends the program.
     void limitAnswers_data() {
         QTest::addColumn<QStringList>("volt"); // answers in order; all but the last are refused
         QTest::addColumn<QStringList>("curr"); // empty: the box is never shown
@@ -81,12 +63,21 @@ private slots:
                "The maximum current must be a number from 0 to 9.99 .");
         QCOMPARE(w.Form_Load(), maxVolt >= 0);
         QVERIFY(f.dialogs.allShown());
-        if (maxVolt >= 0) {
-            QCOMPARE(MaxVolt, maxVolt);
-            QCOMPARE(MaxCurr, maxCurr);
-        } else {
+        QVERIFY(f.dialogs.shown[0].title.isEmpty()); // the application title "QVR2"
+        QCOMPARE(f.dialogs.defaults.first(), QString("00.0"));
+        if (maxVolt < 0) {
             QCOMPARE(w.exitCode(), 1);
+            return;
         }
+        QVERIFY(MaxVolt == maxVolt && MaxCurr == maxCurr && MeasVolt == -1);
+        QCOMPARE(f.dialogs.defaults.last(), QString("0.00"));
+        // A first start: nothing sent, empty boxes, a new database without tables.
+        QVERIFY(!f.port.PortOpen() && f.port.sent.isEmpty());
+        QCOMPARE(w.panel->Text2[0]->text() + w.panel->Text2[1]->text(), QString("00.0V0.00A"));
+        QCOMPARE(w.windowTitle(), QString(" QVR 2.0 [Internal Timed Program]"));
+        w.Form_Activate();
+        QVERIFY(!w.Timer1->isActive());
+        QVERIFY(QFile::exists(f.dbPath()) && w.db().TableNames().isEmpty());
     }
 
     void startUpAndShutdownInOrder() {
@@ -128,7 +119,7 @@ private slots:
         QFETCH(int, boxesAnswered);
         QFETCH(bool, connected);
         WindowFixture f;
-        f.rememberPort(1);
+        RememberPortIn(f.dir.path(), 1);
         f.supply.faults.silent = !connected;
         Module1::ResetSharedState();
         QtDialogs dialogs;
@@ -173,7 +164,7 @@ private slots:
     // remembered.
     void probesAndTheRememberedPort() {
         WindowFixture f;
-        f.rememberPort(1);
+        RememberPortIn(f.dir.path(), 1);
         f.supply.faults.scope = "GMAX";
         f.supply.faults.answerFrom = 8; // the 4 of start-up and 3 of a Reset go unanswered
         TabbedFrm &w = f.make();
@@ -200,11 +191,11 @@ private slots:
         QCOMPARE(w.db().ReadAll("QVRSYS"), QList<QStringList>({{"CommPort", " 3"}}));
 
         // Reconnecting on the same port leaves the record (and the file) untouched.
-        const QByteArray before = FileHash(f.dbPath());
+        const QByteArray before = ReadFile(f.dbPath());
         Connected = false;
         w.panel->Command4_Click(1);
         QVERIFY(Connected);
-        QCOMPARE(FileHash(f.dbPath()), before);
+        QCOMPARE(ReadFile(f.dbPath()), before);
     }
 
     // At the smallest size the window allows, on every page and during a reset countdown:
@@ -266,7 +257,7 @@ private slots:
         junk.open(QIODevice::WriteOnly);
         junk.write(QByteArray(4096, 'j'));
         junk.close();
-        const QByteArray before = FileHash(f.dbPath());
+        const QByteArray before = ReadFile(f.dbPath());
         TabbedFrm &w = f.make();
         const QString error =
             QString("Cannot open the database %1: file is encrypted or is not a database (wrong "
@@ -282,7 +273,7 @@ private slots:
         w.panel->Command4_Click(1);
         QVERIFY(f.dialogs.allShown() && Connected && w.Timer1->isActive() && w.Tab1->isEnabled());
         w.close();
-        QCOMPARE(FileHash(f.dbPath()), before);
+        QCOMPARE(ReadFile(f.dbPath()), before);
     }
 };
 

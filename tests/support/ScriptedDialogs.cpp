@@ -7,14 +7,17 @@ void ScriptedDialogs::expectMsg(const QString &text, Answer answer, Icon icon) {
     queue_.push_back({QStringLiteral("msg"), text, answer, icon, QString(), false});
 }
 
+void ScriptedDialogs::expect(const QString &kind, const QString &text,
+                             const std::optional<QString> &reply) {
+    queue_.push_back({kind, text, Answer::Ok, Icon::None, reply.value_or(QString()), !reply});
+}
+
 void ScriptedDialogs::expectInput(const QString &prompt, std::optional<QString> answer) {
-    queue_.push_back({QStringLiteral("input"), prompt, Answer::Ok, Icon::None,
-                      answer.value_or(QString()), !answer});
+    expect(QStringLiteral("input"), prompt, answer);
 }
 
 void ScriptedDialogs::expectPrint(std::optional<QString> pdfPath) {
-    queue_.push_back({QStringLiteral("print"), QString(), Answer::Ok, Icon::None,
-                      pdfPath.value_or(QString()), !pdfPath});
+    expect(QStringLiteral("print"), QString(), pdfPath);
 }
 
 bool ScriptedDialogs::PrintSetup(QPrinter &printer) {
@@ -28,8 +31,7 @@ bool ScriptedDialogs::PrintSetup(QPrinter &printer) {
 }
 
 void ScriptedDialogs::expectSave(std::optional<QString> fileName) {
-    queue_.push_back({QStringLiteral("save"), QString(), Answer::Ok, Icon::None,
-                      fileName.value_or(QString()), !fileName});
+    expect(QStringLiteral("save"), QString(), fileName);
 }
 
 bool ScriptedDialogs::allShown() {
@@ -67,11 +69,7 @@ ScriptedDialogs::Expected ScriptedDialogs::take(const QString &kind, const QStri
             __FILE__, __LINE__);
         if (!queue_.empty())
             queue_.pop_front();
-        Expected refused;
-        refused.kind = kind;
-        refused.answer = Answer::Cancel;
-        refused.cancelled = true;
-        return refused;
+        return {kind, text, Answer::Cancel, Icon::None, QString(), true};
     }
     Expected e = queue_.front();
     queue_.pop_front();

@@ -49,6 +49,7 @@ private:
         QString reply;
         bool cancelled = false;
     };
+    void expect(const QString &kind, const QString &text, const std::optional<QString> &reply);
     Expected take(const QString &kind, const QString &text);
     std::deque<Expected> queue_;
 };

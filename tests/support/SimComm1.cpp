@@ -35,17 +35,20 @@ void SimComm1::setPortOpen(bool open) {
 }
 
 void SimComm1::ensureUsable() {
-    if (!open_)
-        throw CommError(QStringLiteral("Port is not open"));
+    requireOpen();
     if (port_ == supplyPort && model_.unplugged()) {
         open_ = false;
         throw CommError(QStringLiteral("Serial port lost (port %1, sim%1)").arg(port_));
     }
 }
 
-int SimComm1::InBufferCount() {
+void SimComm1::requireOpen() const {
     if (!open_)
         throw CommError(QStringLiteral("Port is not open"));
+}
+
+int SimComm1::InBufferCount() {
+    requireOpen();
     const qint64 nowUs = clock_.MonotonicMs() * 1000;
     int n = 0;
     for (const auto &[at, c] : rx_) {
@@ -97,8 +100,7 @@ void SimComm1::Output(const QByteArray &text) {
 }
 
 QByteArray SimComm1::Input() {
-    if (!open_)
-        throw CommError(QStringLiteral("Port is not open"));
+    requireOpen();
     const int n = InBufferCount();
     QByteArray out;
     for (int i = 0; i < n; ++i) {
@@ -110,8 +112,7 @@ QByteArray SimComm1::Input() {
 }
 
 bool SimComm1::WaitForChars(int count, int timeoutMs) {
-    if (!open_)
-        throw CommError(QStringLiteral("Port is not open"));
+    requireOpen();
     const qint64 startMs = clock_.MonotonicMs();
     if (count <= 0)
         return true;

@@ -38,6 +38,7 @@ public:
     QStringList events; // "clear-in", "clear-out", "out:<line>", "in:<text>" in order
 
 private:
+    void requireOpen() const;
     void ensureUsable();
     void arrive(const QByteArray &bytes, qint64 firstArrivalUs);
 

@@ -17,10 +17,6 @@ void RememberPortIn(const QString &dir, int port) {
     SettingsTable::RememberPort(db, port);
 }
 
-void WindowFixture::rememberPort(int portNumber) {
-    RememberPortIn(dir.path(), portNumber);
-}
-
 TabbedFrm &WindowFixture::make() {
     Module1::ResetSharedState();
     window = std::make_unique<TabbedFrm>(port, dialogs, clock, dbPath());
@@ -28,7 +24,7 @@ TabbedFrm &WindowFixture::make() {
 }
 
 TabbedFrm &WindowFixture::startConnected() {
-    rememberPort(1);
+    RememberPortIn(dir.path(), 1);
     make();
     window->Form_Load();
     window->Form_Activate();

@@ -25,8 +25,6 @@ struct WindowFixture {
     std::unique_ptr<TabbedFrm> window;
 
     QString dbPath() const { return dir.filePath(Database::FileName); }
-    // Remembers `port` in the settings table before start-up, as an earlier run would have.
-    void rememberPort(int portNumber);
     TabbedFrm &make();
     // The not-ready message and the two limit boxes of a start-up without a supply.
     void expectFirstRunPrompts(const QString &maxVolt = "30", const QString &maxCurr = "3");
