@@ -212,11 +212,7 @@ void PropertiesFrm::ShowDevice() {
     }
     // What the port reaches once OK is pressed: the variable still wins.
     const QString device =
-        NewAssignments.contains(port) &&
-                !qEnvironmentVariableIsSet(
-                    QByteArray("QVR_COM" + QByteArray::number(port)).constData())
-            ? (assigned.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : assigned)
-            : DevicePathFor(port);
+        NewAssignments.contains(port) ? DevicePathFor(port, assigned) : DevicePathFor(port);
     LblDevice->setText(QStringLiteral("Com%1 reaches %2 (%3)")
                            .arg(port)
                            .arg(device, NewAssignments.contains(port) ? QStringLiteral("after OK")

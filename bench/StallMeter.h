@@ -1,77 +1,71 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
+#include <vector>
 
 // The longest time the event loop went without serving a short timer, beyond its period: a
 // handler that blocks the window shows here, whoever called it.
-//
-// Asked to, it also tells the program's share of each gap from the machine's: the time the
-// thread stood ready to run while the system gave the processor to others (its run-queue wait,
-// from /proc/thread-self/schedstat) is the machine's, the rest the program's.
 class StallMeter {
 public:
-    explicit StallMeter(int periodMs = 5, bool splitMachine = false)
-        : periodMs_(periodMs), split_(splitMachine) {
+    // A gap between two ticks, beyond the period, on the system's steady clock (ms).
+    struct Gap {
+        double startMs, endMs;
+        double ms() const { return endMs - startMs; }
+    };
+
+    explicit StallMeter(int periodMs = 5) : periodMs_(periodMs) {
         timer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
         timer_.start(periodMs);
         Reset();
     }
     void Reset() {
-        since_.start();
-        waitNs_ = split_ ? RunQueueWaitNs() : 0;
-        worstMs_ = ownWorstMs_ = 0;
-        worstAtMs_ = ownWorstAtMs_ = 0;
-        over_ = ownOver_ = 0;
+        lastMs_ = NowMs();
+        worst_ = {lastMs_, lastMs_};
+        over_ = 0;
+        Gaps.clear();
     }
-    // When the worst gap ended (monotonic ms, as the system's steady clock), and how many gaps
-    // went beyond `limitMs`.
-    qint64 WorstAtMs() const { return worstAtMs_; }
+    // The worst gap, counting the time since the last tick too, so a stall still going on is
+    // seen; and how many gaps went beyond `limitMs`.
+    double WorstMs() const { return std::max(worst_.ms(), NowMs() - lastMs_ - periodMs_); }
+    Gap Worst() const { return worst_; }
     int Over() const { return over_; }
     double limitMs = 50;
-    // Counts the time since the last tick too, so a stall still going on is seen.
-    double WorstMs() const {
-        return std::max(worstMs_, double(since_.nsecsElapsed()) / 1e6 - periodMs_);
-    }
-    // The same for the program's share of each gap (with splitMachine only).
-    double OwnWorstMs() const { return ownWorstMs_; }
-    qint64 OwnWorstAtMs() const { return ownWorstAtMs_; }
-    int OwnOver() const { return ownOver_; }
+    // Gaps longer than this are kept in Gaps (none when negative).
+    double keepOverMs = -1;
+    std::vector<Gap> Gaps;
 
-    // Nanoseconds this thread has spent ready to run but not running, since it started.
-    static qint64 RunQueueWaitNs() {
-        QFile f(QStringLiteral("/proc/thread-self/schedstat"));
-        if (!f.open(QIODevice::ReadOnly))
-            return 0;
-        return f.readAll().split(' ').value(1).toLongLong();
+    static double NowMs() {
+        return std::chrono::duration<double, std::milli>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     }
 
 private:
     void tick() {
-        const double gap = double(since_.nsecsElapsed()) / 1e6 - periodMs_;
-        const qint64 now = since_.msecsSinceReference() + since_.elapsed();
-        if (gap > worstMs_)
-            worstMs_ = gap, worstAtMs_ = now;
-        over_ += gap > limitMs;
-        if (split_) {
-            const qint64 wait = RunQueueWaitNs();
-            const double own = gap - double(wait - waitNs_) / 1e6;
-            waitNs_ = wait;
-            if (own > ownWorstMs_)
-                ownWorstMs_ = own, ownWorstAtMs_ = now;
-            ownOver_ += own > limitMs;
-        }
-        since_.start();
+        const double now = NowMs();
+        const Gap gap{lastMs_ + periodMs_, now};
+        if (gap.ms() > worst_.ms())
+            worst_ = gap;
+        over_ += gap.ms() > limitMs;
+        if (keepOverMs >= 0 && gap.ms() > keepOverMs)
+            Gaps.push_back(gap);
+        lastMs_ = now;
     }
     QTimer timer_;
-    QElapsedTimer since_;
     int periodMs_;
-    bool split_;
-    qint64 waitNs_ = 0;
-    double worstMs_ = 0, ownWorstMs_ = 0;
-    qint64 worstAtMs_ = 0, ownWorstAtMs_ = 0;
-    int over_ = 0, ownOver_ = 0;
+    double lastMs_ = 0;
+    Gap worst_{0, 0};
+    int over_ = 0;
 };
+
+// The part of `gap` outside every one of `others` (sorted, not overlapping): what is left of a
+// stall once the times another event loop stood still too are taken out.
+inline double OutsideOf(const StallMeter::Gap &gap, const std::vector<StallMeter::Gap> &others) {
+    double left = gap.ms();
+    for (const StallMeter::Gap &o : others)
+        left -= std::max(0.0, std::min(gap.endMs, o.endMs) - std::max(gap.startMs, o.startMs));
+    return left;
+}

@@ -777,7 +777,7 @@ bool soak(double minutes) {
         std::fprintf(stderr, "qvr-bench: the soak run did not start\n");
         return false;
     }
-    StallMeter stalls(5, true);
+    StallMeter stalls;
     idle(std::min(60.0, minutes * 6));
     const long rss0 = residentKb();
     // The machine's own pauses, for comparison: an event loop doing nothing but the meter, in a
@@ -786,15 +786,34 @@ bool soak(double minutes) {
     baseline.start(QCoreApplication::applicationFilePath(),
                    {"--idle", QString::number(minutes * 60)});
     stalls.Reset();
+    stalls.keepOverMs = 10;
     const qint64 samples0 = Module1::LogCount;
     const double t0 = wallSeconds();
     idle(minutes * 60);
     const double seconds = wallSeconds() - t0;
     const long rss1 = residentKb();
-    const double stall = stalls.OwnWorstMs(), rawStall = stalls.WorstMs();
-    const qint64 stallAtMs = stalls.OwnWorstAtMs();
-    const int stallsOver = stalls.OwnOver(), rawStallsOver = stalls.Over();
+    const std::vector<StallMeter::Gap> gaps = stalls.Gaps;
+    const double rawStall = stalls.WorstMs();
+    const int rawStallsOver = stalls.Over();
     p->Command1_Click(0); // Stop
+    // The machine's own pauses stop the idle loop beside the program too: those times are taken
+    // out of the program's gaps, and what is left is the program's stall.
+    baseline.waitForFinished(60000);
+    QList<QByteArray> idleLines = baseline.readAllStandardOutput().trimmed().split('\n');
+    const double idleWorst = idleLines.takeFirst().toDouble();
+    std::vector<StallMeter::Gap> idleGaps;
+    for (const QByteArray &line : idleLines)
+        idleGaps.push_back(
+            {line.split(' ').value(0).toDouble(), line.split(' ').value(1).toDouble()});
+    double stall = 0;
+    qint64 stallAtMs = 0;
+    int stallsOver = 0;
+    for (const StallMeter::Gap &g : gaps) {
+        const double own = OutsideOf(g, idleGaps);
+        if (own > stall)
+            stall = own, stallAtMs = qint64(g.endMs);
+        stallsOver += own > 50;
+    }
     // Polls: a gap of n intervals between two GETD misses n - 1. When a step went out in that
     // gap, the step rule skips one and the step's own exchanges (VOLT, CURR and their answers)
     // delay the next.
@@ -840,16 +859,11 @@ bool soak(double minutes) {
     figure("soak_rss_growth_kb", double(rss1 - rss0), 2048);
     figure("soak_missed_polls", missed, 0);
     figure("soak_step_drift_max_ms", drift, 50);
-    // The program's stall is the gap less the time the machine kept its thread waiting for a
-    // processor; the whole gap is shown beside it, and the same two for an idle loop.
     figure("soak_stall_max_ms", stall, 50);
     print("soak_stalls_over_50ms", stallsOver);
     print("soak_stall_with_machine_max_ms", rawStall);
     print("soak_stalls_with_machine_over_50ms", rawStallsOver);
-    baseline.waitForFinished(60000);
-    const QList<QByteArray> idleStalls = baseline.readAllStandardOutput().trimmed().split(' ');
-    print("soak_idle_loop_stall_max_ms", idleStalls.value(0).toDouble());
-    print("soak_idle_loop_stall_with_machine_max_ms", idleStalls.value(1).toDouble());
+    print("soak_idle_loop_stall_max_ms", idleWorst);
     return volt.size() > 10;
 }
 
@@ -914,9 +928,12 @@ int main(int argc, char *argv[]) {
         if (args.size() == 3 && args[1] == QLatin1String("--only"))
             only = args[2].split(u',');
         if (args.size() == 3 && args[1] == QLatin1String("--idle")) { // the soak's baseline
-            StallMeter stalls(5, true);
+            StallMeter stalls;
+            stalls.keepOverMs = 5;
             idle(args[2].toDouble());
-            std::printf("%.3f %.3f\n", stalls.OwnWorstMs(), stalls.WorstMs());
+            std::printf("%.3f\n", stalls.WorstMs());
+            for (const StallMeter::Gap &g : stalls.Gaps)
+                std::printf("%.3f %.3f\n", g.startMs, g.endMs);
             return 0;
         }
         if (args.size() == 3 && args[1] == QLatin1String("--soak") && args[2].toDouble() > 0) {

@@ -31,10 +31,14 @@ std::optional<PortSettings> PortSettings::parse(const QString &text) {
 }
 
 QString DevicePathFor(int port) {
+    return DevicePathFor(port, PortDevices::Assigned(port));
+}
+
+QString DevicePathFor(int port, const std::optional<QString> &assigned) {
     const QByteArray var = "QVR_COM" + QByteArray::number(port);
     if (qEnvironmentVariableIsSet(var.constData()))
         return qEnvironmentVariable(var.constData());
-    if (const auto assigned = PortDevices::Assigned(port))
+    if (assigned && !assigned->isEmpty())
         return *assigned;
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);

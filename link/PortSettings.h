@@ -18,3 +18,5 @@ struct PortSettings {
 // Port n is the device named by the environment variable QVR_COM<n> when set, else the device
 // assigned to it in Options, else /dev/ttyS<n-1> (COM<n> on Windows).
 QString DevicePathFor(int port);
+// The same with `assigned` in place of the assignment in force (one not yet confirmed).
+QString DevicePathFor(int port, const std::optional<QString> &assigned);

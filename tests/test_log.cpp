@@ -71,6 +71,7 @@ struct PageFixture {
         Connected = true;
         db.Open(dir.filePath(Database::FileName));
         page.SetUp({});
+        page.Tell = [this](const QString &text) { told = text; };
     }
     void name(const QString &text) { page.Combo3[LogName]->setEditText(text); }
     // A drag on the chart by (dx, dy) divisions, in `steps` mouse moves.
@@ -87,6 +88,7 @@ struct PageFixture {
         QMouseEvent e(type, at, page.Picture1->mapToGlobal(at), button, held, Qt::NoModifier);
         QCoreApplication::sendEvent(page.Picture1, &e);
     }
+    QString told; // the page's last status line
     QString field(int i) const { return page.Combo3[size_t(i)]->currentText(); }
     QString times() const {
         QStringList t;
@@ -265,10 +267,8 @@ private slots:
         p.Toolbar1_ButtonClick(3);
         SampleMs = 2000;
         f.name("Other");
-        QString told;
-        p.Tell = [&told](const QString &text) { told = text; };
         p.MnuSave_Click();
-        QCOMPARE(told, QString("Log 'Other' saved (2 samples)"));
+        QCOMPARE(f.told, QString("Log 'Other' saved (2 samples)"));
         QCOMPARE(f.db.TableNames(), QStringList({"D__5Test", "QVRLOG", "D_02Other"}));
         QCOMPARE(p.Combo3[LogName]->currentText(), QString("Other"));
         const QList<QStringList> rows = f.db.ReadAll("D__5Test");
@@ -464,11 +464,9 @@ void TestLog::exportFiles() {
     const QString target = f.dir.filePath("run.2/Now.xls");
     LiveStore.Clear();
     LiveStore.at(1, 1) = 5, LiveStore.at(2, 1) = 0.5f;
-    QString told;
-    f.page.Tell = [&told](const QString &text) { told = text; };
     f.dialogs.expectSave(f.dir.filePath("run.2/Now.csv"));
     f.page.MnuExport_Click();
-    QCOMPARE(told, "Exported 1 line to " + target); // the status line, a few seconds
+    QCOMPARE(f.told, "Exported 1 line to " + target); // the status line, a few seconds
     QCOMPARE(f.dialogs.shown.last().text, QString("Export|Now2026-01-05|*.xls|csv"));
     const QByteArray before = ReadFile(target);
     QCOMPARE(before, header + "0\t5\t 0.5 \r\n");
