@@ -27,9 +27,11 @@ private:
     int rc_;
 };
 
+// Read as the UTF-8 the file holds: the engine's own conversion to UTF-16 would turn the
+// noncharacters U+FFFE and U+FFFF into U+FFFD, so a stored text would not come back as it was.
 QString columnText(sqlite3_stmt *stmt, int i) {
-    const auto *text = reinterpret_cast<const char16_t *>(sqlite3_column_text16(stmt, i));
-    return text ? QString::fromUtf16(text, sqlite3_column_bytes16(stmt, i) / 2) : QString();
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)) : QString();
 }
 
 } // namespace
