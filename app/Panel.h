@@ -86,5 +86,7 @@ private:
     int ResetCount = -1;           // -1 = countdown about to start, then 0..10
     qint64 ResetStartMs = 0;       // monotonic clock at the start of the countdown
     bool setpointMessage_ = false; // our own box is up: its focus change is not the operator's
-    std::array<QString, 2> refusedOnEnter_; // the zero text Enter left after its message
+    // The text a refusal (Enter or "Set") left in a box after its message: leaving the box
+    // unchanged does not say it again.
+    std::array<QString, 2> refused_;
 };

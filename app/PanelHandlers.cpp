@@ -79,8 +79,8 @@ void Panel::Text2_GotFocus(int index) {
 
 void Panel::Text2_KeyUp(int index) {
     SetpointsFromOutput = false; // the operator's entry from now on
-    if (Text2[index]->text() != refusedOnEnter_[size_t(index)])
-        refusedOnEnter_[size_t(index)].clear();
+    if (Text2[index]->text() != refused_[size_t(index)])
+        refused_[size_t(index)].clear();
     CheckSetpoints();
 }
 
@@ -110,7 +110,7 @@ void Panel::Text2_Enter(int index) {
         SayRefused(index, true);
         box->setText(index == 0 ? QStringLiteral("00.0") : QStringLiteral("0.00"));
         box->selectAll();
-        refusedOnEnter_[size_t(index)] = box->text(); // said once; leaving need not say it again
+        refused_[size_t(index)] = box->text(); // said once; leaving need not say it again
         return;
     }
     if (index == 0)
@@ -130,7 +130,7 @@ void Panel::SayRefused(int index, bool onEnter) {
 void Panel::Text2_LostFocus(int index) {
     QLineEdit *box = Text2[index];
     const float value = Setpoints::BoxValue(box->text());
-    const bool refusedAlready = box->text() == std::exchange(refusedOnEnter_[size_t(index)], {});
+    const bool refusedAlready = box->text() == std::exchange(refused_[size_t(index)], {});
     if (index == 0) {
         if (Setpoints::VoltValid(value)) {
             box->setText(Format(value, QStringLiteral("00.0")) + u'V');
@@ -157,6 +157,7 @@ void Panel::SetOutput() {
     if (!Setpoints::VoltValid(volts) || !Setpoints::CurrValid(amps)) {
         const int bad = Setpoints::VoltValid(volts) ? 1 : 0;
         SayRefused(bad, false);
+        refused_[size_t(bad)] = Text2[bad]->text(); // said once; leaving need not say it again
         Text2[bad]->setFocus();
         Text2[bad]->selectAll();
         return;
@@ -206,7 +207,6 @@ bool Panel::eventFilter(QObject *watched, QEvent *event) {
 
 bool Panel::Reconnect(bool quiet) {
     QPushButton *button = Command4[1];
-    const float maxVolt = MaxVolt, maxCurr = MaxCurr;
     if (!quiet) {
         main_.Tab1->setEnabled(false);
         main_.Timer1->stop();
@@ -242,10 +242,8 @@ bool Panel::Reconnect(bool quiet) {
         main_.RestartLiveLogging();
         return true;
     }
-    if (quiet) {
-        MaxVolt = maxVolt, MaxCurr = maxCurr;
+    if (quiet)
         return false;
-    }
     main_.Timer1->stop();
     LastReply.clear();
     dialogs_.MsgBox(NotReadyMsg);
@@ -267,7 +265,6 @@ void Panel::ResetSupply() {
     IndicatorsOff();
 
     MeasVolt = MeasCurr = -1;
-    MaxVolt = MaxCurr = 0;
     if (!comm1_.PortOpen())
         comm1_.setPortOpen(true);
     Connection::ProbeLimits(comm1_, clock_); // the reset goes on whatever the answer
@@ -284,7 +281,18 @@ void Panel::ResetSupply() {
     comm1_.ClearInBuffer();
     main_.Timer1->setInterval(1);
     main_.Timer1->start();
-    SendOnly(comm1_, Protocol::Line("SRST"), false, false);
+    try {
+        SendOnly(comm1_, Protocol::Line("SRST"), false, false);
+    } catch (const CommError &) {
+        // No countdown for a reset that never went out: the port is lost, as under any exchange.
+        CurCmd = QStringLiteral("GETD");
+        main_.Timer1->stop();
+        main_.Timer1->setInterval(PollInterval);
+        for (int i : {0, 1})
+            Label5[i]->show();
+        CheckSetpoints();
+        throw;
+    }
     main_.setEnabled(false);
 }
 
@@ -317,7 +325,7 @@ void Panel::ResetCountdown() {
     Label5[5]->hide();
     CurCmd = QStringLiteral("GETD");
     main_.Timer1->setInterval(PollInterval);
-    SetpointsFromOutput = true; // the reset gave the supply setpoints of its own
+    // The boxes keep what the operator set: in C.C. the measured voltage is not the set one.
     try {
         if (!comm1_.PortOpen())
             comm1_.setPortOpen(true);

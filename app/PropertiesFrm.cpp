@@ -249,7 +249,8 @@ void PropertiesFrm::CmdOK_Click() {
     hide();
     const double seconds = LeadingNumber(CboAS->currentText());
     if (seconds != SampleMs / 1000.0 &&
-        dialogs_.MsgBox(QStringLiteral("Are you really doing it ?"), Dialogs::Buttons::YesNo) ==
+        // Yes empties the live chart: Enter must not.
+        dialogs_.MsgBox(QStringLiteral("Are you really doing it ?"), Dialogs::Buttons::YesNoSafe) ==
             Dialogs::Answer::Yes) {
         LiveStore.Clear();
         Timeline::Restart(clock_);

@@ -1,4 +1,5 @@
 #include "Clock.h"
+#include "CommandLine.h"
 #include "DataLogPage.h"
 #include "QtDialogs.h"
 #include "SerialComm1.h"
@@ -11,16 +12,28 @@
 #include <cstdio>
 
 int main(int argc, char *argv[]) {
+    // Read before the application object: --help and --version need no display.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const CommandLine::Options options = CommandLine::Parse(args);
+    switch (options.action) {
+    case CommandLine::Options::Action::Help:
+        std::fputs(qPrintable(CommandLine::Usage()), stdout);
+        return 0;
+    case CommandLine::Options::Action::Version:
+        std::fputs(qPrintable(CommandLine::Version()), stdout);
+        return 0;
+    case CommandLine::Options::Action::Error:
+        std::fprintf(stderr, "qvr: %s\n%s", qPrintable(options.error),
+                     qPrintable(CommandLine::Usage()));
+        return 2;
+    case CommandLine::Options::Action::Run:
+        break;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QVR2"));
-    // "--record FILE" starts recording every sample to FILE once the window is up, for runs
-    // started unattended (from a script, at log-in).
-    const QStringList args = QApplication::arguments();
-    const qsizetype record = args.indexOf(QStringLiteral("--record"));
-    if ((record > 0 && record + 1 >= args.size()) || (record < 0 && args.size() > 1)) {
-        std::fprintf(stderr, "Usage: qvr [--record FILE]\n");
-        return 2;
-    }
 
     // QVR_DATA_DIR moves the database elsewhere (the demo keeps its own).
     const Database::Place place = Database::ProgramPlace();
@@ -36,7 +49,9 @@ int main(int argc, char *argv[]) {
         return window.exitCode();
     window.show();
     window.Form_Activate();
-    if (record > 0)
-        window.dataLogPage->StartRecording(QFileInfo(args[record + 1]).absoluteFilePath());
+    // "--record FILE": every sample from the start, for runs started unattended (from a script,
+    // at log-in).
+    if (!options.recordFile.isEmpty())
+        window.dataLogPage->StartRecording(QFileInfo(options.recordFile).absoluteFilePath());
     return QApplication::exec();
 }

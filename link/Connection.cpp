@@ -10,14 +10,16 @@ namespace Connection {
 namespace {
 bool probe(Comm1 &port, Clock &clock, int attempts, Wait wait,
            Limits (*parse)(const QByteArray &)) {
-    Module1::MaxVolt = Module1::MaxCurr = 0;
+    // The limits known so far hold until a supply reports its own: every check of a setpoint or
+    // a grid value reads them, and a silent line says nothing about the supply.
     for (int i = 0; i < attempts; ++i) {
         Module1::CurCmd = QStringLiteral("GMAX");
         const Limits l = parse(Exchange(port, clock, Line("GMAX"), wait));
-        Module1::MaxVolt = l.volt;
-        Module1::MaxCurr = l.curr;
-        if (l.answered())
+        if (l.answered()) {
+            Module1::MaxVolt = l.volt;
+            Module1::MaxCurr = l.curr;
             return true;
+        }
     }
     return false;
 }

@@ -11,12 +11,13 @@ class Clock;
 namespace Connection {
 
 // Start-up probe: up to 4 GMAX exchanges (14 characters / 0.3 s), fields cut from whatever
-// arrived. Sets MaxVolt, MaxCurr and Connected.
+// arrived. Sets Connected, and MaxVolt and MaxCurr when a supply answered.
 bool ProbeAtStartup(Comm1 &port, Clock &clock);
 
 // Reconnect and reset: up to 3 GMAX exchanges (11 characters / 0.3 s); a shorter reply is not
-// parsed. Sets MaxVolt and MaxCurr (0 when nobody answered); Connected is the caller's. The
-// automatic reconnect asks once a try, so that a silent device holds the window 0.3 s at most.
+// parsed. Sets MaxVolt and MaxCurr when a supply answered, keeps them otherwise; Connected is
+// the caller's. The automatic reconnect asks once a try, so that a silent device holds the
+// window 0.3 s at most.
 bool ProbeLimits(Comm1 &port, Clock &clock, int attempts = 3);
 
 // One GETD poll: MeasVolt/MeasCurr (-1 for an empty reply), LastReply cut to the mode digit.

@@ -45,6 +45,18 @@ QByteArray TimeDigits(const QString &minutes, const QString &seconds) {
     return twoDigits(minutes, "minute") + twoDigits(seconds, "second");
 }
 
+void CheckLimits(float volts, float amps) {
+    const auto above = [](const char *quantity, float value, float max, const char *unit) {
+        return Protocol::FieldError(
+            QStringLiteral("the %1 %2 %4 is above the maximum of %3 %4")
+                .arg(QLatin1String(quantity), NumStr(value), NumStr(max), QLatin1String(unit)));
+    };
+    if (volts > MaxVolt)
+        throw above("voltage", volts, MaxVolt, "V");
+    if (amps > MaxCurr)
+        throw above("current", amps, MaxCurr, "A");
+}
+
 bool RunCycleValid(const QString &cycleText) {
     const QString t = cycleText.trimmed();
     return t.size() == 1 && t[0] >= u'0' && t[0] <= u'9';
@@ -81,6 +93,7 @@ QList<QByteArray> PropLines(const QList<StepText> &steps) {
     for (int i = 0; i < steps.size(); ++i) {
         try {
             lines << PropLine(i, steps[i]);
+            CheckLimits(typed(steps[i].volt), typed(steps[i].curr));
         } catch (const Protocol::FieldError &e) {
             throw std::runtime_error(
                 NotSentMessage(QStringLiteral("Step %1").arg(i + 1), e).toStdString());
@@ -91,7 +104,9 @@ QList<QByteArray> PropLines(const QList<StepText> &steps) {
 
 QByteArray CheckedPromLine(int memory, float volts, float amps) {
     try {
-        return PromLine(memory, volts, amps);
+        const QByteArray line = PromLine(memory, volts, amps);
+        CheckLimits(volts, amps);
+        return line;
     } catch (const Protocol::FieldError &e) {
         throw std::runtime_error(
             NotSentMessage(QStringLiteral("Memory %1").arg(memory), e).toStdString());

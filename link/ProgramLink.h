@@ -35,6 +35,9 @@ struct StepText {
 QByteArray PropLine(int index, const StepText &step);
 // A step's duration as PROP carries it: minutes "00" and seconds "00".
 QByteArray TimeDigits(const QString &minutes, const QString &seconds);
+// Throws Protocol::FieldError when a setpoint is above the supply's limits (MaxVolt, MaxCurr),
+// as "Set" refuses it: "the voltage 50 V is above the maximum of 30 V".
+void CheckLimits(float volts, float amps);
 // The run cycle travels as one digit 0-9, the text without blanks.
 bool RunCycleValid(const QString &cycleText);
 QByteArray RunpLine(const QString &cycleText); // "RUNP" + cycle digit + CR
@@ -42,9 +45,9 @@ QByteArray RunpLine(const QString &cycleText); // "RUNP" + cycle digit + CR
 QByteArray PromLine(int memory, float volts, float amps);
 QByteArray RunmLine(int memory);
 
-// A sequence's lines are all built before the first is sent, so a value that does not fit stops
-// the whole sequence rather than half of it. These throw std::runtime_error with the operator's
-// message naming the step (1-based) or the memory.
+// A sequence's lines are all built before the first is sent, so a value that does not fit, or is
+// above the supply's limits, stops the whole sequence rather than half of it. These throw
+// std::runtime_error with the operator's message naming the step (1-based) or the memory.
 QList<QByteArray> PropLines(const QList<StepText> &steps);
 QList<QByteArray> PromLines(const QList<std::pair<float, float>> &memories); // memories 1, 2, ...
 QByteArray CheckedPromLine(int memory, float volts, float amps);

@@ -8,8 +8,14 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 deb=${1:-$(ls "$top"/build-pkg/qvr_*_amd64.deb)}
 root=/tmp/qvr-clean
 bash "$top/scripts/deps.sh" debootstrap
+# The archive this machine installs from, as its own apt sources name it (deb822 or one-line form).
+mirror=$( (sed -n 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p' /etc/apt/sources.list.d/*.sources
+           sed -nE 's/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?([^[:space:]]+).*/\2/p' \
+               /etc/apt/sources.list /etc/apt/sources.list.d/*.list) 2>/dev/null |
+          grep -v -- '-security' | head -n1 || true)
+[ -n "$mirror" ] || { echo "No Debian archive found in the apt sources of this machine." >&2; exit 1; }
 [ -x "$root/usr/bin/apt-get" ] ||
-    debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian >/dev/null
+    debootstrap --variant=minbase bookworm "$root" "$mirror" >/dev/null
 for fs in proc dev dev/pts; do mountpoint -q "$root/$fs" || mount --bind "/$fs" "$root/$fs"; done
 trap 'umount "$root/dev/pts" "$root/dev" "$root/proc" 2>/dev/null || true' EXIT
 cp /etc/resolv.conf "$root/etc/"

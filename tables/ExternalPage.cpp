@@ -75,7 +75,7 @@ ExternalPage::ExternalPage(PageContext &context, QWidget *parent)
     connect(Combo1[0], &QComboBox::activated, this, [this] { Combo1_Click(0); });
     connect(Combo1[0], &QComboBox::editTextChanged, this, [this] { Combo1_Change(0); });
     Text1->installEventFilter(this);
-    Combo1[0]->lineEdit()->installEventFilter(this);
+    Combo1[0]->installEventFilter(this); // where a combo box's focus arrives
 }
 
 void ExternalPage::SetUp() {
@@ -88,10 +88,10 @@ void ExternalPage::SetUp() {
 }
 
 void ExternalPage::Command1_Click(int index) {
-    // Run and Save Table read the grid: the cell being edited first.
-    if ((index == 3 || (index == 0 && !Running())) && !CommitEditing())
+    // Run and Save Table read the grid: the cell being edited first; New and Clear empty it.
+    const bool reads = index == 3 || (index == 0 && !Running());
+    if (!LeaveEditor(reads ? Grid::Read : index == 1 || index == 5 ? Grid::Emptied : Grid::Other))
         return;
-    ctx_.editor->HideEditor();
     // Stop sends nothing to the supply, so it never needs a connection.
     if (index == 0 && !Running() && !PreChecks(ctx_.pages[0]->Running()))
         return;
@@ -110,7 +110,7 @@ void ExternalPage::Command1_Click(int index) {
         case 2:
             if (OpenTable() != Opened::Found)
                 return;
-            Command1[0]->setEnabled(true);
+            EnableRun(true);
             Command1[2]->setEnabled(false);
             Command1[3]->setEnabled(false);
             break;
@@ -145,12 +145,11 @@ void ExternalPage::StartRun() {
         return;
     }
     const QList<QStringList> rows = FGrid->DataRows();
-    StepCount = CountSteps(rows);
-    if (StepCount == 0) {
-        // Such a run would wait for a step of no time for ever.
-        ctx_.dialogs.MsgBox(QStringLiteral("Step 1 has no time: give it minutes or seconds ."));
+    if (const auto refusal = RunRefusal(rows)) {
+        ctx_.dialogs.MsgBox(*refusal);
         return;
     }
+    StepCount = CountSteps(rows);
     qint64 passMs = 0;
     for (int r = 0; r < StepCount; ++r) {
         // Every step's lines and times must fit before the first goes out.
@@ -158,6 +157,7 @@ void ExternalPage::StartRun() {
             Protocol::VoltDigits(cellValue(rows[r], 1));
             Protocol::CurrDigits(cellValue(rows[r], 2));
             ProgramLink::TimeDigits(rows[r].value(3), rows[r].value(4));
+            ProgramLink::CheckLimits(cellValue(rows[r], 1), cellValue(rows[r], 2));
         } catch (const Protocol::FieldError &e) {
             ctx_.dialogs.MsgBox(
                 ProgramLink::NotSentMessage(QStringLiteral("Step %1").arg(r + 1), e));
@@ -352,11 +352,15 @@ void ExternalPage::ShowRecords(const QList<QStringList> &records, bool formatted
     FGrid->setUpdatesEnabled(true);
 }
 
+bool ExternalPage::RunCycleOk() const {
+    return CycleValid(Combo1[1]->currentText());
+}
+
 void ExternalPage::ReloadStates() {
     Command1[4]->setEnabled(true);
     Command1[5]->setEnabled(true);
     const bool cycle = !Combo1[1]->currentText().isEmpty();
-    Command1[0]->setEnabled(cycle);
+    EnableRun(cycle);
     if (!cycle)
         Combo1[1]->setFocus();
     Command1[2]->setEnabled(false);
@@ -369,11 +373,13 @@ void ExternalPage::Combo1_Changed(int index) {
         cycle->setText(QStringLiteral("0"));
         cycle->selectAll();
     }
+    if (index == 1)
+        EnableRun(true); // typed as picked: Run while the program can run
 }
 
 void ExternalPage::Combo1_Click(int index) {
     if (index == 1) {
-        Command1[0]->setEnabled(CycleValid(Combo1[1]->currentText()));
+        EnableRun(true);
         return;
     }
     if (!PickFromList())
@@ -453,7 +459,7 @@ bool ExternalPage::eventFilter(QObject *watched, QEvent *event) {
             Text1_GotFocus();
         else if (event->type() == QEvent::KeyRelease)
             Text1_KeyUp(static_cast<QKeyEvent *>(event)->key());
-    } else if (watched == Combo1[0]->lineEdit() && event->type() == QEvent::FocusIn) {
+    } else if (watched == Combo1[0] && event->type() == QEvent::FocusIn) {
         ctx_.editor->HideEditor();
     }
     return ProgramPage::eventFilter(watched, event);

@@ -100,7 +100,19 @@ void GridEditor::ReplaceEditor(int g) {
 }
 
 void GridEditor::HideEditor() {
+    if (Text5->isHidden())
+        return;
+    ProgramGrid *grid = nullptr;
+    for (ProgramPage *page : pages_)
+        if (page && Text5->parentWidget() == page->FGrid->viewport())
+            grid = page->FGrid;
+    const QString typed = Text5->text();
+    // Hidden first: a refusal's box may hand the focus back to whoever asked for the hiding.
     Text5->hide();
+    // Whatever hides the editor, a value typed into it gets its check: the cell never keeps the
+    // text typed live when that text fails.
+    if (grid)
+        Check(grid->Index, grid->Row(), grid->Col(), typed, false);
 }
 
 bool GridEditor::CommitEditing(int g) {
@@ -117,9 +129,13 @@ bool GridEditor::CommitEditing(int g) {
 }
 
 bool GridEditor::CommitCheck(int g, int row, int col) {
-    if (InColouring || !CellEdited)
+    return Check(g, row, col, Text5->text(), true);
+}
+
+bool GridEditor::Check(int g, int row, int col, const QString &typed, bool editing) {
+    if (InColouring || !CellEdited || row < 1)
         return true;
-    const auto commit = ProgramRules::CommitCell(g, col, Text5->text());
+    const auto commit = ProgramRules::CommitCell(g, col, typed);
     if (!commit)
         return true;
     ProgramGrid *grid = pages_[g]->FGrid;
@@ -128,7 +144,7 @@ bool GridEditor::CommitCheck(int g, int row, int col) {
     grid->SetTextMatrix(row, col, commit->text);
     if (commit->recolour)
         SetFGridForeColor(g);
-    if (commit->refocus)
+    if (commit->refocus && editing)
         Text5->setFocus();
     return commit->message.isEmpty();
 }
@@ -156,9 +172,7 @@ void GridEditor::SetFGridForeColor(int g) {
     ProgramPage *page = pages_[g];
     const Colouring colouring = ColourRows(g, page->FGrid->DataRows());
     page->FGrid->ApplyColouring(colouring.cells);
-    const bool runAllowed = colouring.runAllowed && page->RunCycleOk();
-    if (QPushButton *run = page->RunButton(); run && run->isEnabled() != runAllowed)
-        run->setEnabled(runAllowed);
+    page->EnableRun(true); // Run exactly while the program can run
     InColouring = false;
 }
 

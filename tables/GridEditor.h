@@ -39,6 +39,8 @@ public:
 public slots:
     void PlaceEditor(int grid);
     void ReplaceEditor(int grid);
+    // Hides the editor; a value typed into it gets the commit check on its cell first (a refusal
+    // shows its message and zeroes the cell). Inside Quietly nothing is checked.
     void HideEditor();
     // The commit check on the grid's cell at (row, col), which is being left. False when the
     // value failed: its message was shown and the editor has the focus back.
@@ -58,6 +60,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The commit check of `typed` on a cell; `editing`: a refusal gives the focus back to the
+    // editor, which stays over the cell.
+    bool Check(int g, int row, int col, const QString &typed, bool editing);
     // Tab and Shift+Tab leave the grid: the cell's check, then the next or previous control.
     void TabOut(bool forward);
     void AppendRow(ProgramGrid *grid);

@@ -25,8 +25,10 @@ InternalPage::InternalPage(PageContext &context, QWidget *parent)
         connect(Command0[i], &QPushButton::clicked, this, [this, i] { Command0_Click(i); });
     for (int i = 0; i < 2; ++i)
         connect(Combo0[i], &QComboBox::activated, this, [this, i] { Combo0_Click(i); });
+    // On the boxes themselves: a combo box takes the focus and the keys and hands them to its
+    // line edit directly, past any filter there.
     for (QComboBox *box : Combo0)
-        box->lineEdit()->installEventFilter(this);
+        box->installEventFilter(this);
 }
 
 void InternalPage::SetUp() {
@@ -44,9 +46,9 @@ bool InternalPage::CycleValid() const {
 
 void InternalPage::Command0_Click(int index) {
     // Run, Save to power supply and Save Table read the grid: the cell being edited first.
-    if ((index == 2 || index == 4 || (index == 0 && !Running())) && !CommitEditing())
+    const bool reads = index == 2 || index == 4 || (index == 0 && !Running());
+    if (!LeaveEditor(reads ? Grid::Read : index == 6 ? Grid::Emptied : Grid::Other))
         return;
-    ctx_.editor->HideEditor();
     if (index <= 2 && !PreChecks(ctx_.pages[1]->Running()))
         return;
     Trapped([&] {
@@ -149,6 +151,10 @@ void InternalPage::RunProgram() {
         Combo0[1]->setFocus();
         return;
     }
+    if (const auto refusal = RunRefusal(FGrid->DataRows())) {
+        ctx_.dialogs.MsgBox(*refusal); // an empty or current-less program never goes out
+        return;
+    }
     const QList<QByteArray> lines = StepLines(); // a step that does not fit: nothing starts
     ctx_.Timer1->stop();
     EnterRunState();
@@ -240,7 +246,7 @@ void InternalPage::CellTyped() {
 
 void InternalPage::Combo0_Click(int index) {
     if (index == 1) {
-        Command0[0]->setEnabled(CycleValid());
+        EnableRun(CycleValid());
         return;
     }
     if (!PickFromList()) {
@@ -249,7 +255,7 @@ void InternalPage::Combo0_Click(int index) {
         return;
     }
     const bool externalRuns = ctx_.pages[1]->Running();
-    Command0[0]->setEnabled(!externalRuns);
+    EnableRun(!externalRuns);
     if (externalRuns)
         Command0[2]->setEnabled(false);
     for (int i : {3, 5, 6})
@@ -269,14 +275,14 @@ void InternalPage::Combo0_KeyUp(int index, int key) {
                 Combo0[0]->setFocus();
                 return;
             }
-            Command0[0]->setEnabled(CycleValid());
-            if (CycleValid())
+            EnableRun(true);
+            if (Command0[0]->isEnabled())
                 Command0[0]->setFocus();
         }
         if (!CycleValid())
-            Command0[0]->setEnabled(false);
+            EnableRun(false);
         else if (cycle->text() == u"0")
-            Command0[0]->setEnabled(true);
+            EnableRun(true);
         return;
     }
     const bool named = !Combo0[0]->currentText().isEmpty();
@@ -293,11 +299,11 @@ void InternalPage::Combo0_LostFocus(int index) {
         return;
     const bool named = !Combo0[0]->currentText().isEmpty();
     if (named && CycleValid()) {
-        Command0[0]->setEnabled(!ctx_.pages[1]->Running());
+        EnableRun(true);
         return;
     }
     // The grid's base text colour is black, not dark green: Run stays off without both boxes.
-    Command0[0]->setEnabled(false);
+    EnableRun(false);
     if (!named)
         Command0[5]->setEnabled(false);
 }
@@ -311,11 +317,11 @@ void InternalPage::Combo0_GotFocus(int index) {
 
 bool InternalPage::eventFilter(QObject *watched, QEvent *event) {
     for (int i = 0; i < 2; ++i) {
-        if (watched != Combo0[i]->lineEdit())
+        if (watched != Combo0[i])
             continue;
         if (event->type() == QEvent::FocusIn)
             Combo0_GotFocus(i);
-        else if (event->type() == QEvent::FocusOut)
+        else if (event->type() == QEvent::FocusOut && OperatorLeft(event))
             Combo0_LostFocus(i);
         else if (event->type() == QEvent::KeyRelease)
             Combo0_KeyUp(i, static_cast<QKeyEvent *>(event)->key());

@@ -30,7 +30,7 @@ PresetPage::PresetPage(PageContext &context, QWidget *parent) : ProgramPage(2, c
     connect(Combo2, &QComboBox::activated, this, &PresetPage::Combo2_Click);
     connect(Combo2, &QComboBox::editTextChanged, this, &PresetPage::Combo2_Change);
     connect(FGrid, &ProgramGrid::optionClicked, this, &PresetPage::Option1_Click);
-    Combo2->lineEdit()->installEventFilter(this);
+    Combo2->installEventFilter(this); // where a combo box's focus arrives
 }
 
 void PresetPage::SetUp() {
@@ -52,9 +52,9 @@ bool PresetPage::PortReady() {
 
 void PresetPage::Command2_Click(int index) {
     // Run, Save to power supply and Save Table read the grid: the cell being edited first.
-    if ((index == 0 || index == 2 || index == 4) && !CommitEditing())
+    const bool reads = index == 0 || index == 2 || index == 4;
+    if (!LeaveEditor(reads ? Grid::Read : index == 6 ? Grid::Emptied : Grid::Other))
         return;
-    ctx_.editor->HideEditor();
     if (index <= 2 && !PreChecks(ctx_.timedProgramRunning()))
         return;
     Trapped([&] {
@@ -243,7 +243,7 @@ void PresetPage::Option1_Click(int row) {
 }
 
 bool PresetPage::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == Combo2->lineEdit() && event->type() == QEvent::FocusIn)
+    if (watched == Combo2 && event->type() == QEvent::FocusIn)
         ctx_.editor->HideEditor();
     return ProgramPage::eventFilter(watched, event);
 }

@@ -7,6 +7,7 @@
 #include "ProgramPages.h"
 #include "Tables.h"
 
+#include <QFocusEvent>
 #include <QTabWidget>
 
 using namespace ProgramRules;
@@ -104,8 +105,37 @@ void ProgramPage::Trapped(const std::function<void()> &flow) {
     }
 }
 
-bool ProgramPage::CommitEditing() {
-    return ctx_.editor->CommitEditing(Index);
+bool ProgramPage::LeaveEditor(Grid use) {
+    if (use == Grid::Read && !ctx_.editor->CommitEditing(Index))
+        return false;
+    if (use == Grid::Emptied)
+        ctx_.editor->Quietly([this] { ctx_.editor->HideEditor(); });
+    else
+        ctx_.editor->HideEditor();
+    return true;
+}
+
+bool ProgramPage::OperatorLeft(const QEvent *focusOut) {
+    const Qt::FocusReason reason = static_cast<const QFocusEvent *>(focusOut)->reason();
+    return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
+}
+
+bool ProgramPage::RunPossible() const {
+    if (!RunButton())
+        return false;
+    for (const ProgramPage *page : ctx_.pages)
+        if (page != this && page->Running())
+            return false;
+    return RunCycleOk() && !RunRefusal(FGrid->DataRows());
+}
+
+void ProgramPage::EnableRun(bool on) {
+    QPushButton *run = RunButton();
+    if (!run || Running())
+        return;
+    const bool enabled = on && RunPossible();
+    if (run->isEnabled() != enabled)
+        run->setEnabled(enabled);
 }
 
 ProgramPage::Opened ProgramPage::OpenTable() {

@@ -82,6 +82,12 @@ public:
     // Whether the page's run-cycle box lets Run be enabled at all.
     virtual bool RunCycleOk() const { return true; }
     bool Running() const;
+    // Run may be enabled, and a run may start, only where the program can run: the grid's run
+    // rule, a valid run cycle and no program running on another page.
+    bool RunPossible() const;
+    // Run enabled when `on` and the program can run, disabled otherwise; a running page's Stop
+    // is left as it is.
+    void EnableRun(bool on);
     QString Prefix() const; // "A_", "B_", "C_"
 
     // Start-up: zero grid, name "Untitle", the page's first button states.
@@ -123,8 +129,13 @@ protected:
     // Runs one button's flow under its error trap: the engine's description in a box; a port
     // that failed goes to the main window as a lost link.
     void Trapped(const std::function<void()> &flow);
-    // Before a button that reads the grid: the cell being edited passes its check first.
-    bool CommitEditing();
+    // Before a page button: the cell being edited passes its check first where the button reads
+    // the grid (false: refused, the editor keeps the focus); is dropped unchecked where the button
+    // empties the grid; is checked on its way out for every other button.
+    enum class Grid { Read, Emptied, Other };
+    bool LeaveEditor(Grid use);
+    // A focus-out that is the operator leaving a box, not its own list or a box of ours opening.
+    static bool OperatorLeft(const QEvent *focusOut);
     QString TableName() const;
     void RefillList();
     void FocusName();
@@ -185,6 +196,7 @@ public:
     std::array<QPushButton *, 2> Command3{}; // row count up, down
     QComboBox *NameBox() const override { return Combo1[0]; }
     QPushButton *RunButton() const override { return Command1[0]; }
+    bool RunCycleOk() const override;
     void SetUp() override;
     void CellTyped() override;
     void RowsChanged(int steps) override;

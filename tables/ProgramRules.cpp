@@ -165,28 +165,17 @@ Colouring ColourRows(int grid, const QList<QStringList> &rows) {
     }
     // Rows up to and including the first one without a duration (the terminator) are coloured
     // by their state; every row after it is black.
-    bool ended = false;
-    bool ok = false;
+    const int steps = CountSteps(rows);
     for (int r = 0; r < rows.size(); ++r) {
-        const QStringList &row = rows[r];
         QList<Colour> cells(5, Colour::Black);
         cells[0] = Colour::Default;
-        if (!ended) {
-            const bool active = !zero(row.value(3)) || !zero(row.value(4));
-            if (r == 0)
-                ok = active;
-            if (active) {
-                cells[1] = cells[3] = cells[4] = Colour::DarkGreen;
-                cells[2] = zero(row.value(2)) ? Colour::Red : Colour::DarkGreen;
-                if (zero(row.value(2)))
-                    ok = false;
-            } else {
-                ended = true;
-            }
+        if (r < steps) {
+            cells[1] = cells[3] = cells[4] = Colour::DarkGreen;
+            cells[2] = zero(rows[r].value(2)) ? Colour::Red : Colour::DarkGreen;
         }
         out.cells << cells;
     }
-    out.runAllowed = ok;
+    out.runAllowed = !RunRefusal(rows);
     return out;
 }
 
@@ -204,6 +193,16 @@ QString Formatted(int grid, int col, const QString &stored) {
 
 bool CycleValid(const QString &cycle) {
     return cycle == u"0" || LeadingNumber(cycle) > 0;
+}
+
+std::optional<QString> RunRefusal(const QList<QStringList> &rows) {
+    const int steps = CountSteps(rows);
+    if (steps == 0) // such a run would send step 1 and wait for its zero time for ever
+        return QStringLiteral("Step 1 has no time: give it minutes or seconds .");
+    for (int r = 0; r < steps; ++r)
+        if (zero(rows[r].value(2)))
+            return QStringLiteral("Step %1 has no current: give it a current above 0 .").arg(r + 1);
+    return std::nullopt;
 }
 
 qint64 StepMs(const QStringList &row) {

@@ -61,6 +61,10 @@ QString Formatted(int grid, int col, const QString &stored);
 // The run-cycle text: "0" runs until stopped, a leading number above 0 that many passes (2.5
 // allows passes 1 and 2); anything else is refused.
 bool CycleValid(const QString &cycle);
+// Why a timed program cannot run, or nothing when it can: its first step needs a duration and
+// every step up to the first one without a duration a current above 0. The colouring's run check
+// and the start of a run both ask this.
+std::optional<QString> RunRefusal(const QList<QStringList> &rows);
 // Steps of a timed program: the rows before the first one without a duration.
 int CountSteps(const QList<QStringList> &rows);
 qint64 StepMs(const QStringList &row); // minutes x 60000 + seconds x 1000

@@ -118,78 +118,6 @@ private slots:
         QVERIFY(f.dialogs.allShown());
     }
 
-    // The checks of the two boxes on Enter, on leaving and on "Set" (by its button or by Enter
-    // in the current box, which never sends an entry that fails), with their two wordings.
-    void setpointChecks() {
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected(); // limits 30 V, 3 A; not shown, so no focus events
-        QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
-        const QString vo = "Voltage must be 0 or 0.1 - 30 and 1 digit o precision .";
-        const QString vof = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
-        const QString co = "Current must be 0.01 - 3 and 2 digit o precision .";
-        const QString cof = "Current must be 0.01 - 3 and 2 digit of precision .";
-        const struct {
-            int box;
-            const char *volt, *curr;
-            char how; // 'E' Enter in the box, 'L' leaving it, 'S' the "Set" button
-            QString message;
-            const char *after; // the box's text afterwards
-            float maxVolt = 30;
-        } cases[] = {
-            {0, "30", "1", 'E', "", "30"},
-            {0, "30.1", "1", 'E', vo, "00.0"},
-            {0, "31", "1", 'L', vof, "00.0V"},
-            {0, "0", "1", 'L', "", "00.0V"}, // 0 is a voltage but no current
-            {1, "0", "0", 'L', co, "0.00A"},
-            {1, "0", "0", 'E', cof, "0.00"},
-            {0, "12,5", "1", 'E', "Voltage must be 0 or 0.1 - 12.2 and 1 digit o precision .",
-             "00.0", 12.2f}, // 12.5 for the Enter check as for every other
-            {0, "12,5", "1", 'L', "Voltage must be 0 or 0.1 - 12.2 and 1 digit of precision .",
-             "00.0V", 12.2f},
-            {0, "12,5", "1", 'L', "", "12.5V"},
-            {1, "-01.0V", "1.00A", 'E', vof, "1.00A"}, // a -1 reading is no setpoint
-            {0, "-01.0V", "1.00A", 'S', vof, "-01.0V"},
-            {0, "31", "1", 'S', vof, "31"},
-            {1, "12", "3.5", 'S', co, "3.5"},
-        };
-        for (const auto &c : cases) {
-            MaxVolt = c.maxVolt;
-            volt->setText(c.volt);
-            curr->setText(c.curr);
-            f.port.sent.clear();
-            if (!c.message.isEmpty())
-                f.dialogs.expectMsg(c.message);
-            if (c.how == 'E')
-                w.panel->Text2_Enter(c.box);
-            else if (c.how == 'L')
-                w.panel->Text2_LostFocus(c.box);
-            else
-                w.panel->Command4_Click(0);
-            QVERIFY(f.dialogs.allShown());
-            QCOMPARE(w.panel->Text2[c.box]->text(), QString(c.after));
-            QVERIFY(f.port.sent.isEmpty());
-        }
-        // A decimal comma is read as a point on Enter too; after a refusal on Enter, leaving the
-        // box does not say it again.
-        volt->setText("12");
-        curr->setText("0,5");
-        w.panel->Text2_Enter(1);
-        QCOMPARE(f.port.sent, QByteArray("VOLT120\rCURR050\r"));
-        curr->setText("0");
-        f.dialogs.expectMsg(cof);
-        w.panel->Text2_Enter(1);
-        w.panel->Text2_LostFocus(1);
-        QVERIFY(f.dialogs.allShown());
-        QCOMPARE(curr->text(), QString("0.00A"));
-        // Colour and "Set" follow the entries; the program's own "0.00" counts too.
-        curr->setText("1");
-        QCOMPARE(textColour(volt), Panel::DarkGreen);
-        QVERIFY(w.panel->Command4[0]->isEnabled());
-        curr->setText("0.00");
-        QCOMPARE(textColour(volt), QColor(Qt::black));
-        QVERIFY(!w.panel->Command4[0]->isEnabled());
-    }
-
     // The boxes take the measured output only when the program has no setpoints of its own: in
     // C.C. the measured voltage is not the set one, and a -1 reading is no setpoint at all.
     // "Set" follows the boxes whoever writes them, and the limits a reset reads again.
@@ -216,48 +144,36 @@ private slots:
         w.panel->Text2_Enter(1);
         QCOMPARE(f.port.sent, QByteArray("VOLT080\rCURR040\r"));
 
-        // A reset with a smaller supply behind it: the boxes take the reset output (0 V, 0 A),
-        // and a current valid before is not any more.
+        // A reset with a smaller supply behind it: the boxes keep what the operator set (not
+        // the reset output), and a current valid before is not any more.
+        const auto reset = [&] {
+            w.panel->Command4_Click(1);
+            while (CurCmd == "SRST") {
+                f.clock.advance(w.Timer1->interval());
+                w.Timer1_Timer();
+            }
+        };
         f.supply.maxCurr = 1.5f;
-        w.panel->Command4_Click(1);
-        while (CurCmd == "SRST") {
-            f.clock.advance(w.Timer1->interval());
-            w.Timer1_Timer();
-        }
-        QCOMPARE(volt->text(), QString("00.0V"));
+        reset();
+        QCOMPARE(volt->text() + curr->text(), QString("08.0V0.40A"));
         curr->setText("2");
         QVERIFY(!set->isEnabled());
         curr->setText("1");
         QVERIFY(set->isEnabled());
+        // A reset, then a reconnect, that nobody answers keep the limits last known.
+        f.supply.faults = {};
+        f.supply.faults.silent = true;
+        reset();
+        f.dialogs.expectMsg(NotReadyMsg);
+        reset();
+        QVERIFY(!Connected && MaxVolt == 30 && MaxCurr == 1.5f && set->isEnabled());
+        f.supply.faults = {};
         // While a program holds the boxes, "Set" keeps the state the run gave it.
         set->setEnabled(false);
         volt->setEnabled(false);
         curr->setText("1.1");
         QVERIFY(!set->isEnabled());
         QVERIFY(f.dialogs.allShown());
-    }
-
-    void setSendsBothSetpoints() {
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected();
-        w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        QLineEdit *volt = w.panel->Text2[0], *curr = w.panel->Text2[1];
-        // Enter in the voltage box moves on to the current box; there, with an empty voltage
-        // box it only moves the focus back, otherwise it sets at once, and polling goes on.
-        volt->setFocus();
-        QTest::keyClick(volt, Qt::Key_Return);
-        QVERIFY(curr->hasFocus());
-        f.port.sent.clear();
-        volt->clear();
-        curr->setText("1");
-        w.panel->Text2_Enter(1);
-        QVERIFY(volt->hasFocus() && f.port.sent.isEmpty());
-        volt->setText("5V");
-        curr->setFocus();
-        QTest::keyClick(curr, Qt::Key_Return);
-        QCOMPARE(f.port.sent, QByteArray("VOLT050\rCURR100\r"));
-        QVERIFY(w.Timer1->isActive() && CurCmd == "GETD" && volt->hasFocus());
     }
 
     void optionsDialog() {
@@ -284,6 +200,8 @@ private slots:
         f.dialogs.expectMsg("Are you really doing it ?", Dialogs::Answer::No);
         d.CmdOK_Click();
         QCOMPARE(SampleMs, qint64(2000));
+        // Yes empties the chart: Enter answers No.
+        QVERIFY(f.dialogs.shown.last().buttons == Dialogs::Buttons::YesNoSafe);
         QCOMPARE(f.port.Settings(), QString("19200,N,8,2"));
         QCOMPARE(f.port.Handshaking(), 1);
 

@@ -107,21 +107,6 @@ private slots:
         QCOMPARE(p->FGrid->DataRows().value(1), QStringList({"2", "00.0", "0.00", "00", "00"}));
         f.supply.faults = {};
 
-        // RUNP carries one digit: Run is enabled only with one, and refuses anything else.
-        fill(p->FGrid, {{"05.0", "1.00", "00", "05"}});
-        for (const char *cycle : {"", "a"}) {
-            p->Combo0[1]->setEditText(cycle);
-            p->Combo0_KeyUp(1, Qt::Key_Return);
-            p->Combo0_LostFocus(1);
-            w.SetFGridForeColor();
-            QVERIFY(!p->Command0[0]->isEnabled());
-            f.port.sent.clear();
-            f.dialogs.expectMsg("Entry number of cycle .");
-            p->Command0_Click(0);
-            QVERIFY(f.dialogs.allShown());
-            QVERIFY(f.port.sent.isEmpty() && !p->Running());
-        }
-
         // An external run, then no connection: the window title, then the not-ready message.
         f.port.sent.clear();
         w.externalPage->Command1[0]->setText("Stop");
@@ -284,24 +269,6 @@ private slots:
             QVERIFY(!p->OrthenTimer->isActive() && !p->PendingCurr);
         }
         QVERIFY(f.dialogs.allShown());
-    }
-
-    void externalRefusals() {
-        WindowFixture f;
-        TabbedFrm &w = f.startConnected();
-        ExternalPage *p = w.externalPage;
-        fill(p->FGrid, {{"01.0", "1.00", "00", "05"}});
-        for (const char *cycle : {"00", "", "abc"}) {
-            p->Combo1[1]->setEditText(cycle);
-            f.dialogs.expectMsg("Entry number of cycle .");
-            p->Command1_Click(0);
-        }
-        p->Combo1[1]->setEditText("123456789");
-        QCOMPARE(p->Combo1[1]->currentText(), QString("0"));
-        p->FGrid->SetTextMatrix(1, 4, "00");
-        f.dialogs.expectMsg("Step 1 has no time: give it minutes or seconds .");
-        p->Command1_Click(0);
-        QVERIFY(f.dialogs.allShown() && !p->Running() && !f.port.sent.contains("VOLT"));
     }
 };
 

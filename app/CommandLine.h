@@ -1,0 +1,24 @@
+// The command line of qvr, read before the application object exists: --help and --version need
+// no display, and a mistake is told before any window opens.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace CommandLine {
+
+struct Options {
+    enum class Action { Run, Help, Version, Error };
+    Action action = Action::Run;
+    QString recordFile; // --record FILE; empty when not given
+    QString error;      // what was wrong, for Action::Error
+};
+
+// `args` as main() gets them, the program's name first. Qt's own options (-platform, -style and
+// the like) are let through for the application object.
+Options Parse(const QStringList &args);
+
+QString Usage();
+QString Version();
+
+} // namespace CommandLine
