@@ -278,10 +278,10 @@ void Panel::ResetSupply() {
 
     ResetCount = -1;
     CurCmd = QStringLiteral("SRST");
-    comm1_.ClearInBuffer();
-    main_.Timer1->setInterval(1);
-    main_.Timer1->start();
     try {
+        comm1_.ClearInBuffer();
+        main_.Timer1->setInterval(1);
+        main_.Timer1->start();
         SendOnly(comm1_, Protocol::Line("SRST"), false, false);
     } catch (const CommError &) {
         // No countdown for a reset that never went out: the port is lost, as under any exchange.

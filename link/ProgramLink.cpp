@@ -45,18 +45,6 @@ QByteArray TimeDigits(const QString &minutes, const QString &seconds) {
     return twoDigits(minutes, "minute") + twoDigits(seconds, "second");
 }
 
-void CheckLimits(float volts, float amps) {
-    const auto above = [](const char *quantity, float value, float max, const char *unit) {
-        return Protocol::FieldError(
-            QStringLiteral("the %1 %2 %4 is above the maximum of %3 %4")
-                .arg(QLatin1String(quantity), NumStr(value), NumStr(max), QLatin1String(unit)));
-    };
-    if (volts > MaxVolt)
-        throw above("voltage", volts, MaxVolt, "V");
-    if (amps > MaxCurr)
-        throw above("current", amps, MaxCurr, "A");
-}
-
 bool RunCycleValid(const QString &cycleText) {
     const QString t = cycleText.trimmed();
     return t.size() == 1 && t[0] >= u'0' && t[0] <= u'9';
@@ -93,7 +81,7 @@ QList<QByteArray> PropLines(const QList<StepText> &steps) {
     for (int i = 0; i < steps.size(); ++i) {
         try {
             lines << PropLine(i, steps[i]);
-            CheckLimits(typed(steps[i].volt), typed(steps[i].curr));
+            Protocol::CheckLimits(typed(steps[i].volt), typed(steps[i].curr));
         } catch (const Protocol::FieldError &e) {
             throw std::runtime_error(
                 NotSentMessage(QStringLiteral("Step %1").arg(i + 1), e).toStdString());
@@ -105,7 +93,7 @@ QList<QByteArray> PropLines(const QList<StepText> &steps) {
 QByteArray CheckedPromLine(int memory, float volts, float amps) {
     try {
         const QByteArray line = PromLine(memory, volts, amps);
-        CheckLimits(volts, amps);
+        Protocol::CheckLimits(volts, amps);
         return line;
     } catch (const Protocol::FieldError &e) {
         throw std::runtime_error(
@@ -191,6 +179,7 @@ QByteArray ReadMemories(Comm1 &port, Clock &clock) {
 }
 
 void SendStepVolt(Comm1 &port, Clock &clock, float volts) {
+    Protocol::CheckLimits(volts, 0); // checked at Run; here too, whoever steps
     for (int i = 0; i < 4; ++i)
         if (Protocol::SetpointAccepted(
                 Exchange(port, clock, Protocol::VoltLine(volts), Protocol::SteppingWait)))
@@ -199,6 +188,7 @@ void SendStepVolt(Comm1 &port, Clock &clock, float volts) {
 }
 
 void SendStepCurr(Comm1 &port, Clock &clock, float amps) {
+    Protocol::CheckLimits(0, amps);
     for (int i = 0; i < 4; ++i)
         if (Protocol::SetpointAccepted(
                 Exchange(port, clock, Protocol::CurrLine(amps), Protocol::SetpointWait)))

@@ -35,9 +35,6 @@ struct StepText {
 QByteArray PropLine(int index, const StepText &step);
 // A step's duration as PROP carries it: minutes "00" and seconds "00".
 QByteArray TimeDigits(const QString &minutes, const QString &seconds);
-// Throws Protocol::FieldError when a setpoint is above the supply's limits (MaxVolt, MaxCurr),
-// as "Set" refuses it: "the voltage 50 V is above the maximum of 30 V".
-void CheckLimits(float volts, float amps);
 // The run cycle travels as one digit 0-9, the text without blanks.
 bool RunCycleValid(const QString &cycleText);
 QByteArray RunpLine(const QString &cycleText); // "RUNP" + cycle digit + CR
@@ -79,7 +76,7 @@ QList<int> WriteMemories(Comm1 &port, Clock &clock, const QList<QByteArray> &lin
 QByteArray ReadMemories(Comm1 &port, Clock &clock);
 // One step of the computer-stepped program, in two halves so that the window may breathe
 // between them: VOLT (10 / 0.3 s), then CURR (10 / 0.2 s), up to 4 attempts each until "OK" at
-// 9-10.
+// 9-10. A value above the supply's limits throws Protocol::FieldError before anything is sent.
 void SendStepVolt(Comm1 &port, Clock &clock, float volts);
 void SendStepCurr(Comm1 &port, Clock &clock, float amps);
 

@@ -35,6 +35,18 @@ QByteArray CurrDigits(float amps) {
     return digits3(amps, 100, "current", "A");
 }
 
+void CheckLimits(float volts, float amps) {
+    const auto above = [](const char *quantity, float value, float max, const char *unit) {
+        return FieldError(QStringLiteral("the %1 %2 %4 is above the maximum of %3 %4")
+                              .arg(QLatin1String(quantity), Module1::NumStr(value),
+                                   Module1::NumStr(max), QLatin1String(unit)));
+    };
+    if (volts > Module1::MaxVolt)
+        throw above("voltage", volts, Module1::MaxVolt, "V");
+    if (amps > Module1::MaxCurr)
+        throw above("current", amps, Module1::MaxCurr, "A");
+}
+
 QByteArray VoltLine(float volts) {
     return Line("VOLT", VoltDigits(volts));
 }

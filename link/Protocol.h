@@ -46,6 +46,9 @@ std::optional<QByteArray> FitDigits(double value, int width);
 // Volts x 10 and amperes x 100 as three digits; throw FieldError when they do not fit.
 QByteArray VoltDigits(float volts);
 QByteArray CurrDigits(float amps);
+// Throws FieldError when a setpoint is above the supply's limits (MaxVolt, MaxCurr), as "Set"
+// refuses it: "the voltage 50 V is above the maximum of 30 V".
+void CheckLimits(float volts, float amps);
 QByteArray VoltLine(float volts); // "VOLT123\r" for 12.3 V
 QByteArray CurrLine(float amps);  // "CURR125\r" for 1.25 A
 

@@ -35,6 +35,10 @@ QString CurrMessage(bool onEnter) {
 }
 
 void Send(Comm1 &port, Clock &clock, float volts, float amps) {
+    // The boxes refuse these first, with their own messages; nothing gets past them here either.
+    if (!VoltValid(volts) || !CurrValid(amps))
+        throw Protocol::FieldError(QStringLiteral("the setpoints %1 V %2 A are out of range")
+                                       .arg(NumStr(volts), NumStr(amps)));
     SendAndWait(port, clock, Protocol::VoltLine(volts), Protocol::SetpointWait);
     LastSent.volt = volts;
     SendAndWait(port, clock, Protocol::CurrLine(amps), Protocol::SetpointWait);

@@ -22,7 +22,8 @@ bool CurrValid(float amps);  // 0 < A <= MaxCurr (0 A not)
 QString VoltMessage(bool onEnter);
 QString CurrMessage(bool onEnter);
 
-// VOLT then CURR, each waiting for 10 characters or 0.2 s; the replies are not read.
+// VOLT then CURR, each waiting for 10 characters or 0.2 s; the replies are not read. Entries
+// that are not valid throw Protocol::FieldError and nothing is sent.
 void Send(Comm1 &port, Clock &clock, float volts, float amps);
 
 // The setpoints last sent to the supply by "Set", an external step or a preset recall, for the

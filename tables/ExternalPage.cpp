@@ -157,7 +157,7 @@ void ExternalPage::StartRun() {
             Protocol::VoltDigits(cellValue(rows[r], 1));
             Protocol::CurrDigits(cellValue(rows[r], 2));
             ProgramLink::TimeDigits(rows[r].value(3), rows[r].value(4));
-            ProgramLink::CheckLimits(cellValue(rows[r], 1), cellValue(rows[r], 2));
+            Protocol::CheckLimits(cellValue(rows[r], 1), cellValue(rows[r], 2));
         } catch (const Protocol::FieldError &e) {
             ctx_.dialogs.MsgBox(
                 ProgramLink::NotSentMessage(QStringLiteral("Step %1").arg(r + 1), e));

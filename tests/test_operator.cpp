@@ -32,13 +32,13 @@ QByteArray program(const char *step1) {
     return lines;
 }
 
+// An internal table of ten steps or an external one of one step, step 1 as given.
 void storeTimed(Database &db, const char *table, const QStringList &step1) {
-    const bool internal = table[0] == 'A';
-    QList<QStringList> rows(internal ? 10 : 1, {"00.0", "0.00", "00", "00"});
+    const auto family = table[0] == 'A' ? Tables::Family::Internal : Tables::Family::External;
+    QList<QStringList> rows(family == Tables::Family::Internal ? 10 : 1,
+                            {"00.0", "0.00", "00", "00"});
     rows[0] = step1;
-    db.RewriteTable(table,
-                    Tables::Fields(internal ? Tables::Family::Internal : Tables::Family::External),
-                    rows);
+    db.RewriteTable(table, Tables::Fields(family), rows);
 }
 
 // A connected window (30 V, 3 A), shown and active, with step 1 of both programs and memory 1
@@ -54,20 +54,17 @@ struct Desk {
             stored(db);
         }
         w = &f.startConnected();
-        for (int g : {0, 1})
-            grid(g)->SetDataRow(1, {"1", "05.0", "1.00", "00", "10"});
-        grid(2)->SetDataRow(1, {"", " 1", "05.0", "1.00"});
-        for (int g : {0, 1, 2})
+        for (int g : {0, 1, 2}) {
+            static_cast<ProgramPage *>(w->Tab1->widget(g))
+                ->FGrid->SetDataRow(1, g == 2 ? QStringList{"", " 1", "05.0", "1.00"}
+                                              : QStringList{"1", "05.0", "1.00", "00", "10"});
             w->editor->SetFGridForeColor(g);
+        }
         f.dialogs.answerAll = Dialogs::Answer::Ok;
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w));
         tab(page);
         f.port.sent.clear();
-    }
-    ProgramGrid *grid(int g) const {
-        return std::array<ProgramGrid *, 3>{w->internalPage->FGrid, w->externalPage->FGrid,
-                                            w->presetPage->FGrid}[size_t(g)];
     }
     QWidget *find(const QString &name) const { return w->findChild<QWidget *>(name); }
     void tab(int i) {
@@ -75,12 +72,8 @@ struct Desk {
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(i).center());
     }
     QString text(const QString &name) const {
-        QWidget *x = find(name);
-        if (auto *box = qobject_cast<QComboBox *>(x))
-            return box->currentText();
-        if (auto *line = qobject_cast<QLineEdit *>(x))
-            return line->text();
-        return qobject_cast<QAbstractButton *>(x)->text();
+        auto *box = qobject_cast<QComboBox *>(find(name));
+        return box ? box->currentText() : find(name)->property("text").toString();
     }
     QByteArray wire() const { return QByteArray(f.port.sent).replace("GETD\r", ""); }
 
@@ -93,13 +86,13 @@ struct Desk {
             const QString verb = a.value(0), arg = a.value(1), rest = a.value(2);
             QWidget *focus = QApplication::focusWidget();
             const QByteArray where = (QTest::currentDataTag() + (": " + step)).toUtf8();
-            const auto cellAt = [&] { return g->CellRect(arg.toInt(), rest.toInt()).center(); };
             if (verb == "tab") { // a page, by its tab
                 tab(arg.toInt());
                 g = w->editor->CurrentGrid();
             } else if (verb == "cell") { // scrolled into view first, as the operator does
                 g->scrollTo(g->model()->index(arg.toInt() - 1, rest.toInt()));
-                QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellAt());
+                QTest::mouseClick(g->viewport(), Qt::LeftButton, {},
+                                  g->CellRect(arg.toInt(), rest.toInt()).center());
             } else if (verb == "scroll") { // the grid's top in view
                 g->verticalScrollBar()->setValue(0);
             } else if (verb == "click") { // an editable box in its text
@@ -171,6 +164,9 @@ struct Desk {
                 for (int i = 0; find(arg + '_' + QString::number(i)); ++i)
                     states += find(arg + '_' + QString::number(i))->isEnabled() ? '1' : '0';
                 QVERIFY2(states == rest, where + " shows " + states.toUtf8());
+            } else if (verb == "colour") { // a box's text: dark green or black
+                const QColor c = find(arg)->palette().color(QPalette::Text);
+                QVERIFY2(c == (rest == "green" ? QColor(0, 0x80, 0) : QColor(Qt::black)), where);
             } else if (verb == "checked") {
                 QVERIFY2(qobject_cast<QAbstractButton *>(find(arg))->isChecked() == (rest == "yes"),
                          where);
@@ -196,11 +192,6 @@ struct Row {
     QByteArray wire = {};
     std::function<void(Database &)> stored = {};
 };
-
-void storePreset(Database &db) {
-    db.RewriteTable("C_set", Tables::Fields(Tables::Family::Preset),
-                    QList<QStringList>(9, {"F", "5", "1"}));
-}
 
 // One row a control and the events that reach it.
 const QList<Row> &rows() {
@@ -263,14 +254,14 @@ const QList<Row> &rows() {
         {"internal step without current", 0, "cell 1 2; keys 0.00; click Combo0_1; key Down; "
                                              "click Combo0_0; off Command0_0; handler",
          {C1, "Step 1 has no current: give it a current above 0 ."}},
-        {"internal cycle a", 0, "click Combo0_1; retype a; off Command0_0; handler", {Cycle}},
-        {"internal cycle empty", 0, "click Combo0_1; retype; off Command0_0; handler", {Cycle}},
+        {"internal cycle a or empty", 0, "click Combo0_1; retype a; off Command0_0; handler; retype; "
+                                         "off Command0_0; handler", {Cycle, Cycle}},
         {"external cycle picked, no program", 1, "click Command1_1; click Combo1_1; key Down; "
                                                  "off Command1_0; retype 2; off Command1_0; handler",
          {"Step 1 has no time: give it minutes or seconds ."}},
         {"external cycle typed", 1, "click Combo1_1; retype; off Command1_0; keys 2; on Command1_0"},
-        {"external cycle 00", 1, "click Combo1_1; retype 00; off Command1_0; handler", {Cycle}},
-        {"external cycle abc", 1, "click Combo1_1; retype abc; handler", {Cycle}},
+        {"external cycle 00 or abc", 1, "click Combo1_1; retype 00; off Command1_0; handler; "
+                                        "retype abc; handler", {Cycle, Cycle}},
         {"external cycle too long", 1, "click Combo1_1; retype 123456789; is Combo1_1 0"},
         {"external table without current", 1, "click Combo1_0; retype zero; click Command1_2; "
                                               "cellis 1 1 12.0; off Command1_0", {}, "",
@@ -286,19 +277,23 @@ const QList<Row> &rows() {
         {"external empty name picked", 1, "pick Combo1_0; rows 11; cellis 1 1 05.0", {}, "",
          [](Database &db) { storeTimed(db, "B_", {"5", "1", "1", "0"}); }},
         {"preset picked", 2, "pick Combo2 set; cellis 9 3 1.00; checked Option1_1 no; "
-                             "states Command2 1111011; click Command2_6; states Command2 0101000",
-         {}, "", storePreset},
-        {"preset picked, gone", 2, "drop C_set; pick Combo2 set", {"no such table: C_set"}, "",
-         storePreset},
-        // Nothing over the supply's limits goes out, from a table stored for a larger supply.
+                             "states Command2 1111011; click Command2_6; states Command2 0101000; "
+                             "drop C_set; pick Combo2 set", {"no such table: C_set"}, "",
+         [](Database &db) { db.RewriteTable("C_set", Tables::Fields(Tables::Family::Preset),
+                                            QList<QStringList>(9, {"F", "5", "1"})); }},
+        // Nothing over the supply's limits, nor wider than its field, goes out from a table
+        // stored for a larger supply or by an older version.
+
         {"external table over the limits", 1, "click Combo1_0; retype big; click Command1_2; "
                                               "click Command1_0; is Command1_0 Run",
          {Over.arg("Step 1", "voltage 50 V", "30 V")}, "",
          [](Database &db) { storeTimed(db, "B_big", {"50.0", "1.00", "00", "10"}); }},
-        {"internal table over the limits", 0, "click Combo0_0; retype big; click Command0_3; "
-                                              "click Command0_2",
-         {Over.arg("Step 1", "current 5 A", "3 A")}, "",
-         [](Database &db) { storeTimed(db, "A_big", {"05.0", "5.00", "00", "10"}); }},
+        {"internal tables over the limits", 0, "click Combo0_0; retype big; click Command0_3; "
+         "click Command0_2; click Combo0_0; retype old; click Command0_3; click Command0_2",
+         {Over.arg("Step 1", "current 5 A", "3 A"),
+          "Step 1 cannot be sent to the power supply: the voltage 150 V is out of range ."}, "",
+         [](Database &db) { storeTimed(db, "A_big", {"05.0", "5.00", "00", "10"});
+                            storeTimed(db, "A_old", {"150", "1.00", "00", "05"}); }},
         {"preset table over the limits", 2, "click Combo2; retype big; click Command2_3; click Command2_2",
          {Over.arg("Memory 9", "voltage 40 V", "30 V")}, "",
          [](Database &db) {
@@ -321,6 +316,8 @@ const QList<Row> &rows() {
                                            "key Return; is Text2_1 1.00A; key Tab; is Text2_0 00.0V", {VOF}},
         {"Set by Enter", 0, "set Text2_0 5V; set Text2_1 0,5; click Text2_0; key Return; key Return; "
                             "focus Text2_0", {}, "VOLT050\rCURR050\r"},
+        {"setpoint colours", 0, "set Text2_0 5; set Text2_1 1; colour Text2_0 green; on Command4_0; "
+                                "click Text2_1; retype 0.00; colour Text2_0 black; off Command4_0"},
         {"Enter with no voltage", 0, "set Text2_0; set Text2_1 1; click Text2_1; key Return; focus Text2_0"},
     };
     // clang-format on

@@ -20,7 +20,6 @@ class TestPanel : public QObject {
     Q_OBJECT
 
     static QColor colour(QWidget *w) { return Panel::TextColor(w); }
-    static QColor textColour(QLineEdit *w) { return w->palette().color(QPalette::Text); }
 
 private slots:
     void pollingShowsOutputAndMode() {
@@ -115,7 +114,18 @@ private slots:
         QCOMPARE(w.Timer1->interval(), 300);
         QVERIFY(w.panel->Command4[1]->isEnabled() && w.panel->Command4[2]->isEnabled());
         QVERIFY(f.port.sent.endsWith("SRST\rGETD\r"));
-        QVERIFY(f.dialogs.allShown());
+
+        // The port gone after GMAX: a reset that never went out ends as a lost port does, and
+        // the automatic reconnect is not held back by it.
+        f.supply.faults.unplugAfter = 1;
+        f.dialogs.expectMsg("Serial port lost (port 1, sim1)", Dialogs::Answer::Ok,
+                            Dialogs::Icon::Exclamation);
+        w.panel->Command4_Click(1);
+        QVERIFY(CurCmd != "SRST" && w.isEnabled() && w.panel->Label5[0]->isVisibleTo(w.panel));
+        w.SetAutoReconnect(true);
+        f.supply.PlugIn();
+        w.ReconnectTimer_Timer();
+        QVERIFY(Connected && f.dialogs.allShown());
     }
 
     // The boxes take the measured output only when the program has no setpoints of its own: in
@@ -131,8 +141,7 @@ private slots:
         QPushButton *set = w.panel->Command4[0];
         QVERIFY(volt->text().isEmpty() && curr->text().isEmpty() && !set->isEnabled());
         w.Timer1_Timer(); // the first reading fills them
-        QCOMPARE(volt->text(), QString("04.0V"));
-        QCOMPARE(curr->text(), QString("0.40A"));
+        QCOMPARE(volt->text() + curr->text(), QString("04.0V0.40A"));
         QVERIFY(set->isEnabled());
 
         volt->setText("08.0V");
@@ -200,8 +209,6 @@ private slots:
         f.dialogs.expectMsg("Are you really doing it ?", Dialogs::Answer::No);
         d.CmdOK_Click();
         QCOMPARE(SampleMs, qint64(2000));
-        // Yes empties the chart: Enter answers No.
-        QVERIFY(f.dialogs.shown.last().buttons == Dialogs::Buttons::YesNoSafe);
         QCOMPARE(f.port.Settings(), QString("19200,N,8,2"));
         QCOMPARE(f.port.Handshaking(), 1);
 

@@ -84,7 +84,8 @@ Dialogs::Answer ScriptedDialogs::MsgBox(const QString &text, Buttons buttons, Ic
         QTest::qFail(qPrintable(QStringLiteral("wrong icon for \"%1\"").arg(text)), __FILE__,
                      __LINE__);
     // A question whose Yes deletes or overwrites must not be answered Yes by Enter.
-    if (buttons == Buttons::YesNo && (text.contains(u"Overwrte") || text.contains(u"delete th")))
+    if (buttons == Buttons::YesNo && (text.contains(u"Overwrte") || text.contains(u"delete th") ||
+                                      text.contains(u"really doing")))
         QTest::qFail(qPrintable(QStringLiteral("Yes is the default of \"%1\"").arg(text)), __FILE__,
                      __LINE__);
     return e.answer;
