@@ -63,18 +63,10 @@ struct Desk {
         f.dialogs.answerAll = Dialogs::Answer::Ok;
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w));
-        tab(page);
+        play(QString("tab %1").arg(page));
         f.port.sent.clear();
     }
     QWidget *find(const QString &name) const { return w->findChild<QWidget *>(name); }
-    void tab(int i) {
-        QTabBar *bar = w->Tab1->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(i).center());
-    }
-    QString text(const QString &name) const {
-        auto *box = qobject_cast<QComboBox *>(find(name));
-        return box ? box->currentText() : find(name)->property("text").toString();
-    }
     QByteArray wire() const { return QByteArray(f.port.sent).replace("GETD\r", ""); }
 
     // Plays what the operator does, a step at a time; the checks among the steps say what the
@@ -84,15 +76,16 @@ struct Desk {
         for (const QString &step : script.split(u';')) {
             const QStringList a = step.split(u' ', Qt::SkipEmptyParts);
             const QString verb = a.value(0), arg = a.value(1), rest = a.value(2);
+            const int r = arg.toInt(), c = rest.toInt(); // a cell's row and column
             QWidget *focus = QApplication::focusWidget();
-            const QByteArray where = (QTest::currentDataTag() + (": " + step)).toUtf8();
+            const QByteArray where = step.toUtf8();
             if (verb == "tab") { // a page, by its tab
-                tab(arg.toInt());
+                QTest::mouseClick(w->Tab1->tabBar(), Qt::LeftButton, {},
+                                  w->Tab1->tabBar()->tabRect(r).center());
                 g = w->editor->CurrentGrid();
             } else if (verb == "cell") { // scrolled into view first, as the operator does
-                g->scrollTo(g->model()->index(arg.toInt() - 1, rest.toInt()));
-                QTest::mouseClick(g->viewport(), Qt::LeftButton, {},
-                                  g->CellRect(arg.toInt(), rest.toInt()).center());
+                g->scrollTo(g->model()->index(r - 1, c));
+                QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->CellRect(r, c).center());
             } else if (verb == "scroll") { // the grid's top in view
                 g->verticalScrollBar()->setValue(0);
             } else if (verb == "click") { // an editable box in its text
@@ -101,13 +94,8 @@ struct Desk {
                 QTest::mouseClick(box ? box->lineEdit() : x, Qt::LeftButton);
             } else if (verb == "keys") {
                 QTest::keyClicks(focus, arg);
-            } else if (verb == "key") {
-                static const QMap<QString, Qt::Key> names{
-                    {"Return", Qt::Key_Return},   {"Tab", Qt::Key_Tab},
-                    {"Backtab", Qt::Key_Backtab}, {"Up", Qt::Key_Up},
-                    {"Down", Qt::Key_Down},       {"Left", Qt::Key_Left},
-                    {"Right", Qt::Key_Right},     {"Space", Qt::Key_Space}};
-                QTest::keyClick(focus, names.value(arg));
+            } else if (verb == "key") { // by its name: Return, Tab, Backtab, Up, Down, Space ...
+                QTest::keyClick(focus, QKeySequence(arg)[0].key());
             } else if (verb == "retype") { // the box's whole text
                 QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
                 if (arg.isEmpty())
@@ -131,7 +119,7 @@ struct Desk {
             } else if (verb == "set") { // a box the program itself filled
                 qobject_cast<QLineEdit *>(find(arg))->setText(rest);
             } else if (verb == "put") { // a cell the program itself filled
-                g->SetTextMatrix(arg.toInt(), rest.toInt(), a.value(3));
+                g->SetTextMatrix(r, c, a.value(3));
             } else if (verb == "new") { // an empty grid, as the program resets it
                 w->editor->ClsFGrid();
             } else if (verb == "drop") { // a table another program took away
@@ -140,23 +128,25 @@ struct Desk {
                 w->editor->CurrentIndex() == 0 ? w->internalPage->Command0_Click(0)
                                                : w->externalPage->Command1_Click(0);
             } else if (verb == "wire") { // what has gone out by now
-                QTRY_VERIFY2(wire().size() == arg.toInt(), where);
+                QTRY_VERIFY2(wire().size() == r, where);
             } else if (verb == "is") { // a control's text
-                QVERIFY2(text(arg) == rest, where + " shows " + text(arg).toUtf8());
+                auto *box = qobject_cast<QComboBox *>(find(arg));
+                const QString text =
+                    box ? box->currentText() : find(arg)->property("text").toString();
+                QVERIFY2(text == rest, where + " shows " + text.toUtf8());
             } else if (verb == "cellis") {
-                QVERIFY2(g->TextMatrix(arg.toInt(), rest.toInt()) == a.value(3), where);
+                QVERIFY2(g->TextMatrix(r, c) == a.value(3), where);
             } else if (verb == "at") { // the current cell
-                QVERIFY2(g->Row() == arg.toInt() && g->Col() == rest.toInt(), where);
+                QVERIFY2(g->Row() == r && g->Col() == c, where);
             } else if (verb == "rows") {
-                QVERIFY2(g->Rows() == arg.toInt(), where);
+                QVERIFY2(g->Rows() == r, where);
             } else if (verb == "wide") { // the voltage and current columns, in twips
-                const int px = ProgramRules::TwipsToPixels(arg.toInt());
+                const int px = ProgramRules::TwipsToPixels(r);
                 QVERIFY2(g->columnWidth(1) == px && g->columnWidth(2) == px, where);
             } else if (verb == "over") { // the editor over its cell, wherever the grid scrolled
-                QVERIFY2(w->editor->Text5->geometry() == g->CellRect(arg.toInt(), rest.toInt()),
-                         where);
+                QVERIFY2(w->editor->Text5->geometry() == g->CellRect(r, c), where);
             } else if (verb == "red") {
-                QVERIFY2(g->CellColour(arg.toInt(), rest.toInt()) == QColor(255, 0, 0), where);
+                QVERIFY2(g->CellColour(r, c) == QColor(255, 0, 0), where);
             } else if (verb == "on" || verb == "off") {
                 QVERIFY2(find(arg)->isEnabled() == (verb == "on"), where);
             } else if (verb == "states") { // a button array, "1" enabled, "0" not
@@ -165,11 +155,10 @@ struct Desk {
                     states += find(arg + '_' + QString::number(i))->isEnabled() ? '1' : '0';
                 QVERIFY2(states == rest, where + " shows " + states.toUtf8());
             } else if (verb == "colour") { // a box's text: dark green or black
-                const QColor c = find(arg)->palette().color(QPalette::Text);
-                QVERIFY2(c == (rest == "green" ? QColor(0, 0x80, 0) : QColor(Qt::black)), where);
+                const QColor text = find(arg)->palette().color(QPalette::Text);
+                QVERIFY2(text == (rest == "green" ? QColor(0, 0x80, 0) : QColor(Qt::black)), where);
             } else if (verb == "checked") {
-                QVERIFY2(qobject_cast<QAbstractButton *>(find(arg))->isChecked() == (rest == "yes"),
-                         where);
+                QVERIFY2(find(arg)->property("checked").toBool() == (rest == "yes"), where);
             } else if (verb == "focus") {
                 QVERIFY2(focus && focus->objectName() == arg,
                          where + " has " + (focus ? focus->objectName() : "none").toUtf8());

@@ -235,10 +235,19 @@ private slots:
         QVERIFY(!p->Running() && !p->Timer3->isActive() && !p->OrthenTimer->isActive());
         QVERIFY(f.port.sent.isEmpty());
         QCOMPARE(marker(), highlight); // blue while the endless run went on
-        // Stop, or closing the window, between a step's two halves: its current still follows
-        // its voltage, and nothing else.
+        // Limits lowered under a run (no path does so today): the step is not sent, the run ends.
         f.supply.faults.silent = false;
         Connected = true;
+        p->Command1_Click(0);
+        MaxVolt = 0.5f;
+        f.port.sent.clear();
+        f.dialogs.expectMsg("Step 1 cannot be sent to the power supply: the voltage 1 V is above "
+                            "the maximum of 0.5 V .");
+        stepOnce(p);
+        QVERIFY(!p->Running() && f.port.sent.isEmpty());
+        MaxVolt = 30;
+        // Stop, or closing the window, between a step's two halves: its current still follows
+        // its voltage, and nothing else.
         for (bool close : {false, true}) {
             p->Command1_Click(0);
             f.clock.advance(1);
