@@ -22,22 +22,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     StrSigned(value);
     nearest(value);
     Setpoints::BoxValue(typed);
-    try {
-        Protocol::VoltLine(float(value));
-    } catch (const Protocol::FieldError &) {
-    }
-    try {
-        Protocol::CurrLine(float(value));
-    } catch (const Protocol::FieldError &) {
-    }
-    try {
-        ProgramLink::PropLine(in.byte() % 10, {typed, in.text(), in.text(), in.text()});
-    } catch (const Protocol::FieldError &) {
-    }
-    try {
-        ProgramLink::RunpLine(in.text(4));
-    } catch (const Protocol::FieldError &) {
-    }
+    // A value that does not fit its field, or is over the limits, is refused: that is an answer.
+    const auto refusable = [](const auto &build) {
+        try {
+            build();
+        } catch (const Protocol::FieldError &) {
+        }
+    };
+    refusable([&] { Protocol::VoltLine(float(value)); });
+    refusable([&] { Protocol::CurrLine(float(value)); });
+    refusable([&] { Protocol::CheckLimits(float(value), float(value)); });
+    const int step = in.byte() % 10;
+    refusable([&] { ProgramLink::PropLine(step, {typed, in.text(), in.text(), in.text()}); });
+    refusable([&] { ProgramLink::RunpLine(in.text(4)); });
     Protocol::FitDigits(value, 1 + in.byte() % 4);
     return 0;
 }

@@ -1,5 +1,5 @@
 // Stored program and log tables as they are read back: any field texts, any number of rows,
-// through the grid's patterns, its checks, the colouring and run check, the step arithmetic and
+// through the grid's patterns, its checks, the colouring and the run check, the step arithmetic and
 // the log slots.
 #include "FuzzInput.h"
 #include "LogTables.h"
@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     }
     ColourRows(grid, rows);
+    RunRefusal(rows);
     const int steps = CountSteps(rows);
     const QString cycle = in.text(9);
     if (CycleValid(cycle) && steps > 0) {

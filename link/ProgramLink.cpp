@@ -179,7 +179,6 @@ QByteArray ReadMemories(Comm1 &port, Clock &clock) {
 }
 
 void SendStepVolt(Comm1 &port, Clock &clock, float volts) {
-    Protocol::CheckLimits(volts, 0); // checked at Run; here too, whoever steps
     for (int i = 0; i < 4; ++i)
         if (Protocol::SetpointAccepted(
                 Exchange(port, clock, Protocol::VoltLine(volts), Protocol::SteppingWait)))
@@ -188,7 +187,6 @@ void SendStepVolt(Comm1 &port, Clock &clock, float volts) {
 }
 
 void SendStepCurr(Comm1 &port, Clock &clock, float amps) {
-    Protocol::CheckLimits(0, amps);
     for (int i = 0; i < 4; ++i)
         if (Protocol::SetpointAccepted(
                 Exchange(port, clock, Protocol::CurrLine(amps), Protocol::SetpointWait)))

@@ -76,7 +76,7 @@ QList<int> WriteMemories(Comm1 &port, Clock &clock, const QList<QByteArray> &lin
 QByteArray ReadMemories(Comm1 &port, Clock &clock);
 // One step of the computer-stepped program, in two halves so that the window may breathe
 // between them: VOLT (10 / 0.3 s), then CURR (10 / 0.2 s), up to 4 attempts each until "OK" at
-// 9-10. A value above the supply's limits throws Protocol::FieldError before anything is sent.
+// 9-10.
 void SendStepVolt(Comm1 &port, Clock &clock, float volts);
 void SendStepCurr(Comm1 &port, Clock &clock, float amps);
 

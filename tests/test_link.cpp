@@ -43,13 +43,10 @@ private slots:
         QCOMPARE(refusal([] { CurrLine(10.0f); }), QString("the current 10 A is out of range"));
         QCOMPARE(refusal([] { VoltLine(std::numeric_limits<float>::quiet_NaN()); }),
                  QString("the voltage nan V is out of range"));
-        QCOMPARE(refusal([] {
-                     PropLine(9, {"150", "0.10", "00", "13"});
-                 }),
-                 QString("the voltage 150 V is out of range"));
-        QCOMPARE(refusal([] {
-                     PropLine(0, {"1", "1", "123456789012345", "1"});
-                 }),
+        const ProgramLink::StepText high{"150", "0.10", "00", "13"},
+            minute{"1", "1", "123456789012345", "1"};
+        QCOMPARE(refusal([&] { PropLine(9, high); }), QString("the voltage 150 V is out of range"));
+        QCOMPARE(refusal([&] { PropLine(0, minute); }),
                  QString("the minute value 123456789012345 is out of range"));
         QCOMPARE(refusal([] { ProgramLink::PromLine(1, 0, 15); }),
                  QString("the current 15 A is out of range"));

@@ -176,7 +176,6 @@ private slots:
         f.dialogs.expectMsg(NotReadyMsg);
         reset();
         QVERIFY(!Connected && MaxVolt == 30 && MaxCurr == 1.5f && set->isEnabled());
-        f.supply.faults = {};
         // While a program holds the boxes, "Set" keeps the state the run gave it.
         set->setEnabled(false);
         volt->setEnabled(false);
