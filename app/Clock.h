@@ -9,7 +9,7 @@ public:
     virtual double SecondsSinceMidnight() = 0;
     // Local date and time, for what is stamped with them (a log's creation, a print-out).
     virtual QDateTime CurrentDateTime() = 0;
-    // Never jumps back and does not wrap at midnight.
+    // Never jumps back, does not wrap at midnight, and goes on while the machine sleeps.
     virtual qint64 MonotonicMs() = 0;
     // Passes time: the system clock sleeps, a manual clock just moves on.
     virtual void SleepMs(qint64 ms) = 0;

@@ -1,6 +1,9 @@
 #include "CounterBox.h"
 
 #include "ChartReadout.h"
+#include "Protocol.h"
+
+#include <algorithm>
 
 #include <QGridLayout>
 
@@ -15,10 +18,17 @@ CounterBox::CounterBox(QWidget *parent) : QFrame(parent) {
     QFont small = font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
     Figures->setFont(small);
-    // Fixed, so that new figures never ask the panel to lay itself out again.
+    // Fixed, so that new figures never ask the panel to lay itself out again: wide enough for a
+    // week at the largest limits a supply can report.
     const QFontMetrics fm(small);
-    Figures->setFixedSize(fm.horizontalAdvance(QStringLiteral("Energy  999.9 mWh")) + 4,
-                          fm.lineSpacing() * 4 + 2);
+    const double week = 7 * 24 * 3600.0;
+    int width = 0;
+    for (const QString &line :
+         Text(Protocol::MaxCurrField * week / 3600,
+              Protocol::MaxVoltField * Protocol::MaxCurrField * week / 3600, week, week)
+             .split(u'\n'))
+        width = std::max(width, fm.horizontalAdvance(line));
+    Figures->setFixedSize(width + 4, fm.lineSpacing() * 4 + 2);
     Figures->setToolTip(QStringLiteral("Charge and energy delivered since Zero, from every "
                                        "reading of the output"));
     ZeroButton = new QPushButton(QStringLiteral("Zero"), this);
@@ -46,13 +56,18 @@ void CounterBox::Zero() {
     ShowFigures();
 }
 
-void CounterBox::ShowFigures() {
+QString CounterBox::Text(double ah, double wh, double coveredS, double blindS) {
     using namespace ChartReadout;
     QString text = QStringLiteral("Charge  %1\nEnergy  %2\nOver  %3")
-                       .arg(ChargeText(Meter.Ah()), EnergyText(Meter.Wh()),
-                            DurationText(Meter.CoveredMs() / 1000.0));
-    if (Meter.BlindMs() > 0)
-        text += QStringLiteral("\nBlind  %1").arg(DurationText(Meter.BlindMs() / 1000.0));
+                       .arg(ChargeText(ah), EnergyText(wh), DurationText(coveredS));
+    if (blindS > 0)
+        text += QStringLiteral("\nBlind  %1").arg(DurationText(blindS));
+    return text;
+}
+
+void CounterBox::ShowFigures() {
+    const QString text =
+        Text(Meter.Ah(), Meter.Wh(), Meter.CoveredMs() / 1000.0, Meter.BlindMs() / 1000.0);
     if (Figures->text() != text) // every poll: repaint only on a change
         Figures->setText(text);
 }

@@ -12,6 +12,8 @@ class CounterBox : public QFrame {
 public:
     explicit CounterBox(QWidget *parent = nullptr);
     EnergyMeter Meter;
+    // "Charge  1.000 Ah\nEnergy  12.00 Wh\nOver  12:05", and "\nBlind  ..." when there is any.
+    static QString Text(double ah, double wh, double coveredS, double blindS);
     QLabel *Figures = nullptr;
     QPushButton *ZeroButton = nullptr;
 

@@ -2,6 +2,7 @@
 // so tests can script the answers and check the exact texts.
 #pragma once
 
+#include <QRegularExpression>
 #include <QString>
 #include <optional>
 
@@ -31,4 +32,15 @@ public:
     virtual bool PrintSetup(QPrinter &printer) = 0;
 
     static QString AppTitle() { return QStringLiteral("QVR2"); }
+    // The extension of a file type's first pattern: "svg" for "SVG drawing (*.svg)", or nothing.
+    static QString FilterSuffix(const QString &filter) {
+        const qsizetype at = filter.indexOf(QStringLiteral("(*."));
+        if (at < 0)
+            return {};
+        QString suffix = filter.mid(at + 3);
+        if (const qsizetype end = suffix.indexOf(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
+            end >= 0)
+            suffix.truncate(end);
+        return suffix;
+    }
 };

@@ -41,6 +41,8 @@ public:
     // reset): the first valid reading fills the boxes, then never again until the next
     // connection. Typing or "Set" makes the boxes the program's own.
     bool SetpointsFromOutput = false;
+    // The operator typed into the boxes or pressed "Set": an automatic reconnect keeps them.
+    bool OwnSetpoints = false;
     // Fills the boxes from MeasVolt/MeasCurr when that is still wanted and the reading is
     // valid (a -1 reading never becomes a setpoint text).
     void OfferReading(bool unitLetters);

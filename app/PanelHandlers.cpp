@@ -29,11 +29,16 @@ template <typename F> void Panel::Trapped(int index, F &&command) {
         main_.setEnabled(true);
         Command4[index]->setEnabled(true);
         main_.Tab1->setEnabled(true);
-        // A port that fails while connected leaves no frozen readings that look live.
-        if (dynamic_cast<const CommError *>(&e) && Connected)
+        // A port that fails while connected leaves no frozen readings that look live; one that
+        // fails before the supply was found is a failed reconnect, and the tries go on.
+        const bool port = dynamic_cast<const CommError *>(&e);
+        if (port && Connected) {
             main_.LinkLost(QString::fromStdString(e.what()));
-        else
+        } else {
+            if (port)
+                main_.LinkDown();
             dialogs_.MsgBox(QString::fromStdString(e.what()));
+        }
     }
 }
 
@@ -43,7 +48,8 @@ void Panel::Command4_Click(int index) {
     case 0:
         Trapped(0, [this] { SetOutput(); });
         break;
-    case 1:
+    case 1: {
+        const TabbedFrm::LinkWork work(main_); // no automatic try until its boxes are answered
         Trapped(1, [this] {
             if (MeasVolt == -1 || !Connected)
                 Reconnect();
@@ -51,6 +57,7 @@ void Panel::Command4_Click(int index) {
                 ResetSupply();
         });
         break;
+    }
     case 2:
         ShowOptions();
         break;
@@ -79,6 +86,7 @@ void Panel::Text2_GotFocus(int index) {
 
 void Panel::Text2_KeyUp(int index) {
     SetpointsFromOutput = false; // the operator's entry from now on
+    OwnSetpoints = true;
     if (Text2[index]->text() != refused_[size_t(index)])
         refused_[size_t(index)].clear();
     CheckSetpoints();
@@ -163,6 +171,7 @@ void Panel::SetOutput() {
         return;
     }
     SetpointsFromOutput = false;
+    OwnSetpoints = true;
     main_.Timer1->stop();
     Setpoints::Send(comm1_, clock_, volts, amps);
     main_.SetpointsSent(volts, amps);
@@ -216,8 +225,15 @@ bool Panel::Reconnect(bool quiet) {
     }
     if (!comm1_.PortOpen())
         comm1_.setPortOpen(true);
-    if (Connection::ProbeLimits(comm1_, clock_, quiet ? 1 : 3)) {
-        Connected = true;
+    const bool answered = Connection::ProbeLimits(comm1_, clock_, quiet ? 1 : 3);
+    // The first poll belongs to the try: a supply that answers GMAX and then nothing is not
+    // back. A port that fails here throws, before anything says "connected".
+    if (answered) {
+        SetpointsFromOutput = false;
+        main_.PollOutputState();
+    }
+    if (answered && (!quiet || MeasVolt != -1)) {
+        main_.LinkUp();
         main_.Note(QStringLiteral("port back"));
         try {
             SettingsTable::RememberPort(main_.db(), comm1_.CommPort());
@@ -228,10 +244,10 @@ bool Panel::Reconnect(bool quiet) {
             else
                 dialogs_.MsgBox(e.description());
         }
-        SetpointsFromOutput = false;
-        main_.PollOutputState();
         main_.WatchForRunningProgram(); // by the next poll, with the panel usable again
-        SetpointsFromOutput = true;
+        // The operator's Reset fills the boxes from the output; the automatic reconnect keeps
+        // what the operator set there.
+        SetpointsFromOutput = !quiet || !OwnSetpoints;
         OfferReading(false); // no unit letters here; a -1 reading waits for a later poll
         CheckSetpoints();    // new limits, perhaps the same texts
         main_.Timer1->setInterval(PollInterval);
@@ -244,14 +260,12 @@ bool Panel::Reconnect(bool quiet) {
     }
     if (quiet)
         return false;
-    main_.Timer1->stop();
     LastReply.clear();
-    dialogs_.MsgBox(NotReadyMsg);
+    main_.LinkDown();
+    main_.LinkBox(NotReadyMsg, Dialogs::Icon::None);
     button->setEnabled(true);
     button->setFocus();
     main_.Tab1->setEnabled(true);
-    main_.dataLogPage->Light1->hide();
-    Connected = false;
     return false;
 }
 
@@ -333,11 +347,8 @@ void Panel::ResetCountdown() {
     } catch (const CommError &e) {
         std::fprintf(stderr, "qvr: %s\n", e.what()); // seen below as no answer
     }
-    if (MeasVolt == -1 && MeasCurr == -1) {
-        Connected = false;
-        main_.Timer1->stop();
-        Command4[1]->setEnabled(true);
-    }
+    if (MeasVolt == -1 && MeasCurr == -1)
+        main_.LinkDown();
     main_.Tab1->setEnabled(true);
     Command4[1]->setEnabled(true);
     Command4[2]->setEnabled(true);

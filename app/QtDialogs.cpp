@@ -74,6 +74,11 @@ std::optional<QString> QtDialogs::SaveFileName(const QString &caption, const QSt
     QFileDialog dialog(parent_, caption, fileName, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
+    // A bare name gets the extension of the type chosen, not always the first type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &f) {
+        if (const QString suffix = Dialogs::FilterSuffix(f); !suffix.isEmpty())
+            dialog.setDefaultSuffix(suffix);
+    });
     dialog.setOption(QFileDialog::DontConfirmOverwrite); // the program asks in its own words
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

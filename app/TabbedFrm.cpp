@@ -141,7 +141,8 @@ bool TabbedFrm::Form_Load() {
             comm1_.setCommPort(*port);
             if (!comm1_.PortOpen())
                 comm1_.setPortOpen(true);
-            Connection::ProbeAtStartup(comm1_, clock_);
+            if (Connection::ProbeAtStartup(comm1_, clock_))
+                LinkUp();
         }
     } catch (const std::runtime_error &e) {
         std::fprintf(stderr, "qvr: %s\n", e.what()); // start-up goes on without a supply
@@ -191,6 +192,8 @@ bool TabbedFrm::Form_Load() {
         // no port open: nothing to clear or announce
     }
     panel->CheckSetpoints(); // the limits are known now
+    if (!Connected)
+        LinkDown(); // with "Reconnect automatically", the tries start now the limits are known
     panel->ShowStatus();
     adoptRun_ = Connected;
     return true;
@@ -299,6 +302,8 @@ void TabbedFrm::LiveChartFrame() {
 
 void TabbedFrm::SamplingChanged() {
     dataLogPage->PVCPicTimer->start(int(SampleMs));
+    if (dataLogPage->Option3[0]->isChecked())
+        dataLogPage->MnuClear_Click(); // the cursors' samples went with the live store
     Note(QStringLiteral("sampling interval %1 s").arg(NumStr(SampleMs / 1000.0)));
 }
 
@@ -410,68 +415,6 @@ void TabbedFrm::Timer1_Timer() {
     } catch (const CommError &e) {
         LinkLost(e.description());
     }
-}
-
-void TabbedFrm::LinkLost(const QString &description) {
-    // A pulled adapter must not leave a locked window or frozen readings that look live.
-    QString text = description;
-    if (internalPage->Running()) {
-        internalPage->BackToIdle(0); // nothing can reach the supply now
-        text += QStringLiteral("\r\nThe program may still be running in the power supply .");
-    }
-    if (externalPage->Running()) {
-        externalPage->PendingCurr.reset(); // nothing can reach the supply now
-        externalPage->EndRun(true);
-        text += QStringLiteral("\r\nThe external timed program was stopped; the power supply "
-                               "keeps its last setpoints .");
-    }
-    Timer1->stop();
-    Connected = false;
-    adoptRun_ = false; // the reconnect watches again
-    MeasVolt = MeasCurr = -1;
-    panel->ClearReadouts();
-    panel->Command4[1]->setEnabled(true); // "Reset" reconnects
-    dataLogPage->Light1->hide();
-    panel->ShowStatus();
-    Note(QStringLiteral("port lost: ") + description);
-    // One box; the tries go on while it is open, and a lost port found again says nothing.
-    const bool alreadyTrying = ReconnectTimer->isActive();
-    if (autoReconnect_)
-        ReconnectTimer->start();
-    if (!alreadyTrying)
-        dialogs_.MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
-}
-
-void TabbedFrm::ReconnectTimer_Timer() {
-    if (Connected || unloaded_ || !autoReconnect_) {
-        ReconnectTimer->stop();
-        return;
-    }
-    if (CurCmd == u"SRST" || !centralWidget()->isEnabled())
-        return; // a reset counts down or the operator is in Options: not now
-    try {
-        if (panel->Reconnect(true))
-            ReconnectTimer->stop();
-    } catch (const CommError &e) {
-        // Not back yet, or back and gone again: the port is closed for the next try.
-        try {
-            if (comm1_.PortOpen())
-                comm1_.setPortOpen(false);
-        } catch (const CommError &) {
-        }
-    }
-}
-
-void TabbedFrm::SetAutoReconnect(bool on) {
-    autoReconnect_ = on;
-    try {
-        SettingsTable::RememberRecord(db_, SettingsTable::ReconnectRecord,
-                                      on ? QStringLiteral("1") : QStringLiteral("0"));
-    } catch (const StoreError &e) {
-        std::fprintf(stderr, "qvr: %s\n", e.what()); // it holds for this session
-    }
-    if (on && !Connected && comm1_.CommPort() > 0 && !ReconnectTimer->isActive())
-        ReconnectTimer->start();
 }
 
 void TabbedFrm::Timer2_Timer() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Database.h"
+#include "Dialogs.h"
 #include "ProgramPages.h"
 
 #include <QLabel>
@@ -15,7 +16,6 @@
 class Clock;
 class Comm1;
 class DataLogPage;
-class Dialogs;
 class GridEditor;
 class Panel;
 
@@ -59,6 +59,24 @@ public:
     // The port failed under an exchange: any run ends on the computer's side, polling stops,
     // the readings are gone, one message says so; "Reset" then looks for the supply again.
     void LinkLost(const QString &description);
+    // The only writers of Connected after start-up. Down also ends polling, the readings and
+    // what shows them, and starts the automatic reconnect's tries when it is on.
+    void LinkUp();
+    void LinkDown();
+    // A message about the link: a box, or the status line while such a box already waits.
+    void LinkBox(const QString &text, Dialogs::Icon icon = Dialogs::Icon::Exclamation);
+    // Held while the operator's own reconnect or reset (and its boxes) runs: no automatic try
+    // meanwhile.
+    class LinkWork {
+    public:
+        explicit LinkWork(TabbedFrm &w) : w_(w) { ++w_.linkWork_; }
+        ~LinkWork() { --w_.linkWork_; }
+        LinkWork(const LinkWork &) = delete;
+        LinkWork &operator=(const LinkWork &) = delete;
+
+    private:
+        TabbedFrm &w_;
+    };
     // The title for the page shown, in its running form while a program runs.
     void ShowTitle();
     // A connection was just made: a program the next poll finds running in the supply is shown
@@ -122,5 +140,7 @@ private:
     bool adoptRun_ = false;
     QString mode_; // "CV" or "CC" from the last poll that told, for the recording
     bool autoReconnect_ = false;
+    bool linkBox_ = false; // a box about the link waits for its OK
+    int linkWork_ = 0;     // LinkWork held
     Recording::Context RecordContext() const;
 };

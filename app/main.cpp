@@ -31,6 +31,14 @@ int main(int argc, char *argv[]) {
     case CommandLine::Options::Action::Run:
         break;
     }
+    // A run started from a script learns at once that its recording cannot be made.
+    const QString recordFile =
+        options.recordFile.isEmpty() ? QString() : QFileInfo(options.recordFile).absoluteFilePath();
+    if (const QString why = recordFile.isEmpty() ? QString() : Recording::CheckPath(recordFile);
+        !why.isEmpty()) {
+        std::fprintf(stderr, "qvr: %s\n", qPrintable(why));
+        return 2;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QVR2"));
@@ -47,11 +55,16 @@ int main(int argc, char *argv[]) {
         dialogs.MsgBox(place.notice, Dialogs::Buttons::Ok, Dialogs::Icon::Information, {});
     if (!window.Form_Load())
         return window.exitCode();
+    // "--record FILE": every sample from the start, for runs started unattended (from a script,
+    // at log-in); a recording that cannot start ends the run before the window opens.
+    if (!recordFile.isEmpty()) {
+        if (const QString why = window.dataLogPage->TryRecording(recordFile); !why.isEmpty()) {
+            std::fprintf(stderr, "qvr: %s\n", qPrintable(why));
+            window.Form_Unload();
+            return 2;
+        }
+    }
     window.show();
     window.Form_Activate();
-    // "--record FILE": every sample from the start, for runs started unattended (from a script,
-    // at log-in).
-    if (!options.recordFile.isEmpty())
-        window.dataLogPage->StartRecording(QFileInfo(options.recordFile).absoluteFilePath());
     return QApplication::exec();
 }

@@ -26,8 +26,7 @@ bool probe(Comm1 &port, Clock &clock, int attempts, Wait wait,
 } // namespace
 
 bool ProbeAtStartup(Comm1 &port, Clock &clock) {
-    Module1::Connected = probe(port, clock, 4, GmaxStartupWait, ParseGmax);
-    return Module1::Connected;
+    return probe(port, clock, 4, GmaxStartupWait, ParseGmax);
 }
 
 bool ProbeLimits(Comm1 &port, Clock &clock, int attempts) {

@@ -11,7 +11,7 @@ class Clock;
 namespace Connection {
 
 // Start-up probe: up to 4 GMAX exchanges (14 characters / 0.3 s), fields cut from whatever
-// arrived. Sets Connected, and MaxVolt and MaxCurr when a supply answered.
+// arrived. Sets MaxVolt and MaxCurr when a supply answered; Connected is the caller's.
 bool ProbeAtStartup(Comm1 &port, Clock &clock);
 
 // Reconnect and reset: up to 3 GMAX exchanges (11 characters / 0.3 s); a shorter reply is not

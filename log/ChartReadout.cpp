@@ -25,9 +25,9 @@ void Cursors::Click(int slot) {
     }
 }
 
-void Cursors::Shift() {
+void Cursors::Shift(int by) {
     for (std::optional<int> *c : {&hover, &a, &b})
-        if (*c && ++**c > SampleStore::Slots)
+        if (*c && (**c += by) > SampleStore::Slots)
             c->reset();
 }
 
@@ -89,7 +89,14 @@ QStringList Readout(const Slots &chart, int slot) {
 Stats Compute(const SampleStore &store, int a, int b, qint64 intervalMs, bool pair) {
     Stats s;
     const int from = std::clamp(std::min(a, b), 1, SampleStore::Slots);
-    const int to = std::clamp(std::max(a, b), 1, SampleStore::Slots);
+    int to = std::clamp(std::max(a, b), 1, SampleStore::Slots);
+    // Slots older than the first sample were never sampled: not gaps, not part of the stretch.
+    int oldest = SampleStore::Slots;
+    while (oldest > 0 && !store.Present(oldest))
+        --oldest;
+    to = std::min(to, oldest);
+    if (to < from)
+        return s;
     const double dt = intervalMs / 1000.0;
     s.seconds = (to - from) * dt;
     double vSum = 0, iSum = 0, charge = 0, energy = 0; // ampere- and watt-seconds

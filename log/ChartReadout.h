@@ -34,7 +34,7 @@ struct Cursors {
     std::optional<int> hover, a, b;
     void Click(int slot); // A, then B, then A again without B
     void Clear() { a.reset(), b.reset(); }
-    void Shift(); // the live store moved one slot older: so do its cursors
+    void Shift(int by = 1); // the live store moved older: so do its cursors
     bool Pair() const { return a && b; }
 };
 

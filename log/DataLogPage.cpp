@@ -20,6 +20,7 @@ using namespace ChartScale;
 DataLogPage::DataLogPage(Database &db, Dialogs &dialogs, Clock &clock, QWidget *parent)
     : QWidget(parent), Rec(clock), db_(db), dialogs_(dialogs), clock_(clock) {
     setObjectName(QStringLiteral("DataLogPage"));
+    Rec.Failed = [this] { RecordingStopped(); };
     View = new ChartView(this);
     Side = new ScalePanel(this);
     Commands = new ChartCommands(this);
@@ -238,11 +239,19 @@ void DataLogPage::PVCPicTimer_Timer() {
     LogStartMs = t.startMs;
     LogCount = t.count;
     PVCPicTimer->setInterval(t.periodMs);
-    LiveStore.Push(MeasVolt, MeasCurr);
+    // A missed tick is an empty slot, so that every older sample stays as many intervals back as
+    // it was taken.
+    const int empty = int(std::min<qint64>(t.missed, SampleStore::Slots));
+    for (int i = 0; i < empty; ++i)
+        LiveStore.Push(SampleStore::None, SampleStore::None);
+    // Without a supply there is no reading, whatever was last measured.
+    const float volt = Connected ? MeasVolt : SampleStore::None;
+    const float curr = Connected ? MeasCurr : SampleStore::None;
+    LiveStore.Push(volt, curr);
     LastSampleAt = clock_.CurrentDateTime();
-    RecordSample(); // the same reading as the live store, on the same tick
+    RecordSample(volt, curr); // the same reading as the live store, on the same tick
     if (Option3[0]->isChecked()) {
-        Cursors.Shift(); // they stay on their samples
+        Cursors.Shift(empty + 1); // they stay on their samples
         Picture1_Set_PVC();
     }
 }

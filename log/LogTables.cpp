@@ -3,6 +3,8 @@
 #include "Module1.h"
 #include "SampleStore.h"
 
+#include <algorithm>
+
 using namespace Module1;
 
 namespace LogTables {
@@ -90,11 +92,15 @@ void Save(Database &db, const QString &table, const SampleStore &store, const QD
     }
     db.Atomically([&] {
         db.RewriteTable(table, FieldDefs(), rows);
+        // An overwrite is a new snapshot: its time is the one the clock times are counted from.
         QList<QStringList> entries = CatalogueRows(db);
-        for (const QStringList &e : entries)
-            if (e.value(0) == table)
-                return;
-        entries.append({table, now.toString(DateFormat)});
+        const QStringList entry{table, now.toString(DateFormat)};
+        const auto it = std::find_if(entries.begin(), entries.end(),
+                                     [&](const QStringList &e) { return e.value(0) == table; });
+        if (it != entries.end())
+            *it = entry;
+        else
+            entries.append(entry);
         db.RewriteTable(Catalogue, CatalogueFields(), entries);
     });
 }

@@ -32,7 +32,7 @@ QStringList Names(const QStringList &tables);
 std::optional<QString> Find(const QStringList &tables, const QString &name, bool anyCase);
 
 // Writes the store into the table (creating it, or replacing its rows) and the catalogue entry,
-// all or nothing. An existing entry keeps its creation time.
+// all or nothing. The entry gets `now`, also when it replaces an earlier save's.
 void Save(Database &db, const QString &table, const SampleStore &store, const QDateTime &now);
 // Fills the store from the table; slots the table does not hold stay without a sample.
 // Returns the creation time when the catalogue knows it.

@@ -8,21 +8,35 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <cstdio>
 
 using namespace Module1;
 
-bool DataLogPage::StartRecording(const QString &path) {
+QString DataLogPage::TryRecording(const QString &path) {
     try {
         Rec.Start(path, QStringLiteral("recording started, %1, interval %2 s, limits %3 V %4 A")
                             .arg(PortText(), NumStr(SampleMs / 1000.0), NumStr(MaxVolt),
                                  NumStr(MaxCurr)));
     } catch (const std::runtime_error &e) {
-        dialogs_.MsgBox(QString::fromStdString(e.what()));
         ShowRecording(true);
-        return false;
+        return QString::fromStdString(e.what());
     }
     ShowRecording(true);
-    return true;
+    return {};
+}
+
+bool DataLogPage::StartRecording(const QString &path) {
+    const QString failure = TryRecording(path);
+    if (!failure.isEmpty())
+        dialogs_.MsgBox(failure);
+    return failure.isEmpty();
+}
+
+void DataLogPage::RecordingStopped() {
+    // Also for whoever started an unattended run from a script and reads its standard error.
+    std::fprintf(stderr, "qvr: %s\n", qPrintable(Rec.Failure()));
+    ShowRecording(true);
+    dialogs_.MsgBox(Rec.Failure());
 }
 
 void DataLogPage::StopRecording() {
@@ -45,18 +59,15 @@ void DataLogPage::MnuRecord_Click() {
 }
 
 void DataLogPage::Note(const QString &event) {
-    if (Rec.Active() && !Rec.Event(event)) {
-        dialogs_.MsgBox(Rec.Failure());
-        ShowRecording(true);
-    }
+    if (Rec.Active() && !Rec.Event(event))
+        RecordingStopped();
 }
 
-void DataLogPage::RecordSample() {
+void DataLogPage::RecordSample(float volt, float curr) {
     if (!Rec.Active())
         return;
-    if (!Rec.Sample(MeasVolt, MeasCurr, RecordContext())) {
-        ShowRecording(true);
-        dialogs_.MsgBox(Rec.Failure());
+    if (!Rec.Sample(volt, curr, RecordContext())) {
+        RecordingStopped();
         return;
     }
     ShowRecording(false);

@@ -35,6 +35,18 @@ QString DefaultName(const QDateTime &at) {
     return at.toString(QStringLiteral("'QVR 'yyyy-MM-dd hh-mm-ss'.csv'"));
 }
 
+QString CheckPath(const QString &path) {
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const bool ok = access(name.constData(), F_OK) == 0
+                        ? access(name.constData(), W_OK) == 0
+                        : access(folder.constData(), W_OK | X_OK) == 0;
+    if (ok)
+        return {};
+    return QStringLiteral("Cannot record to %1: %2")
+        .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
 namespace {
 QString Seconds(double s) {
     return Format(s, QStringLiteral("0.000"));
@@ -77,7 +89,10 @@ QByteArray EventLine(const QDateTime &at, double seconds, const QString &event) 
 void Recorder::Start(const QString &path, const QString &startEvent) {
     Close();
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Non-blocking: a FIFO nobody reads is refused at once instead of holding the window, and a
+    // reader that stops reading ends the recording with a message instead of freezing it.
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     struct stat st {};
     if (fd < 0 || fstat(fd, &st) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
@@ -90,6 +105,8 @@ void Recorder::Start(const QString &path, const QString &startEvent) {
     path_ = path;
     failure_.clear();
     size_ = st.st_size;
+    // A pipe, a FIFO or a terminal has nothing to sync and no size to cut back to.
+    regular_ = S_ISREG(st.st_mode);
     startMs_ = syncedMs_ = clock_.MonotonicMs();
     if ((size_ == 0 && !write(Recording::Header())) || !Event(startEvent)) {
         const QString why = failure_;
@@ -111,6 +128,8 @@ void Recorder::Close() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    dirty_ = false;
+    syncTimer_.stop();
 }
 
 bool Recorder::Sample(float volt, float curr, const Recording::Context &context) {
@@ -132,23 +151,31 @@ bool Recorder::Event(const QString &event) {
 bool Recorder::write(const QByteArray &line) {
     // One write a line: the kernel takes it whole or, on a full disk, in part, and a part is
     // cut off again so that a reader never meets half a line.
-    ssize_t n = ::write(fd_, line.constData(), size_t(line.size()));
-    if (n >= 0 && n < line.size()) {
+    ssize_t done = ::write(fd_, line.constData(), size_t(line.size()));
+    int error = done < 0 ? errno : 0;
+    if (done >= 0 && done < line.size()) {
         // In part: the rest either goes too or tells why not.
-        const ssize_t rest = ::write(fd_, line.constData() + n, size_t(line.size() - n));
-        n = rest < 0 ? -1 : n + rest;
+        const ssize_t rest = ::write(fd_, line.constData() + done, size_t(line.size() - done));
+        if (rest > 0)
+            done += rest;
+        error = rest < 0 ? errno : 0;
     }
-    if (n == line.size()) {
-        size_ += n;
-        dirty_ = true;
+    if (done == line.size()) {
+        size_ += done;
+        if (regular_ && !dirty_) {
+            dirty_ = true;
+            syncTimer_.start(int(SyncMs)); // this line is on the disk within SyncMs
+        }
         return true;
     }
-    const QString reason = n < 0 ? QString::fromLocal8Bit(std::strerror(errno))
-                                 : QStringLiteral("No space left on device");
-    if (ftruncate(fd_, size_) != 0) {
+    // Back to the size the file had before this write, whoever else wrote to it or emptied it.
+    struct stat st {};
+    if (done > 0 && regular_ && fstat(fd_, &st) == 0 && st.st_size >= done &&
+        ftruncate(fd_, st.st_size - done) != 0) {
         // Nothing more can be done: the size stays as the kernel left it.
     }
-    fail(reason);
+    fail(error ? QString::fromLocal8Bit(std::strerror(error))
+               : QStringLiteral("No space left on device"));
     return false;
 }
 
@@ -156,7 +183,9 @@ bool Recorder::syncIfDue(bool now) {
     const qint64 ms = clock_.MonotonicMs();
     if (!dirty_ || (!now && ms - syncedMs_ < SyncMs))
         return true;
-    if (fdatasync(fd_) != 0) {
+    syncTimer_.stop();
+    // EINVAL: a file that cannot be synced (some file systems) is recorded without syncing.
+    if (fdatasync(fd_) != 0 && errno != EINVAL) {
         fail(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
@@ -176,4 +205,13 @@ bool Recorder::syncIfDue(bool now) {
 void Recorder::fail(const QString &reason) {
     failure_ = QStringLiteral("Recording to %1 stopped: %2").arg(path_, reason);
     Close();
+}
+
+Recorder::Recorder(Clock &clock) : clock_(clock) {
+    syncTimer_.setSingleShot(true);
+    syncTimer_.callOnTimeout([this] {
+        // Lines wait for the disk at most SyncMs, however long until the next sample.
+        if (Active() && !syncIfDue(true) && Failed)
+            Failed();
+    });
 }

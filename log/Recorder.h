@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QTimer>
+#include <functional>
 #include <optional>
 
 class Clock;
@@ -31,6 +33,9 @@ QByteArray EventLine(const QDateTime &at, double seconds, const QString &event);
 QString IsoTime(const QDateTime &at);
 // The file name the save dialog offers: "QVR yyyy-mm-dd hh-mm-ss.csv".
 QString DefaultName(const QDateTime &at);
+// Whether `path` could be recorded to, without touching it (a FIFO's reader must not see an
+// end): "Cannot record to <path>: <reason>", or nothing.
+QString CheckPath(const QString &path);
 
 } // namespace Recording
 
@@ -38,7 +43,7 @@ class Recorder {
 public:
     static constexpr qint64 SyncMs = 10000; // the longest a written line waits for the disk
 
-    explicit Recorder(Clock &clock) : clock_(clock) {}
+    explicit Recorder(Clock &clock);
     ~Recorder() { Close(); }
     Recorder(const Recorder &) = delete;
     Recorder &operator=(const Recorder &) = delete;
@@ -57,6 +62,8 @@ public:
     bool Sample(float volt, float curr, const Recording::Context &context);
     bool Event(const QString &event);
     QString Failure() const { return failure_; }
+    // Called when a sync between lines (within SyncMs of a write) failed and ended the recording.
+    std::function<void()> Failed;
 
 private:
     bool write(const QByteArray &line);
@@ -69,5 +76,7 @@ private:
     QString path_, failure_;
     qint64 size_ = 0;
     qint64 startMs_ = 0, syncedMs_ = 0; // monotonic
-    bool dirty_ = false;
+    bool dirty_ = false;   // written since the last sync
+    bool regular_ = false; // a file on a disk, which can be synced and cut back
+    QTimer syncTimer_;
 };

@@ -3,6 +3,8 @@
 #include "Clock.h"
 #include "Module1.h"
 
+#include <algorithm>
+
 namespace Timeline {
 
 qint64 NowMs(Clock &clock) {
@@ -11,16 +13,16 @@ qint64 NowMs(Clock &clock) {
 
 Tick Next(qint64 nowMs, qint64 startMs, qint64 count, qint64 sampleMs) {
     Tick t{startMs, count + 1, 0};
-    if (nowMs < t.startMs || nowMs - t.startMs > (t.count + 1) * sampleMs) {
-        // More than one interval late: this sample is the first of a new timeline.
+    if (nowMs < startMs) {
         t.startMs = nowMs - sampleMs;
         t.count = 1;
+    } else if (const qint64 reached = (nowMs - startMs) / sampleMs; reached > t.count) {
+        t.missed = reached - t.count;
+        t.count = reached;
     }
+    // Positive: the slot taken is at most the last one whose time has come.
     const qint64 due = (t.count + 1) * sampleMs - (nowMs - t.startMs);
-    if (due > 0)
-        t.periodMs = int(due <= sampleMs ? due : sampleMs);
-    else
-        t.periodMs = int(Module1::nearest(sampleMs * 0.6));
+    t.periodMs = int(std::min(due, sampleMs));
     return t;
 }
 

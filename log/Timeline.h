@@ -13,14 +13,16 @@ namespace Timeline {
 qint64 NowMs(Clock &clock);
 
 struct Tick {
-    qint64 startMs; // start of the timeline
-    qint64 count;   // samples since the start, this one included
-    int periodMs;   // until the next tick
+    qint64 startMs;    // start of the timeline
+    qint64 count;      // slots since the start, this sample's included
+    int periodMs;      // until the next tick
+    qint64 missed = 0; // slots before this sample whose time passed without a tick
 };
-// One sampling tick at `nowMs`: the next period is what is left until the next sample is due,
-// at most one interval; a tick late by less than an interval gets 60 % of the interval to catch
-// up. A tick later than that (the program was held up, the computer slept) starts a new
-// timeline at this sample instead of hurrying through the missed ones.
+// One sampling tick at `nowMs`. The sample takes the last slot whose time has come; a tick late
+// by a whole interval or more (the program was held up, the computer slept) leaves the slots it
+// missed empty rather than filling them with a reading taken later than their time. The next
+// period is what is left until the next slot is due, at most one interval. A clock that went
+// back starts a new timeline at this sample.
 Tick Next(qint64 nowMs, qint64 startMs, qint64 count, qint64 sampleMs);
 
 // A new timeline from now: LogStartMs and LogCount.

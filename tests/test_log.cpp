@@ -213,30 +213,30 @@ private slots:
 
     void samplingTimeline() {
         struct Case {
-            qint64 now, start, count, startAfter, countAfter;
+            qint64 now, start, count, startAfter, countAfter, missed;
             int period;
         };
         const QList<Case> cases{
-            {12000, 10000, 0, 10000, 1, 2000},     // on time
-            {12300, 10000, 0, 10000, 1, 1700},     // a little late: the rest of the period
-            {11900, 10000, 0, 10000, 1, 2000},     // early: never more than one interval
-            {14000, 10000, 0, 10000, 1, 1200},     // one interval late: 60 % to catch up
-            {14100, 10000, 0, 12100, 1, 2000},     // later: a new timeline from this sample
-            {3610000, 10000, 5, 3608000, 1, 2000}, // an hour asleep: no burst of catch-ups
+            {12000, 10000, 0, 10000, 1, 0, 2000},        // on time
+            {12300, 10000, 0, 10000, 1, 0, 1700},        // a little late: the rest of the period
+            {11900, 10000, 0, 10000, 1, 0, 2000},        // early: never more than one interval
+            {14000, 10000, 0, 10000, 2, 1, 2000},        // one interval late: one slot missed
+            {14100, 10000, 0, 10000, 2, 1, 1900},        // and the timeline keeps its phase
+            {3610000, 10000, 5, 10000, 1800, 1794, 2000}, // an hour asleep: its slots empty
+            {9000, 10000, 3, 7000, 1, 0, 2000},          // a clock gone back: a new timeline
         };
         for (const Case &c : cases) {
             const Timeline::Tick t = Timeline::Next(c.now, c.start, c.count, 2000);
-            QCOMPARE(t.startMs, c.startAfter);
-            QCOMPARE(t.count, c.countAfter);
-            QCOMPARE(t.periodMs, c.period);
+            QCOMPARE(QList<qint64>({t.startMs, t.count, t.missed, t.periodMs}),
+                     QList<qint64>({c.startAfter, c.countAfter, c.missed, c.period}));
         }
-        QCOMPARE(Timeline::Next(2500, 0, 3, 500).periodMs, 300); // nearest(500 x 0.6)
 
         // The page's ticks on the monotonic clock: slot 1 is the newest reading, a trace shows
         // from the third tick on, and the wall clock jumping changes nothing.
         PageFixture f;
         f.page.resize(940, 480);
         Timeline::Restart(f.clock);
+        Connected = true;
         MeasVolt = 12, MeasCurr = 1;
         for (int tick = 1; tick <= 3; ++tick) {
             f.clock.advance(2000);
@@ -246,11 +246,22 @@ private slots:
             QCOMPARE(f.page.PVCPicTimer->interval(), 2000);
         }
         QCOMPARE(LogCount, qint64(3));
-        MeasVolt = MeasCurr = -1;
-        f.page.PVCPicTimer_Timer(); // a tick that comes at once
-        QCOMPARE(QList<float>({LiveStore.at(1, 1), LiveStore.at(1, 2), LiveStore.at(1, 4),
-                               LiveStore.at(1, 5)}),
-                 QList<float>({-1, 12, 12, -1}));
+        // A tick held up 2.5 intervals (a blocking exchange): the two slots it missed stay
+        // empty, and the samples and cursors before stay as far back as they were taken.
+        f.page.Cursors.a = 2;
+        f.clock.advance(7000);
+        f.page.PVCPicTimer_Timer();
+        QCOMPARE(QList<float>({LiveStore.at(1, 1), LiveStore.at(1, 2), LiveStore.at(1, 3),
+                               LiveStore.at(1, 4), LiveStore.at(1, 6), LiveStore.at(1, 7)}),
+                 QList<float>({12, -1, -1, 12, 12, -1}));
+        QVERIFY(LogCount == 6 && f.page.PVCPicTimer->interval() == 1000 && f.page.Cursors.a == 5);
+        // An hour asleep, the link lost meanwhile: a gap of an hour, and no reading without a
+        // supply, whatever was measured last.
+        Connected = false;
+        f.clock.advance(3600000);
+        f.page.PVCPicTimer_Timer();
+        QCOMPARE(QList<float>({LiveStore.at(1, 1), LiveStore.at(1, 1800), LiveStore.at(1, 1801)}),
+                 QList<float>({-1, -1, 12}));
     }
 
     void logsRoundTrip() {
@@ -548,8 +559,11 @@ void TestLog::readingRules() {
     // An empty stretch, and the texts of the units.
     store.Clear();
     s = Compute(store, 2, 10, 500, true);
-    QCOMPARE(text(s), QString("0.0 mAh 0.0 mWh 0/9/8 4.0 s"));
-    QVERIFY(!s.dV && Rows(s, true).size() == 6); // no minimum or mean; the segments left out
+    QCOMPARE(text(s), QString("0.0 mAh 0.0 mWh 0/0/0 0.0 s"));
+    QVERIFY(!s.dV && Rows(s, true).size() == 5); // no minimum or mean
+    // Just after the start: slots older than the first sample are not gaps.
+    fill(2, 4, 5, 1);
+    QCOMPARE(text(Compute(store, 1, 3600, 2000, false)), QString("1.1 mAh 5.6 mWh 3/1/1 6.0 s"));
     QCOMPARE(ChargeText(0.0125) + EnergyText(2.5), QString("12.5 mAh2.50 Wh"));
     QCOMPARE(DurationText(59.94) + ' ' + DurationText(3599) + ' ' + DurationText(90061),
              QString("59.9 s 59:59 25:01:01"));
