@@ -164,7 +164,7 @@ bool Recorder::write(const QByteArray &line) {
         size_ += done;
         if (regular_ && !dirty_) {
             dirty_ = true;
-            syncTimer_.start(int(SyncMs)); // this line is on the disk within SyncMs
+            syncTimer_.start(int(syncMs)); // this line is on the disk within syncMs
         }
         return true;
     }
@@ -181,7 +181,7 @@ bool Recorder::write(const QByteArray &line) {
 
 bool Recorder::syncIfDue(bool now) {
     const qint64 ms = clock_.MonotonicMs();
-    if (!dirty_ || (!now && ms - syncedMs_ < SyncMs))
+    if (!dirty_ || (!now && ms - syncedMs_ < syncMs))
         return true;
     syncTimer_.stop();
     // EINVAL: a file that cannot be synced (some file systems) is recorded without syncing.

@@ -42,6 +42,7 @@ QString CheckPath(const QString &path);
 class Recorder {
 public:
     static constexpr qint64 SyncMs = 10000; // the longest a written line waits for the disk
+    qint64 syncMs = SyncMs;                 // shorter only in tests
 
     explicit Recorder(Clock &clock);
     ~Recorder() { Close(); }

@@ -42,7 +42,9 @@ private slots:
         const Case cases[] = {{{"--help"}, 0, "Usage: qvr [--record FILE]\n", ""},
                               {{"-platform", "offscreen", "-v"}, 0, "qvr 2.0\n", ""},
                               {{"--bogus"}, 2, "", "qvr: Unknown option 'bogus'.\nUsage: qvr"},
-                              {{"--record"}, 2, "", "qvr: Missing value after '--record'.\n"}};
+                              {{"--record"}, 2, "", "qvr: Missing value after '--record'.\n"},
+                              {{"--record", "/nonexistent/r.csv"}, 2, "",
+                               "qvr: Cannot record to /nonexistent/r.csv: No such file or directory\n"}};
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(display);

@@ -2,21 +2,25 @@
 // port over a pseudo-terminal: the program keeps running, no handler blocks past the waits the
 // protocol gives, the operator sees what the program promises, and once the fault is gone the
 // same operation works again. Each fault runs in a process of its own, all side by side.
+#include "DataLogPage.h"
 #include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
 #include "ProgramLink.h"
 #include "ProgramPages.h"
 #include "SerialComm1.h"
+#include "SampleStore.h"
 #include "SimProcess.h"
 #include "StallMeter.h"
 #include "Tables.h"
+#include "Timeline.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -248,21 +252,6 @@ private slots:
             QCOMPARE(dialogs.takeTexts(), QStringList());
         }
 
-        if (vanish) { // "Reconnect automatically": the supply found again with no operator action
-            w.SetAutoReconnect(true);
-            QVERIFY(line.sim->setFaults(true));
-            w.Timer1_Timer();
-            QVERIFY(!Connected && w.ReconnectTimer->isActive());
-            QTest::qWait(TabbedFrm::ReconnectMs + 200); // a try that finds nothing says nothing
-            QVERIFY(line.plugIn());
-            QTRY_VERIFY_WITH_TIMEOUT(Connected && !w.ReconnectTimer->isActive(),
-                                     3 * TabbedFrm::ReconnectMs);
-            const QStringList said = dialogs.takeTexts(); // the lost port, once
-            QVERIFY(said.size() == 1 && said[0].startsWith(lost));
-            QCOMPARE(SettingsTable::ReadRecord(w.db(), SettingsTable::ReconnectRecord),
-                     QString("1")); // remembered for the next start
-        }
-
         // Shutdown meets the fault with an internal program running: STOP until the supply
         // confirms, four at most, then the farewell (none to a port that is gone).
         in->Command0_Click(0);
@@ -279,13 +268,143 @@ private slots:
     }
 };
 
+// What an unattended rig does when the link goes wrong, with "Reconnect automatically" on and a
+// recording running: the panel tells the truth, the boxes keep the operator's setpoints, one box
+// at most waits for its OK, and the recording holds no reading while no poll answers.
+class LinkRow : public QObject {
+    Q_OBJECT
+private slots:
+    void link_data() {
+        QTest::addColumn<QStringList>("faults");
+        QTest::newRow("fails three times") << QStringList();
+        QTest::newRow("GMAX then silence") << QStringList{"--only", "GETD", "--silent"};
+        QTest::newRow("Reset during tries") << QStringList{"--silent"};
+        QTest::newRow("blocking read at 0.5 s") << QStringList{"--only", "GETM0", "--silent"};
+    }
+
+    void link() {
+        QFETCH(QStringList, faults);
+        const QString row = QTest::currentDataTag();
+        Line line;
+        line.faults = faults;
+        QVERIFY(line.plugIn());
+        Module1::ResetSharedState();
+        SerialComm1 port;
+        ScriptedDialogs dialogs;
+        dialogs.answerAll = Dialogs::Answer::Ok;
+        TabbedFrm w(port, dialogs, SystemClock::instance(), line.dir.filePath(Database::FileName));
+        QVERIFY(w.Form_Load());
+        w.Form_Activate();
+        w.SetAutoReconnect(true);
+        SampleMs = 500;
+        w.SamplingChanged();
+        const QString csv = line.dir.filePath("run.csv");
+        QVERIFY(w.dataLogPage->StartRecording(csv));
+        Panel &panel = *w.panel;
+        panel.Text2[0]->setText("5");
+        panel.Text2[1]->setText("1");
+        panel.Command4_Click(0);
+        const auto live = [&] { // what the operator sees of a working link
+            return Connected && w.Timer1->isActive() && MeasVolt != -1 &&
+                   panel.Picture0->text() == "Port 1\nconnected" &&
+                   panel.Text2[0]->text() + panel.Text2[1]->text() == "51";
+        };
+        const auto dead = [&] {
+            return !Connected && !w.Timer1->isActive() && MeasVolt == -1 &&
+                   panel.Label5[0]->text().isEmpty() && panel.Picture0->text().endsWith("not connected");
+        };
+        QTRY_VERIFY(live());
+        const auto unplug = [&] {
+            // The adapter's name goes with it: no try may meet another row's supply that got
+            // the same pseudo-terminal number meanwhile.
+            line.sim.reset();
+            QFile::remove(line.path);
+        };
+        const int tryMs = 3 * TabbedFrm::ReconnectMs;
+        if (row == "fails three times") {
+            // The first loss's box waits; the port comes back and goes twice more meanwhile.
+            int boxes = 0;
+            dialogs.whileShown = [&](const QString &) {
+                if (++boxes > 1)
+                    return;
+                for (int i = 0; i < 3; ++i) {
+                    QVERIFY(dead() && line.plugIn());
+                    QTRY_VERIFY_WITH_TIMEOUT(live(), tryMs);
+                    if (i == 2)
+                        break;
+                    unplug(); // told on the status line, not in a second box
+                    QTRY_VERIFY(
+                        w.statusBar()->currentMessage().startsWith(PortLost.arg(line.path)));
+                }
+            };
+            unplug();
+            QTRY_VERIFY(boxes == 1 && live());
+        } else if (row == "GMAX then silence") {
+            unplug();
+            QTRY_VERIFY(dead());
+            QVERIFY(line.plugIn() && line.sim->setFaults(true));
+            QTest::qWait(tryMs); // tries that meet GMAX answered and GETD not: no link
+            QVERIFY(dead() && ReadFile(line.log).count("GMAX\rGETD\r") >= 2);
+            QVERIFY(line.sim->setFaults(false));
+            QTRY_VERIFY_WITH_TIMEOUT(live(), tryMs);
+        } else if (row == "Reset during tries") {
+            unplug();
+            QTRY_VERIFY(dead());
+            QVERIFY(line.plugIn() && line.sim->setFaults(true));
+            // The operator's Reset finds nobody; while its box waits, the supply answers again,
+            // and no automatic try comes between the Reset and its box.
+            dialogs.whileShown = [&](const QString &text) {
+                if (text != NotReadyMsg)
+                    return;
+                QVERIFY(line.sim->setFaults(false));
+                QTest::qWait(tryMs);
+                QVERIFY(dead());
+            };
+            panel.Command4_Click(1);
+            QVERIFY(dead());
+            QTRY_VERIFY_WITH_TIMEOUT(live(), tryMs); // the tries go on after it
+        } else {
+            // A preset Read the supply leaves unanswered holds the window 1.6 s: the slots it
+            // missed stay empty, and every older sample stays where its time puts it.
+            const auto now = [] { return Timeline::NowMs(SystemClock::instance()); };
+            QTRY_VERIFY(LogCount >= 4);
+            const qint64 count0 = LogCount, at0 = now();
+            QVERIFY(line.sim->setFaults(true));
+            w.presetPage->Command2_Click(1);
+            QTest::qWait(1200);
+            const qint64 taken = LogCount - count0, passed = (now() - at0) / SampleMs;
+            int empty = 0;
+            for (int k = 1; k <= taken; ++k)
+                empty += !LiveStore.Present(k);
+            QVERIFY2(std::abs(taken - passed) <= 1 && empty >= 2 &&
+                         LiveStore.Present(int(taken) + 1),
+                     qPrintable(QString("%1 slots for %2, %3 empty").arg(taken).arg(passed).arg(empty)));
+        }
+        // Nothing recorded as a reading between a loss and the return.
+        w.dataLogPage->StopRecording();
+        bool lost = false;
+        int frozen = 0;
+        for (const QByteArray &l : ReadFile(csv).split('\n')) {
+            const QList<QByteArray> f = l.split(',');
+            lost = (lost || l.contains("port lost")) && !l.contains("port back");
+            frozen += lost && f.value(2).size() > 0;
+        }
+        QCOMPARE(frozen, 0);
+    }
+};
+
 // The rows of the matrix side by side, each in a process of its own.
 class TestFaults : public QObject {
     Q_OBJECT
 private slots:
     void everyFaultAgainstEveryOperation() {
-        const QStringList rows = {"silent",  "answer from 3", "cut short",    "long replies",
-                                  "garbage", "9600 baud",     "port vanishes"};
+        QStringList rows;
+        for (const char *row : {"silent", "answer from 3", "cut short", "long replies", "garbage",
+                                "9600 baud", "port vanishes"})
+            rows << QStringLiteral("matrix:") + row;
+        for (const char *row : {"fails three times", "GMAX then silence", "Reset during tries",
+                                "blocking read at 0.5 s"})
+            rows << QStringLiteral("link:") + row;
         std::vector<std::unique_ptr<QProcess>> children;
         for (const QString &row : rows) {
             children.push_back(std::make_unique<QProcess>());
@@ -307,8 +426,10 @@ private slots:
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--row") {
-        FaultRow row;
-        return QTest::qExec(&row, {argv[0], QStringLiteral("matrix:%1").arg(argv[2])});
+        FaultRow matrix;
+        LinkRow link;
+        QObject *row = QByteArray(argv[2]).startsWith("link:") ? static_cast<QObject *>(&link) : &matrix;
+        return QTest::qExec(row, {argv[0], QString::fromLocal8Bit(argv[2])});
     }
     TestFaults test;
     return QTest::qExec(&test, argc, argv);

@@ -9,6 +9,9 @@
 #include "Module1.h"
 #include "Panel.h"
 #include "Recorder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include "SampleStore.h"
 #include "Timeline.h"
 #include "WindowFixture.h"
@@ -294,6 +297,7 @@ private slots:
         f.dialogs.expectMsg("Table 'test' log already exist. Overwrte it ?", Dialogs::Answer::No);
         p.MnuSave_Click();
         QCOMPARE(f.db.ReadAll("D__5Test"), rows);
+        f.clock.advance(68 * 1000); // the overwrite's own time, for the clock times read back
         f.dialogs.expectMsg("Table 'test' log already exist. Overwrte it ?", Dialogs::Answer::Yes);
         p.MnuSave_Click();
         QCOMPARE(f.db.ReadAll("D__5Test")[0][0], QString("20.01.50"));
@@ -311,7 +315,7 @@ private slots:
         f.name("Other");
         emit p.Combo3[LogName]->lineEdit()->editingFinished();
         QVERIFY(!p.Option3[1]->isChecked());
-        // Opening a log: its interval, its samples, its creation time; "Log" shown.
+        // Opening a log: its interval, its samples, its last save's time; "Log" shown.
         f.clock.advance(3600 * 1000);
         p.Combo3[LogName]->setCurrentIndex(0);
         p.Combo3_Click(LogName);
@@ -733,15 +737,31 @@ void TestLog::recordingFile() {
     QVERIFY(p.StartRecording(path));
     p.StopRecording();
     QCOMPARE(ReadFile(path).count("time,seconds"), 1);
-    // The file taken away under a recording: at the next sync it stops, and says so once.
+    // The file taken away under a recording: the sync due within syncMs of a line, with no
+    // further sample, finds it out, and says so once.
     QVERIFY(p.StartRecording(path));
+    p.Rec.syncMs = 50;
     QFile::remove(path);
     f.dialogs.expectMsg("Recording to " + path + " stopped: the file or its folder is gone");
-    for (int tick = 0; tick < 6; ++tick) {
-        f.clock.advance(Recorder::SyncMs / 5);
+    p.PVCPicTimer_Timer();
+    QTRY_VERIFY(!p.Rec.Active() && f.dialogs.allShown());
+    // A FIFO: refused at once while nobody reads it; read, it is recorded without syncing.
+    const QString fifo = f.dir.filePath("fifo");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    f.dialogs.expectMsg(QString("Cannot record to %1: No such device or address").arg(fifo));
+    QVERIFY(!p.StartRecording(fifo));
+    QFile reader(fifo);
+    QVERIFY(reader.open(::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK),
+                        QIODevice::ReadOnly, QFile::AutoCloseHandle));
+    QVERIFY(p.StartRecording(fifo));
+    for (int tick = 0; tick < 3; ++tick) {
+        f.clock.advance(Recorder::SyncMs);
         p.PVCPicTimer_Timer();
     }
-    QVERIFY(!p.Rec.Active() && f.dialogs.allShown());
+    QTest::qWait(100);
+    QVERIFY(p.Rec.Active());
+    p.StopRecording();
+    QCOMPARE(reader.readAll().count('\n'), 6); // the header, start, three samples, end
     f.dialogs.expectSave(f.dir.filePath("gone/run.csv"));
     f.dialogs.expectMsg(QString("Cannot record to %1: No such file or directory")
                             .arg(f.dir.filePath("gone/run.csv")));

@@ -1,4 +1,5 @@
 // Polling, the reset countdown, the setpoint boxes and the options dialog.
+#include "CounterBox.h"
 #include "DataLogPage.h"
 #include "Module1.h"
 #include "Panel.h"
@@ -13,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <ctime>
 
 using namespace Module1;
 
@@ -48,6 +50,17 @@ private slots:
         w.Timer1_Timer();
         QVERIFY(shown() == "30.0 3.00 C.V." && colour(w.panel->Label5[3]) == Panel::Yellow);
         QVERIFY(f.dialogs.allShown());
+        // The counters' label holds a week at the largest limits; their clock counts a sleep.
+        const double week = 7 * 24 * 3600.0;
+        QLabel *figures = w.panel->Counters->Figures;
+        for (const QString &line :
+             CounterBox::Text(9.99 * week / 3600, 99.9 * 9.99 * week / 3600, week, week).split('\n'))
+            QVERIFY2(figures->fontMetrics().horizontalAdvance(line) <= figures->contentsRect().width(),
+                     qPrintable(line));
+        timespec boot{};
+        QVERIFY(clock_gettime(CLOCK_BOOTTIME, &boot) == 0);
+        QVERIFY(qAbs(SystemClock::instance().MonotonicMs() - boot.tv_sec * 1000 -
+                     boot.tv_nsec / 1000000) < 50);
     }
 
     // The title forms on a page change, and the live indicator.
@@ -221,8 +234,10 @@ private slots:
         d.CmdOK_Click();
         QVERIFY(SampleMs == 500 && LiveStore.at(1, 1) == -1.0f && LogCount == 0);
         QVERIFY(LogStartMs == 4250 && restarted.count() == 1);
-        f.window->SamplingChanged(); // what the signal starts: the new period at once
-        QVERIFY(f.window->dataLogPage->PVCPicTimer->isActive());
+        ChartReadout::Cursors &cursors = f.window->dataLogPage->Cursors;
+        cursors.a = 3, cursors.b = 9;
+        f.window->SamplingChanged(); // the new period at once; the cursors' samples are gone
+        QVERIFY(f.window->dataLogPage->PVCPicTimer->isActive() && !cursors.a && !cursors.b);
         QCOMPARE(f.window->dataLogPage->PVCPicTimer->interval(), 500);
 
         // Defaults: nothing applied until OK.

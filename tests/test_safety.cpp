@@ -237,13 +237,16 @@ private slots:
     }
 
     // A recording meets a disk that takes half a line more, then nothing: it stops with one
-    // message naming the file, and the file holds whole lines only.
+    // message naming the file, and the file holds whole lines only, another writer's included.
     void recordingStopsWhole() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
         const QString path = f.dir.filePath("run.csv");
         QVERIFY(w.dataLogPage->StartRecording(path));
         w.dataLogPage->PVCPicTimer_Timer();
+        QFile other(path);
+        QVERIFY(other.open(QIODevice::Append) && other.write(",,,,,,,,another writer\n") > 0);
+        other.close();
         const QByteArray before = ReadFile(path);
         const qint64 size = QFileInfo(path).size();
         f.dialogs.expectMsg("Recording to " + path + " stopped: File too large");

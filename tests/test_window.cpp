@@ -9,8 +9,11 @@
 #include "WindowFixture.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QInputDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -233,8 +236,9 @@ private slots:
         QCOMPARE(w.panel->Command4[0]->geometry(), set);
     }
 
-    // The real boxes: Enter answers a question whose Yes destroys stored data with No.
-    void destroyingQuestionsDefaultToNo() {
+    // The real boxes: Enter answers a question whose Yes destroys stored data with No, and a bare
+    // name gets the extension of the file type picked, not the first type's.
+    void realBoxes() {
         QtDialogs real;
         Dialogs &dialogs = real;
         for (auto [buttons, answer] : {std::pair{Dialogs::Buttons::YesNoSafe, Dialogs::Answer::No},
@@ -243,6 +247,17 @@ private slots:
                 0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
             QCOMPARE(dialogs.MsgBox("Are you sure to delete th table 'x' ?", buttons), answer);
         }
+        QTemporaryDir dir;
+        QTimer::singleShot(50, [] {
+            QWidget *box = QApplication::activeModalWidget();
+            QTest::keyClick(box->findChild<QComboBox *>("fileTypeCombo"), Qt::Key_Down);
+            auto *name = box->findChild<QLineEdit *>("fileNameEdit");
+            QTest::keyClicks(name, "chart");
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        QCOMPARE(dialogs.SaveFileName("Save Chart Image", dir.path(),
+                                      "PNG image (*.png);;SVG drawing (*.svg)", "png"),
+                 std::optional<QString>(dir.filePath("chart.svg")));
     }
 
     void unreadableDatabaseIsReportedAndKept() {

@@ -88,6 +88,8 @@ Dialogs::Answer ScriptedDialogs::MsgBox(const QString &text, Buttons buttons, Ic
                                       text.contains(u"really doing")))
         QTest::qFail(qPrintable(QStringLiteral("Yes is the default of \"%1\"").arg(text)), __FILE__,
                      __LINE__);
+    if (whileShown)
+        whileShown(text);
     return e.answer;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 class ScriptedDialogs : public Dialogs {
 public:
@@ -37,6 +38,9 @@ public:
     // "3", a file or printer choice cancelled.
     std::optional<Answer> answerAll;
     QStringList takeTexts(); // the texts of the dialogs shown since the last call
+    // Runs while a message box is up, as an operator who has not answered yet: what the
+    // program does meanwhile (in the box's own event loop) happens in here.
+    std::function<void(const QString &text)> whileShown;
 
     QList<Shown> shown;   // every dialog in order
     QStringList defaults; // default texts of the input boxes, in order
