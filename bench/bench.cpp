@@ -1,5 +1,6 @@
 // qvr-bench: performance figures of QVR against qvr-supply-sim, one "name=value" per line, with
 // its target where it has one; "--soak MINUTES" runs the long unattended check instead.
+#include "Bench.h"
 #include "ChartImage.h"
 #include "ChartScale.h"
 #include "ChartSurface.h"
@@ -40,37 +41,9 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace Bench;
+
 namespace {
-
-constexpr int CharDelayUs = 1042; // 9600 baud, 10 bits a character
-
-double cpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double wallSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-// A figure for information only.
-void print(const char *name, double value) {
-    std::printf("%s=%.3f\n", name, value);
-    std::fflush(stdout);
-}
-
-// Figures that missed their target by more than half of it: the run fails.
-std::vector<std::string> misses;
-
-void figure(const char *name, double value, double target) {
-    std::printf("%s=%.3f target<=%g\n", name, value, target);
-    std::fflush(stdout);
-    if (!(value <= 1.5 * target))
-        misses.push_back(std::string(name));
-}
 
 bool attach(SimProcess &sim, SerialComm1 &port) {
     if (!sim.started()) {
@@ -201,10 +174,6 @@ bool pollCpu() {
     return true;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // From starting the qvr process to the first GETD byte reaching the supply (settings record
 // present, supply answering at 9600-baud pace, offscreen); negative when it never polled.
@@ -264,26 +233,6 @@ bool startupTime() {
 }
 
 // Answers every question with Yes, so that Save overwrites.
-class YesDialogs : public Dialogs {
-public:
-    Answer MsgBox(const QString &, Buttons, Icon, const QString &) override { return Answer::Yes; }
-    std::optional<QString> InputBox(const QString &, const QString &d, const QString &) override {
-        return d;
-    }
-    // The file the next export or print-out goes to; none cancels.
-    std::optional<QString> SaveFileName(const QString &, const QString &, const QString &,
-                                        const QString &) override {
-        return answer;
-    }
-    bool PrintSetup(QPrinter &printer) override {
-        if (!answer)
-            return false;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(*answer);
-        return true;
-    }
-    std::optional<QString> answer;
-};
 
 // A 100-step external table: saved over itself and opened into the grid, 20 times each.
 bool tableSaveAndOpen() {
@@ -336,49 +285,7 @@ bool tableSaveAndOpen() {
     return true;
 }
 
-// The main window connected to a simulator on port 1, as the program starts.
-struct SimWindow {
-    QTemporaryDir dir;
-    SimProcess sim;
-    SerialComm1 port;
-    YesDialogs dialogs;
-    std::unique_ptr<TabbedFrm> w;
-    explicit SimWindow(const QStringList &simArgs) : sim(simArgs) {}
-    bool start(const char *what) {
-        if (!sim.started())
-            return false;
-        qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
-        {
-            Database db;
-            db.Open(dir.filePath(Database::FileName));
-            SettingsTable::RememberPort(db, 1);
-        }
-        Module1::ResetSharedState();
-        w = std::make_unique<TabbedFrm>(port, dialogs, SystemClock::instance(),
-                                        dir.filePath(Database::FileName));
-        if (!w->Form_Load() || !Module1::Connected) {
-            std::fprintf(stderr, "qvr-bench: no supply for %s\n", what);
-            return false;
-        }
-        return true;
-    }
-    // Shown and active, sampling every 0.5 s.
-    bool startSampling(const char *what) {
-        if (!start(what))
-            return false;
-        w->show();
-        w->Form_Activate();
-        Module1::SampleMs = 500;
-        return true;
-    }
-};
 
-// Lets the window work for `seconds`, sleeping between events as the program's own loop does.
-void idle(double seconds) {
-    QEventLoop loop;
-    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // A 30-step external run of `stepS` steps against the simulator at 9600-baud pace: the largest
 // difference between the ideal and the actual moment a step's VOLT line reached the supply.
@@ -701,179 +608,8 @@ bool recordLine() {
     return true;
 }
 
-// "Reconnect automatically": from a new simulator appearing at the lost port's path to its
-// first GETD.
-bool reconnectTime() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("ttyQVR"), log = dir.filePath("rx.log");
-    auto plugIn = [&](SimProcess &sim) {
-        QFile::remove(path);
-        return sim.started() && QFile::link(sim.device(), path);
-    };
-    auto first = std::make_unique<SimProcess>(QStringList());
-    if (!plugIn(*first))
-        return false;
-    qputenv("QVR_COM1", QFile::encodeName(path));
-    {
-        Database db;
-        db.Open(dir.filePath(Database::FileName));
-        SettingsTable::RememberPort(db, 1);
-    }
-    Module1::ResetSharedState();
-    SerialComm1 port;
-    YesDialogs dialogs;
-    TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
-    if (!w.Form_Load() || !Module1::Connected)
-        return false;
-    w.SetAutoReconnect(true);
-    first.reset();
-    w.Timer1_Timer(); // finds the port gone
-    idle(0.7);        // the new supply comes some way into the wait between two tries
-    SimProcess second({"--log", log});
-    if (!plugIn(second))
-        return false;
-    const double t0 = wallSeconds();
-    double ms = -1;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        QFile f(log);
-        if (f.open(QIODevice::ReadOnly) && f.readAll().contains("GETD"))
-            ms = (wallSeconds() - t0) * 1000;
-        if (ms >= 0 || wallSeconds() - t0 > 10)
-            loop.quit();
-    });
-    check.start(2);
-    loop.exec();
-    if (ms < 0) {
-        std::fprintf(stderr, "qvr-bench: no reconnect\n");
-        return false;
-    }
-    figure("reconnect_ms", ms, 2500);
-    return true;
-}
 
-long residentKb() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    return statm.readAll().split(' ').value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
-// Hours of unattended work in minutes: the window against the simulator at 9600-baud pace,
-// sampling every 0.5 s with the Data Log page shown while an external program of ten 1 s steps
-// cycles without end. Memory is compared from the end of a warm-up minute (the stores and the
-// caches fill there) to the end.
-bool soak(double minutes) {
-    QTemporaryDir timesDir;
-    const QString times = timesDir.filePath("times.log");
-    SimWindow run({"--char-delay-us", QString::number(CharDelayUs), "--line-times", times});
-    if (!run.startSampling("the soak run"))
-        return false;
-    TabbedFrm &w = *run.w;
-    w.Tab1->setCurrentIndex(1);
-    ExternalPage *p = w.externalPage;
-    for (int r = 1; r <= 10; ++r)
-        p->FGrid->SetDataRow(r,
-                             {QString::number(r), QString::number(r).rightJustified(2, u'0') + ".0",
-                              QStringLiteral("1.00"), QStringLiteral("00"), QStringLiteral("01")});
-    p->Combo1[1]->setEditText(QStringLiteral("0")); // until stopped
-    QThread::msleep(300);
-    p->Command1_Click(0);
-    w.Tab1->setCurrentIndex(3);
-    if (!p->Running() || w.Tab1->currentIndex() != 3) {
-        std::fprintf(stderr, "qvr-bench: the soak run did not start\n");
-        return false;
-    }
-    StallMeter stalls;
-    idle(std::min(60.0, minutes * 6));
-    const long rss0 = residentKb();
-    // The machine's own pauses, for comparison: an event loop doing nothing but the meter, in a
-    // process of its own beside the soak.
-    QProcess baseline;
-    baseline.start(QCoreApplication::applicationFilePath(),
-                   {"--idle", QString::number(minutes * 60)});
-    stalls.Reset();
-    stalls.keepOverMs = 10;
-    const qint64 samples0 = Module1::LogCount;
-    const double t0 = wallSeconds();
-    idle(minutes * 60);
-    const double seconds = wallSeconds() - t0;
-    const long rss1 = residentKb();
-    const std::vector<StallMeter::Gap> gaps = stalls.Gaps;
-    const double rawStall = stalls.WorstMs();
-    const int rawStallsOver = stalls.Over();
-    p->Command1_Click(0); // Stop
-    // The machine's own pauses stop the idle loop beside the program too: those times are taken
-    // out of the program's gaps, and what is left is the program's stall.
-    baseline.waitForFinished(60000);
-    QList<QByteArray> idleLines = baseline.readAllStandardOutput().trimmed().split('\n');
-    const double idleWorst = idleLines.takeFirst().toDouble();
-    std::vector<StallMeter::Gap> idleGaps;
-    for (const QByteArray &line : idleLines)
-        idleGaps.push_back(
-            {line.split(' ').value(0).toDouble(), line.split(' ').value(1).toDouble()});
-    double stall = 0;
-    qint64 stallAtMs = 0;
-    int stallsOver = 0;
-    for (const StallMeter::Gap &g : gaps) {
-        const double own = OutsideOf(g, idleGaps);
-        if (own > stall)
-            stall = own, stallAtMs = qint64(g.endMs);
-        stallsOver += own > 50;
-    }
-    // Polls: a gap of n intervals between two GETD misses n - 1. When a step went out in that
-    // gap, the step rule skips one and the step's own exchanges (VOLT, CURR and their answers)
-    // delay the next.
-    QFile f(times);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    if (qEnvironmentVariableIsSet("QVR_BENCH_KEEP"))
-        QFile::copy(times, qEnvironmentVariable("QVR_BENCH_KEEP"));
-    std::vector<double> volt;
-    double lastGetd = -1, stepMs = 0;
-    int missed = 0, polls = 0;
-    bool previousWasVolt = false;
-    for (const QByteArray &entry : f.readAll().split('\n')) {
-        const double ms = entry.left(entry.indexOf(' ')).toDouble() / 1000.0;
-        const bool isVolt = entry.contains(" VOLT");
-        if (qEnvironmentVariableIsSet("QVR_BENCH_KEEP") && std::abs(ms - stallAtMs) < 150)
-            std::fprintf(stderr, "line %+.1f ms from the worst stall's end: %s\n", ms - stallAtMs,
-                         entry.mid(entry.indexOf(' ') + 1).constData());
-        if (isVolt && !previousWasVolt)
-            volt.push_back(ms);
-        previousWasVolt = isVolt;
-        if (entry.contains(" CURR") && !volt.empty())
-            stepMs = ms - volt.back() + 10 * CharDelayUs / 1000.0;
-        if (!entry.endsWith(" GETD"))
-            continue;
-        ++polls;
-        if (lastGetd >= 0) {
-            const double gap = (ms - lastGetd - stepMs) / Module1::PollInterval;
-            missed += std::max(0, int(std::lround(gap)) - 1 - (stepMs > 0 ? 1 : 0));
-        }
-        lastGetd = ms;
-        stepMs = 0;
-    }
-    double drift = 0;
-    for (size_t k = 0; k < volt.size(); ++k)
-        drift = std::max(drift, std::abs(volt[k] - (volt[0] + double(k) * 1000)));
-    print("soak_minutes", seconds / 60);
-    print("soak_polls", polls);
-    print("soak_steps", double(volt.size()));
-    print("soak_samples", double(Module1::LogCount - samples0));
-    print("soak_rss_start_kb", double(rss0));
-    print("soak_rss_end_kb", double(rss1));
-    figure("soak_rss_growth_kb", double(rss1 - rss0), 2048);
-    figure("soak_missed_polls", missed, 0);
-    figure("soak_step_drift_max_ms", drift, 50);
-    figure("soak_stall_max_ms", stall, 50);
-    print("soak_stalls_over_50ms", stallsOver);
-    print("soak_stall_with_machine_max_ms", rawStall);
-    print("soak_stalls_with_machine_over_50ms", rawStallsOver);
-    print("soak_idle_loop_stall_max_ms", idleWorst);
-    return volt.size() > 10;
-}
 
 // With QVR_BENCH_SLOW_MS set, every event whose handling took longer is reported, with its
 // receiver: where a stall comes from.

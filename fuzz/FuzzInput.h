@@ -24,7 +24,6 @@ public:
         const QByteArray c = chunk(max);
         return (c.size() % 2) ? QString::fromLatin1(c) : QString::fromUtf8(c);
     }
-    QByteArray rest() const { return bytes_.mid(pos_); }
 
 private:
     QByteArray bytes_;

@@ -10,11 +10,11 @@
 #include "Panel.h"
 #include "Recorder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include "SampleStore.h"
 #include "Timeline.h"
 #include "WindowFixture.h"
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QPainter>
@@ -220,13 +220,13 @@ private slots:
             int period;
         };
         const QList<Case> cases{
-            {12000, 10000, 0, 10000, 1, 0, 2000},        // on time
-            {12300, 10000, 0, 10000, 1, 0, 1700},        // a little late: the rest of the period
-            {11900, 10000, 0, 10000, 1, 0, 2000},        // early: never more than one interval
-            {14000, 10000, 0, 10000, 2, 1, 2000},        // one interval late: one slot missed
-            {14100, 10000, 0, 10000, 2, 1, 1900},        // and the timeline keeps its phase
+            {12000, 10000, 0, 10000, 1, 0, 2000},         // on time
+            {12300, 10000, 0, 10000, 1, 0, 1700},         // a little late: the rest of the period
+            {11900, 10000, 0, 10000, 1, 0, 2000},         // early: never more than one interval
+            {14000, 10000, 0, 10000, 2, 1, 2000},         // one interval late: one slot missed
+            {14100, 10000, 0, 10000, 2, 1, 1900},         // and the timeline keeps its phase
             {3610000, 10000, 5, 10000, 1800, 1794, 2000}, // an hour asleep: its slots empty
-            {9000, 10000, 3, 7000, 1, 0, 2000},          // a clock gone back: a new timeline
+            {9000, 10000, 3, 7000, 1, 0, 2000},           // a clock gone back: a new timeline
         };
         for (const Case &c : cases) {
             const Timeline::Tick t = Timeline::Next(c.now, c.start, c.count, 2000);
@@ -239,7 +239,6 @@ private slots:
         PageFixture f;
         f.page.resize(940, 480);
         Timeline::Restart(f.clock);
-        Connected = true;
         MeasVolt = 12, MeasCurr = 1;
         for (int tick = 1; tick <= 3; ++tick) {
             f.clock.advance(2000);
@@ -255,16 +254,16 @@ private slots:
         f.clock.advance(7000);
         f.page.PVCPicTimer_Timer();
         QCOMPARE(QList<float>({LiveStore.at(1, 1), LiveStore.at(1, 2), LiveStore.at(1, 3),
-                               LiveStore.at(1, 4), LiveStore.at(1, 6), LiveStore.at(1, 7)}),
-                 QList<float>({12, -1, -1, 12, 12, -1}));
-        QVERIFY(LogCount == 6 && f.page.PVCPicTimer->interval() == 1000 && f.page.Cursors.a == 5);
-        // An hour asleep, the link lost meanwhile: a gap of an hour, and no reading without a
-        // supply, whatever was measured last.
+                               LiveStore.at(1, 4), LiveStore.at(1, 6), LiveStore.at(1, 7),
+                               float(LogCount), float(f.page.PVCPicTimer->interval()),
+                               float(*f.page.Cursors.a)}),
+                 QList<float>({12, -1, -1, 12, 12, -1, 6, 1000, 5}));
+        // An hour asleep and the link lost: a gap of an hour, and no reading without a supply.
         Connected = false;
         f.clock.advance(3600000);
         f.page.PVCPicTimer_Timer();
-        QCOMPARE(QList<float>({LiveStore.at(1, 1), LiveStore.at(1, 1800), LiveStore.at(1, 1801)}),
-                 QList<float>({-1, -1, 12}));
+        QVERIFY(LiveStore.at(1, 1) == -1 && LiveStore.at(1, 1800) == -1 &&
+                LiveStore.at(1, 1801) == 12);
     }
 
     void logsRoundTrip() {
@@ -733,10 +732,6 @@ void TestLog::recordingFile() {
                      "%1T10:00:04.500%2,4.500,,,,none,,,\n"
                      "%1T10:00:04.500%2,4.500,,,,,,,recording ended\n")
                  .arg(day, zone));
-    // Recording again into the same file appends, without a second header.
-    QVERIFY(p.StartRecording(path));
-    p.StopRecording();
-    QCOMPARE(ReadFile(path).count("time,seconds"), 1);
     // The file taken away under a recording: the sync due within syncMs of a line, with no
     // further sample, finds it out, and says so once.
     QVERIFY(p.StartRecording(path));
@@ -748,20 +743,17 @@ void TestLog::recordingFile() {
     // A FIFO: refused at once while nobody reads it; read, it is recorded without syncing.
     const QString fifo = f.dir.filePath("fifo");
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    f.dialogs.expectMsg(QString("Cannot record to %1: No such device or address").arg(fifo));
+    f.dialogs.expectMsg("Cannot record to " + fifo + ": No such device or address");
     QVERIFY(!p.StartRecording(fifo));
     QFile reader(fifo);
     QVERIFY(reader.open(::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK),
                         QIODevice::ReadOnly, QFile::AutoCloseHandle));
     QVERIFY(p.StartRecording(fifo));
-    for (int tick = 0; tick < 3; ++tick) {
-        f.clock.advance(Recorder::SyncMs);
-        p.PVCPicTimer_Timer();
-    }
-    QTest::qWait(100);
+    f.clock.advance(Recorder::SyncMs);
+    p.PVCPicTimer_Timer(); // a sync due
     QVERIFY(p.Rec.Active());
     p.StopRecording();
-    QCOMPARE(reader.readAll().count('\n'), 6); // the header, start, three samples, end
+    QCOMPARE(reader.readAll().count('\n'), 4); // the header, start, a sample, end
     f.dialogs.expectSave(f.dir.filePath("gone/run.csv"));
     f.dialogs.expectMsg(QString("Cannot record to %1: No such file or directory")
                             .arg(f.dir.filePath("gone/run.csv")));

@@ -60,9 +60,9 @@ private slots:
         QCOMPARE(Format(std::numeric_limits<double>::max(), "0").size(), 309);
         QCOMPARE(Format(std::numeric_limits<double>::denorm_min(), "0.00"), QString("0.00"));
         QCOMPARE(Format(std::numeric_limits<float>::max(), "0").size(), 39);
-        QCOMPARE(Format(std::numeric_limits<double>::infinity(), "00.0"), QString("inf"));
-        QCOMPARE(Format(-std::numeric_limits<float>::infinity(), "00.0"), QString("-inf"));
-        QCOMPARE(Format(std::numeric_limits<double>::quiet_NaN(), "0.00"), QString("nan"));
+        const double inf = std::numeric_limits<double>::infinity();
+        QCOMPARE(Format(inf, "00.0") + Format(-float(inf), "0") + Format(inf - inf, "0.00"),
+                 QString("inf-infnan"));
         QCOMPARE(NumStr(-std::numeric_limits<double>::denorm_min()), QString("-5e-324"));
     }
 

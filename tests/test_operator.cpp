@@ -18,9 +18,7 @@
 
 namespace {
 const QString VO = "Voltage must be 0 or 0.1 - 30 and 1 digit o precision .";
-const QString VOF = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
 const QString CO = "Current must be 0.01 - 3 and 2 digit o precision .";
-const QString COF = "Current must be 0.01 - 3 and 2 digit of precision .";
 const QString Cycle = "Entry number of cycle .";
 const QString Over = "%1 cannot be sent to the power supply: the %2 is above the maximum of %3 .";
 
@@ -285,12 +283,12 @@ const QList<Row> &rows() {
         // one message.
         {"Enter refused", 0, "set Text2_0 30.1; set Text2_1 0; click Text2_0; key Return; "
          "is Text2_0 00.0; click Text2_1; key Return; is Text2_1 0.00; is Text2_0 00.0V",
-         {VO, COF}},
+         {VO, C2}},
         {"left", 0, "set Text2_0 31; set Text2_1 0; click Text2_0; key Tab; is Text2_0 00.0V; "
-         "click Text2_1; key Tab; is Text2_1 0.00A", {VOF, CO}},
+         "click Text2_1; key Tab; is Text2_1 0.00A", {V2, CO}},
         {"comma in a box", 0, "set Text2_0 12,5; click Text2_0; key Tab; is Text2_0 12.5V"},
         {"a -1 reading is no setpoint", 0, "set Text2_0 -01.0V; set Text2_1 1.00A; "
-         "click Text2_1; key Return; is Text2_1 1.00A; key Tab; is Text2_0 00.0V", {VOF}},
+         "click Text2_1; key Return; is Text2_1 1.00A; key Tab; is Text2_0 00.0V", {V2}},
         {"Set by Enter", 0, "set Text2_0 5V; set Text2_1 0,5; click Text2_0; key Return; "
          "key Return; focus Text2_0", {}, "VOLT050\rCURR050\r"},
         {"setpoint colours", 0, "set Text2_0 5; set Text2_1 1; colour Text2_0 green; "

@@ -14,7 +14,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <ctime>
 
 using namespace Module1;
 
@@ -50,17 +49,12 @@ private slots:
         w.Timer1_Timer();
         QVERIFY(shown() == "30.0 3.00 C.V." && colour(w.panel->Label5[3]) == Panel::Yellow);
         QVERIFY(f.dialogs.allShown());
-        // The counters' label holds a week at the largest limits; their clock counts a sleep.
-        const double week = 7 * 24 * 3600.0;
+        // The counters' label holds a week at the largest limits (168 h, 1678 Ah, 167 kWh).
         QLabel *figures = w.panel->Counters->Figures;
-        for (const QString &line :
-             CounterBox::Text(9.99 * week / 3600, 99.9 * 9.99 * week / 3600, week, week).split('\n'))
-            QVERIFY2(figures->fontMetrics().horizontalAdvance(line) <= figures->contentsRect().width(),
+        for (const QString &line : CounterBox::Text(1678.32, 167664, 604800, 604800).split('\n'))
+            QVERIFY2(figures->fontMetrics().horizontalAdvance(line) <=
+                         figures->contentsRect().width(),
                      qPrintable(line));
-        timespec boot{};
-        QVERIFY(clock_gettime(CLOCK_BOOTTIME, &boot) == 0);
-        QVERIFY(qAbs(SystemClock::instance().MonotonicMs() - boot.tv_sec * 1000 -
-                     boot.tv_nsec / 1000000) < 50);
     }
 
     // The title forms on a page change, and the live indicator.
@@ -128,17 +122,13 @@ private slots:
         QVERIFY(w.panel->Command4[1]->isEnabled() && w.panel->Command4[2]->isEnabled());
         QVERIFY(f.port.sent.endsWith("SRST\rGETD\r"));
 
-        // The port gone after GMAX: a reset that never went out ends as a lost port does, and
-        // the automatic reconnect is not held back by it.
+        // The port gone after GMAX: a reset that never went out ends as a lost port does.
         f.supply.faults.unplugAfter = 1;
         f.dialogs.expectMsg("Serial port lost (port 1, sim1)", Dialogs::Answer::Ok,
                             Dialogs::Icon::Exclamation);
         w.panel->Command4_Click(1);
         QVERIFY(CurCmd != "SRST" && w.isEnabled() && w.panel->Label5[0]->isVisibleTo(w.panel));
-        w.SetAutoReconnect(true);
-        f.supply.PlugIn();
-        w.ReconnectTimer_Timer();
-        QVERIFY(Connected && f.dialogs.allShown());
+        QVERIFY(!Connected && f.dialogs.allShown());
     }
 
     // The boxes take the measured output only when the program has no setpoints of its own: in
@@ -234,10 +224,10 @@ private slots:
         d.CmdOK_Click();
         QVERIFY(SampleMs == 500 && LiveStore.at(1, 1) == -1.0f && LogCount == 0);
         QVERIFY(LogStartMs == 4250 && restarted.count() == 1);
-        ChartReadout::Cursors &cursors = f.window->dataLogPage->Cursors;
-        cursors.a = 3, cursors.b = 9;
-        f.window->SamplingChanged(); // the new period at once; the cursors' samples are gone
-        QVERIFY(f.window->dataLogPage->PVCPicTimer->isActive() && !cursors.a && !cursors.b);
+        f.window->dataLogPage->Cursors.Click(3);
+        f.window->SamplingChanged(); // the new period at once; the cursor's sample is gone
+        QVERIFY(f.window->dataLogPage->PVCPicTimer->isActive() &&
+                !f.window->dataLogPage->Cursors.a);
         QCOMPARE(f.window->dataLogPage->PVCPicTimer->interval(), 500);
 
         // Defaults: nothing applied until OK.

@@ -44,11 +44,7 @@ private slots:
     void familiesRoundTripTextExactly() {
         Database db;
         db.Open(path("families.mdb"));
-        QVERIFY(db.TableNames().isEmpty()); // a new file starts empty, and opens again so
-        db.Close();
-        QVERIFY(QFileInfo(path("families.mdb")).size() > 0);
-        db.Open(path("families.mdb"));
-        QVERIFY(db.TableNames().isEmpty());
+        QVERIFY(db.TableNames().isEmpty()); // a new file starts empty
         const QList<QStringList> steps{{"05.0", "1.25", "01", "30"}, {"12.5", "0.05", "00", "00"}};
         const QList<QStringList> presets{{"T", "05.0", "1.00"}, {"F", "30.0", "3.00"}};
         db.RewriteTable(TableName(Family::Internal, "x"), Fields(Family::Internal), steps);
@@ -91,10 +87,6 @@ private slots:
         db.Open(path("families.mdb"));
         QCOMPARE(refusal([&] { db.AppendRecord("A_old", {"12345"}); }),
                  QString("A value is too long for its field in table 'A_old' (12345)"));
-        db.DeleteTable("A_old");
-        db.Close();
-        db.Open(path("families.mdb"));
-        QCOMPARE(db.TableNames(), QStringList({"A_x", "C_x"}));
     }
 
     // Any text is a name: quotes, brackets, SQL, blanks. Names that differ only in letter case

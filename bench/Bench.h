@@ -1,0 +1,99 @@
+// What the figures of qvr-bench share: the clocks, the printing of a figure against its target,
+// the window against a simulator, and dialogs that answer by themselves.
+#pragma once
+
+#include "Clock.h"
+#include "Database.h"
+#include "Dialogs.h"
+#include "Module1.h"
+#include "SerialComm1.h"
+#include "SimProcess.h"
+#include "TabbedFrm.h"
+#include "Tables.h"
+
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Bench {
+
+constexpr int CharDelayUs = 1042; // 9600 baud, 10 bits a character
+
+double cpuSeconds();
+double wallSeconds();
+// A figure for information only.
+void print(const char *name, double value);
+// Figures that missed their target by more than half of it: the run fails.
+extern std::vector<std::string> misses;
+void figure(const char *name, double value, double target);
+double median(std::vector<double> v);
+// Lets the window work for `seconds`, sleeping between events as the program's own loop does.
+void idle(double seconds);
+long residentKb();
+
+class YesDialogs : public Dialogs {
+public:
+    Answer MsgBox(const QString &, Buttons, Icon, const QString &) override { return Answer::Yes; }
+    std::optional<QString> InputBox(const QString &, const QString &d, const QString &) override {
+        return d;
+    }
+    // The file the next export or print-out goes to; none cancels.
+    std::optional<QString> SaveFileName(const QString &, const QString &, const QString &,
+                                        const QString &) override {
+        return answer;
+    }
+    bool PrintSetup(QPrinter &printer) override {
+        if (!answer)
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(*answer);
+        return true;
+    }
+    std::optional<QString> answer;
+};
+
+// The main window connected to a simulator on port 1, as the program starts.
+struct SimWindow {
+    QTemporaryDir dir;
+    SimProcess sim;
+    SerialComm1 port;
+    YesDialogs dialogs;
+    std::unique_ptr<TabbedFrm> w;
+    explicit SimWindow(const QStringList &simArgs) : sim(simArgs) {}
+    bool start(const char *what) {
+        if (!sim.started())
+            return false;
+        qputenv(sim.variable().toLatin1(), sim.device().toLatin1());
+        {
+            Database db;
+            db.Open(dir.filePath(Database::FileName));
+            SettingsTable::RememberPort(db, 1);
+        }
+        Module1::ResetSharedState();
+        w = std::make_unique<TabbedFrm>(port, dialogs, SystemClock::instance(),
+                                        dir.filePath(Database::FileName));
+        if (!w->Form_Load() || !Module1::Connected) {
+            std::fprintf(stderr, "qvr-bench: no supply for %s\n", what);
+            return false;
+        }
+        return true;
+    }
+    // Shown and active, sampling every 0.5 s.
+    bool startSampling(const char *what) {
+        if (!start(what))
+            return false;
+        w->show();
+        w->Form_Activate();
+        Module1::SampleMs = 500;
+        return true;
+    }
+};
+
+// The long unattended checks (Soak.cpp).
+bool reconnectTime();
+bool soak(double minutes);
+
+} // namespace Bench
