@@ -38,7 +38,8 @@ public:
         if (at < 0)
             return {};
         QString suffix = filter.mid(at + 3);
-        if (const qsizetype end = suffix.indexOf(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
+        if (const qsizetype end =
+                suffix.indexOf(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
             end >= 0)
             suffix.truncate(end);
         return suffix;

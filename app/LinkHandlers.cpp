@@ -36,7 +36,8 @@ void TabbedFrm::LinkBox(const QString &text, Dialogs::Icon icon) {
     // One box at a time: while it waits for its OK, what follows goes to the status line (and
     // the recording), and the tries go on beneath it.
     if (linkBox_) {
-        statusBar()->showMessage(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
+        statusBar()->showMessage(
+            QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
         return;
     }
     linkBox_ = true;
@@ -74,8 +75,8 @@ void TabbedFrm::ReconnectTimer_Timer() {
         return;
     try {
         if (panel->Reconnect(true)) {
-            statusBar()->showMessage(
-                QStringLiteral("The power supply answers again on port %1 .").arg(comm1_.CommPort()));
+            statusBar()->showMessage(QStringLiteral("The power supply answers again on port %1 .")
+                                         .arg(comm1_.CommPort()));
             return;
         }
     } catch (const CommError &) {

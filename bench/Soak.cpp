@@ -14,36 +14,48 @@
 
 namespace Bench {
 
+namespace {
+
+// A simulator behind a stable path, as udev names an adapter, that can be pulled and plugged in
+// again; port 1 leads to the path and is remembered in the database beside it.
+struct Adapter {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ttyQVR");
+    std::unique_ptr<SimProcess> sim;
+    Adapter() {
+        qputenv("QVR_COM1", QFile::encodeName(path));
+        Database db;
+        db.Open(database());
+        SettingsTable::RememberPort(db, 1);
+    }
+    QString database() const { return dir.filePath(Database::FileName); }
+    bool plugIn(const QStringList &args) {
+        sim = std::make_unique<SimProcess>(args);
+        QFile::remove(path);
+        return sim->started() && QFile::link(sim->device(), path);
+    }
+};
+
+} // namespace
+
 // "Reconnect automatically": from a new simulator appearing at the lost port's path to its
 // first GETD.
 bool reconnectTime() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("ttyQVR"), log = dir.filePath("rx.log");
-    auto plugIn = [&](SimProcess &sim) {
-        QFile::remove(path);
-        return sim.started() && QFile::link(sim.device(), path);
-    };
-    auto first = std::make_unique<SimProcess>(QStringList());
-    if (!plugIn(*first))
+    Adapter adapter;
+    const QString log = adapter.dir.filePath("rx.log");
+    if (!adapter.plugIn({}))
         return false;
-    qputenv("QVR_COM1", QFile::encodeName(path));
-    {
-        Database db;
-        db.Open(dir.filePath(Database::FileName));
-        SettingsTable::RememberPort(db, 1);
-    }
     Module1::ResetSharedState();
     SerialComm1 port;
     YesDialogs dialogs;
-    TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
+    TabbedFrm w(port, dialogs, SystemClock::instance(), adapter.database());
     if (!w.Form_Load() || !Module1::Connected)
         return false;
     w.SetAutoReconnect(true);
-    first.reset();
+    adapter.sim.reset();
     w.Timer1_Timer(); // finds the port gone
     idle(0.7);        // the new supply comes some way into the wait between two tries
-    SimProcess second({"--log", log});
-    if (!plugIn(second))
+    if (!adapter.plugIn({"--log", log}))
         return false;
     const double t0 = wallSeconds();
     double ms = -1;
@@ -90,28 +102,17 @@ public:
 // recording runs at 0.5 s: the returns, the readings recorded while no poll could answer
 // (target 0) and the most boxes up at once (target 1).
 bool soakReplug(double minutes) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("ttyQVR"), csv = dir.filePath("run.csv");
-    std::unique_ptr<SimProcess> sim;
-    const auto plugIn = [&] {
-        sim = std::make_unique<SimProcess>(QStringList{"--char-delay-us", QString::number(CharDelayUs)});
-        QFile::remove(path);
-        return sim->started() && QFile::link(sim->device(), path);
-    };
-    if (!plugIn())
+    Adapter adapter;
+    const QStringList paced{"--char-delay-us", QString::number(CharDelayUs)};
+    const QString csv = adapter.dir.filePath("run.csv");
+    if (!adapter.plugIn(paced))
         return false;
-    qputenv("QVR_COM1", QFile::encodeName(path));
-    {
-        Database db;
-        db.Open(dir.filePath(Database::FileName));
-        SettingsTable::RememberPort(db, 1);
-    }
     Module1::ResetSharedState();
     SerialComm1 port;
     UnansweredDialogs dialogs;
     Clock &clock = SystemClock::instance();
     dialogs.endMs = clock.MonotonicMs() + qint64(minutes * 60000);
-    TabbedFrm w(port, dialogs, clock, dir.filePath(Database::FileName));
+    TabbedFrm w(port, dialogs, clock, adapter.database());
     if (!w.Form_Load() || !Module1::Connected)
         return false;
     w.Form_Activate();
@@ -122,15 +123,16 @@ bool soakReplug(double minutes) {
     const qint64 startMs = clock.MonotonicMs(); // the recording's zero, to a millisecond
     if (!w.dataLogPage->StartRecording(csv))
         return false;
-    // From each pull until a poll could answer again (a second after the new adapter).
+    // From a second after each pull (until then the last reading may still be the newest) to
+    // the new adapter: no poll can answer, so no reading may be recorded.
     std::vector<std::pair<double, double>> blind;
     QTimer replug;
     QObject::connect(&replug, &QTimer::timeout, [&] {
-        sim.reset();
-        QFile::remove(path);
+        adapter.sim.reset();
+        QFile::remove(adapter.path);
         blind.push_back({(clock.MonotonicMs() - startMs) / 1000.0 + 1, 1e9});
         QTimer::singleShot(10000, [&] {
-            if (plugIn())
+            if (adapter.plugIn(paced))
                 blind.back().second = (clock.MonotonicMs() - startMs) / 1000.0;
         });
     });

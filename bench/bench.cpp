@@ -174,7 +174,6 @@ bool pollCpu() {
     return true;
 }
 
-
 // From starting the qvr process to the first GETD byte reaching the supply (settings record
 // present, supply answering at 9600-baud pace, offscreen); negative when it never polled.
 double startupMs(const std::function<void(Database &)> &fill = {}) {
@@ -284,8 +283,6 @@ bool tableSaveAndOpen() {
     figure("table_open_ms", median(open), 10);
     return true;
 }
-
-
 
 // A 30-step external run of `stepS` steps against the simulator at 9600-baud pace: the largest
 // difference between the ideal and the actual moment a step's VOLT line reached the supply.
@@ -607,9 +604,6 @@ bool recordLine() {
     figure("record_line_us_p99", us[us.size() * 99 / 100], 500);
     return true;
 }
-
-
-
 
 // With QVR_BENCH_SLOW_MS set, every event whose handling took longer is reported, with its
 // receiver: where a stall comes from.

@@ -89,10 +89,10 @@ public:
     // What just went well, for the status line a few seconds (failures keep their boxes).
     std::function<void(const QString &text)> Tell = [](const QString &) {};
     // Starts recording to `path`; false after saying why.
-    bool StartRecording(const QString &path); // a box says why it could not start
+    bool StartRecording(const QString &path);  // a box says why it could not start
     QString TryRecording(const QString &path); // says why it could not start, or nothing
-    void StopRecording();            // with its end line
-    void Note(const QString &event); // an event line, while recording
+    void StopRecording();                      // with its end line
+    void Note(const QString &event);           // an event line, while recording
 
 signals:
     void recordingStatus(const QString &text); // empty when no recording runs
@@ -151,7 +151,7 @@ private:
     void OpenLog(const QString &name);
     void FillLogList(const QStringList &tables);
     void RecordSample(float volt, float curr);
-    void RecordingStopped(); // says why, in a box and on standard error
+    void RecordingStopped();        // says why, in a box and on standard error
     void ShowRecording(bool force); // check marks and the status text
     qint64 statusShownMs_ = 0;
 

@@ -77,7 +77,7 @@ private:
     QString path_, failure_;
     qint64 size_ = 0;
     qint64 startMs_ = 0, syncedMs_ = 0; // monotonic
-    bool dirty_ = false;   // written since the last sync
-    bool regular_ = false; // a file on a disk, which can be synced and cut back
+    bool dirty_ = false;                // written since the last sync
+    bool regular_ = false;              // a file on a disk, which can be synced and cut back
     QTimer syncTimer_;
 };
