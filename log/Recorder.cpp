@@ -174,8 +174,11 @@ bool Recorder::write(const QByteArray &line) {
         ftruncate(fd_, st.st_size - done) != 0) {
         // Nothing more can be done: the size stays as the kernel left it.
     }
-    fail(error ? QString::fromLocal8Bit(std::strerror(error))
-               : QStringLiteral("No space left on device"));
+    if (error == EAGAIN || error == EWOULDBLOCK)
+        fail(QStringLiteral("the program reading it does not keep up"));
+    else
+        fail(error ? QString::fromLocal8Bit(std::strerror(error))
+                   : QStringLiteral("No space left on device"));
     return false;
 }
 
