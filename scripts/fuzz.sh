@@ -14,7 +14,7 @@ fi
 build="$top/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVR_FUZZ=ON \
     >/dev/null
-targets=(${TARGETS:-fuzz_replies fuzz_numbers fuzz_scale fuzz_tables fuzz_store})
+targets=(${TARGETS:-fuzz_replies fuzz_numbers fuzz_scale fuzz_tables fuzz_store fuzz_scpi})
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 cd "$build"
 for t in "${targets[@]}"; do
