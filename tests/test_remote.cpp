@@ -1,5 +1,6 @@
 // The SCPI rules of remote control: lines into commands, headers against patterns, numbers with
 // units, and the error queue, each a table of what a script sends and what QVR makes of it.
+#include "PeerCheck.h"
 #include "Scpi.h"
 
 #include <QTest>
@@ -72,6 +73,21 @@ private slots:
         for (int i = 1; i < QueueSize; ++i)
             QCOMPARE(q.Next(), QString("-113,\"Undefined header\""));
         QCOMPARE(q.Next(), QString("-350,\"Queue overflow\""));
+    }
+
+    // The client's end of 127.0.0.1:5025 <- :54321 and of [::1]:5025 <- :40000 in the kernel's
+    // tables: the server's own end and a remote host's socket with the same ports are not it.
+    void peerUser() {
+        const QByteArray v4 =
+            "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid\n"
+            "   0: 0100007F:13A1 0100007F:D431 01 00000000:00000000 00:00000000 00000000  1000\n"
+            "   1: 0500000A:D431 08080808:13A1 01 00000000:00000000 00:00000000 00000000     0\n"
+            "   2: 0100007F:D431 0100007F:13A1 01 00000000:00000000 00:00000000 00000000  1001\n";
+        const QByteArray v6 = "0: 00000000000000000000000001000000:9C40 "
+                              "00000000000000000000000001000000:13A1 01 0:0 0:0 0 1002\n";
+        QCOMPARE(PeerCheck::ClientUid(v4, 5025, 54321), std::optional<unsigned>(1001));
+        QCOMPARE(PeerCheck::ClientUid(v6, 5025, 40000), std::optional<unsigned>(1002));
+        QVERIFY(!PeerCheck::ClientUid(v4, 5025, 40000) && !PeerCheck::ClientUid("junk:", 1, 2));
     }
 };
 
