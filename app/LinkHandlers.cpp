@@ -28,7 +28,12 @@ void TabbedFrm::LinkDown() {
     panel->ClearReadouts();
     dataLogPage->Light1->hide();
     panel->ShowStatus();
-    if (autoReconnect_ && !unloaded_ && comm1_.CommPort() > 0 && !ReconnectTimer->isActive())
+    StartTries();
+}
+
+void TabbedFrm::StartTries() {
+    if (autoReconnect_ && !Connected && !unloaded_ && comm1_.CommPort() > 0 &&
+        !ReconnectTimer->isActive())
         ReconnectTimer->start();
 }
 
@@ -98,8 +103,8 @@ void TabbedFrm::SetAutoReconnect(bool on) {
     } catch (const StoreError &e) {
         std::fprintf(stderr, "qvr: %s\n", e.what()); // it holds for this session
     }
-    if (on && !Connected && comm1_.CommPort() > 0 && !ReconnectTimer->isActive())
-        ReconnectTimer->start();
-    else if (!on)
+    if (on)
+        StartTries();
+    else
         ReconnectTimer->stop();
 }

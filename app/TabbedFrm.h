@@ -121,6 +121,8 @@ protected:
 
 private:
     void SetUpPages(); // grids, name lists and boxes at start-up
+    // The automatic reconnect's tries, when it is on and no supply is known.
+    void StartTries();
     // The limit typed into an input box, asked again after an entry that is no usable limit;
     // nothing when cancelled (or a signal ended the program meanwhile).
     std::optional<float> AskLimit(const QString &quantity, const QString &prompt,
