@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 namespace CommandLine {
 
@@ -17,11 +18,13 @@ const QStringList QtFlags{"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 QString Usage() {
     return QStringLiteral(
-        "Usage: qvr [--record FILE]\n"
+        "Usage: qvr [--record FILE] [--remote [PORT]]\n"
         "Controls and logs a programmable DC bench power supply over one RS-232 line.\n"
         "\n"
         "Options:\n"
         "  --record FILE  record every sample to FILE (CSV, appended) once the window is up\n"
+        "  --remote [PORT]  accept SCPI commands from scripts of this user on 127.0.0.1 and\n"
+        "                 ::1, port PORT (default 5025), for this run\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n"
         "\n"
@@ -33,7 +36,30 @@ QString Version() {
     return QStringLiteral("qvr 2.0\n");
 }
 
-Options Parse(const QStringList &args) {
+Options Parse(const QStringList &given) {
+    Options out;
+    // "--remote" takes its port only when one follows, which QCommandLineParser cannot say.
+    QStringList args;
+    for (int i = 0; i < given.size(); ++i) {
+        const QString &a = given[i];
+        const QString name = a.section(u'=', 0, 0);
+        if (i == 0 || (name != u"--remote" && name != u"-remote")) {
+            args << a;
+            continue;
+        }
+        QString port = a.contains(u'=') ? a.section(u'=', 1) : QString();
+        if (!a.contains(u'=') && i + 1 < given.size() &&
+            QRegularExpression(QStringLiteral("^[0-9]+$")).match(given[i + 1]).hasMatch())
+            port = given[++i];
+        const int n = port.isEmpty() ? 5025 : port.toInt();
+        if (n < 1 || n > 65535) {
+            out.action = Options::Action::Error;
+            out.error = QStringLiteral("The port for --remote must be 1 to 65535, not '%1'.")
+                            .arg(port);
+            return out;
+        }
+        out.remotePort = quint16(n);
+    }
     QCommandLineParser parser;
     // "-platform offscreen" as Qt spells its options; "--record" works all the same.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -46,7 +72,6 @@ Options Parse(const QStringList &args) {
     for (const QString &name : QtFlags)
         parser.addOption(QCommandLineOption(name));
 
-    Options out;
     if (!parser.parse(args)) {
         out.action = Options::Action::Error;
         out.error = parser.errorText();

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace CommandLine {
 
@@ -11,6 +12,7 @@ struct Options {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     QString recordFile; // --record FILE; empty when not given
+    std::optional<quint16> remotePort; // --remote [PORT]
     QString error;      // what was wrong, for Action::Error
 };
 

@@ -24,7 +24,7 @@ CounterBox::CounterBox(QWidget *parent) : QFrame(parent) {
     const double week = 7 * 24 * 3600.0;
     int width = 0;
     for (const QString &line :
-         Text(Protocol::MaxCurrField * week / 3600,
+         FiguresText(Protocol::MaxCurrField * week / 3600,
               Protocol::MaxVoltField * Protocol::MaxCurrField * week / 3600, week, week)
              .split(u'\n'))
         width = std::max(width, fm.horizontalAdvance(line));
@@ -38,11 +38,11 @@ CounterBox::CounterBox(QWidget *parent) : QFrame(parent) {
     grid->addWidget(Figures, 0, 0);
     grid->addWidget(ZeroButton, 1, 0, Qt::AlignLeft);
     grid->setVerticalSpacing(2);
-    connect(ZeroButton, &QPushButton::clicked, this, &CounterBox::Zero);
+    connect(ZeroButton, &QPushButton::clicked, this, &CounterBox::ZeroButton_Click);
     ShowFigures();
 }
 
-void CounterBox::Reading(qint64 nowMs, double volt, double curr) {
+void CounterBox::Take(qint64 nowMs, double volt, double curr) {
     Meter.Reading(nowMs, volt, curr);
     // Every poll counts; the figures are shown once a second, which is what an eye can follow.
     if (nowMs - shownMs_ >= 1000 || nowMs < shownMs_) {
@@ -51,12 +51,12 @@ void CounterBox::Reading(qint64 nowMs, double volt, double curr) {
     }
 }
 
-void CounterBox::Zero() {
+void CounterBox::ZeroButton_Click() {
     Meter.Zero();
     ShowFigures();
 }
 
-QString CounterBox::Text(double ah, double wh, double coveredS, double blindS) {
+QString CounterBox::FiguresText(double ah, double wh, double coveredS, double blindS) {
     using namespace ChartReadout;
     QString text = QStringLiteral("Charge  %1\nEnergy  %2\nOver  %3")
                        .arg(ChargeText(ah), EnergyText(wh), DurationText(coveredS));
@@ -67,7 +67,7 @@ QString CounterBox::Text(double ah, double wh, double coveredS, double blindS) {
 
 void CounterBox::ShowFigures() {
     const QString text =
-        Text(Meter.Ah(), Meter.Wh(), Meter.CoveredMs() / 1000.0, Meter.BlindMs() / 1000.0);
+        FiguresText(Meter.Ah(), Meter.Wh(), Meter.CoveredMs() / 1000.0, Meter.BlindMs() / 1000.0);
     if (Figures->text() != text) // every poll: repaint only on a change
         Figures->setText(text);
 }

@@ -13,13 +13,13 @@ public:
     explicit CounterBox(QWidget *parent = nullptr);
     EnergyMeter Meter;
     // "Charge  1.000 Ah\nEnergy  12.00 Wh\nOver  12:05", and "\nBlind  ..." when there is any.
-    static QString Text(double ah, double wh, double coveredS, double blindS);
+    static QString FiguresText(double ah, double wh, double coveredS, double blindS);
     QLabel *Figures = nullptr;
     QPushButton *ZeroButton = nullptr;
 
 public slots:
-    void Reading(qint64 nowMs, double volt, double curr); // every poll, with or without one
-    void Zero();
+    void Take(qint64 nowMs, double volt, double curr); // every poll, with or without one
+    void ZeroButton_Click();
 
 private:
     void ShowFigures();

@@ -15,6 +15,7 @@ using namespace Module1;
 
 void TabbedFrm::LinkUp() {
     Connected = true;
+    supply.SetConnected(true);
     ReconnectTimer->stop();
     panel->ShowStatus();
 }
@@ -22,6 +23,7 @@ void TabbedFrm::LinkUp() {
 void TabbedFrm::LinkDown() {
     // No poll answers now: nothing may go on showing, sampling or recording the last reading.
     Connected = false;
+    supply.SetConnected(false);
     Timer1->stop();
     adoptRun_ = false; // the next connection watches again
     MeasVolt = MeasCurr = -1;
@@ -50,7 +52,7 @@ void TabbedFrm::LinkBox(const QString &text, Dialogs::Icon icon) {
     linkBox_ = false;
 }
 
-void TabbedFrm::LinkLost(const QString &description) {
+void TabbedFrm::PortLost(const QString &description) {
     // A pulled adapter must not leave a locked window or frozen readings that look live.
     QString text = description;
     if (internalPage->Running()) {
@@ -65,7 +67,7 @@ void TabbedFrm::LinkLost(const QString &description) {
     }
     LinkDown();
     panel->Command4[1]->setEnabled(true); // "Reset" reconnects
-    Note(QStringLiteral("port lost: ") + description);
+    NoteEvent(QStringLiteral("port lost: ") + description);
     LinkBox(text);
 }
 

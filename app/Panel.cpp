@@ -127,7 +127,15 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
     Counters = new CounterBox(this);
     row->addWidget(Counters);
     row->addStretch(1);
-    row->addWidget(Picture0);
+    auto *status = new QVBoxLayout;
+    status->addWidget(Picture0, 1);
+    RemoteLabel = new QLabel(this);
+    RemoteLabel->setObjectName(QStringLiteral("RemoteLabel"));
+    RemoteLabel->setAlignment(Qt::AlignCenter);
+    RemoteLabel->setFixedWidth(150);
+    RemoteLabel->hide();
+    status->addWidget(RemoteLabel);
+    row->addLayout(status);
 
     for (int i = 0; i < 3; ++i)
         connect(Command4[i], &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
@@ -136,4 +144,9 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
         connect(box, &QLineEdit::textChanged, this, &Panel::CheckSetpoints);
     }
     CheckSetpoints();
+}
+
+void Panel::ShowRemote(const QString &status) {
+    RemoteLabel->setText(status);
+    RemoteLabel->setVisible(!status.isEmpty());
 }

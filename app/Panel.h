@@ -25,6 +25,8 @@ public:
     std::array<QPushButton *, 3> Command4{}; // "Set", "Reset", "Options"
     QLabel *Picture0 = nullptr;              // status; takes the focus while buttons are off
     CounterBox *Counters = nullptr;          // charge and energy delivered
+    QLabel *RemoteLabel = nullptr;           // "Remote: port 5025, 1 script" while it is on
+    void ShowRemote(const QString &status);
 
     static const QColor DarkGrey;  // &H404040: indicator off
     static const QColor Red;       // &HFF: C.C.
@@ -79,7 +81,7 @@ private:
     void SayRefused(int index, bool onEnter);
     // Runs one panel command under its error trap: the error's description in a box, the
     // button and the pages usable again; a port that failed under a connection is a lost link.
-    template <typename F> void Trapped(int index, F &&command);
+    template <typename F> void UnderTrap(int index, F &&command);
 
     TabbedFrm &main_;
     Comm1 &comm1_;

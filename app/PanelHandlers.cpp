@@ -22,7 +22,7 @@
 
 using namespace Module1;
 
-template <typename F> void Panel::Trapped(int index, F &&command) {
+template <typename F> void Panel::UnderTrap(int index, F &&command) {
     try {
         command();
     } catch (const std::runtime_error &e) {
@@ -33,7 +33,7 @@ template <typename F> void Panel::Trapped(int index, F &&command) {
         // fails before the supply was found is a failed reconnect, and the tries go on.
         const bool port = dynamic_cast<const CommError *>(&e);
         if (port && Connected) {
-            main_.LinkLost(QString::fromStdString(e.what()));
+            main_.PortLost(QString::fromStdString(e.what()));
         } else {
             if (port)
                 main_.LinkDown();
@@ -46,11 +46,11 @@ void Panel::Command4_Click(int index) {
     main_.editor->HideEditor();
     switch (index) {
     case 0:
-        Trapped(0, [this] { SetOutput(); });
+        UnderTrap(0, [this] { SetOutput(); });
         break;
     case 1: {
         const TabbedFrm::LinkWork work(main_); // no automatic try until its boxes are answered
-        Trapped(1, [this] {
+        UnderTrap(1, [this] {
             if (MeasVolt == -1 || !Connected)
                 Reconnect();
             else
@@ -234,7 +234,7 @@ bool Panel::Reconnect(bool quiet) {
     }
     if (answered && (!quiet || MeasVolt != -1)) {
         main_.LinkUp();
-        main_.Note(QStringLiteral("port back"));
+        main_.NoteEvent(QStringLiteral("port back"));
         try {
             SettingsTable::RememberPort(main_.db(), comm1_.CommPort());
         } catch (const StoreError &e) {
@@ -368,9 +368,16 @@ void Panel::ShowOptions() {
         connect(&dialog, &PropertiesFrm::liveChartChanged, &main_, &TabbedFrm::LiveChartFrame);
         connect(&dialog, &PropertiesFrm::samplingChanged, &main_, &TabbedFrm::SamplingChanged);
         dialog.ChkReconnect->setChecked(main_.AutoReconnect());
+        dialog.ChkRemote->setChecked(main_.remote != nullptr);
+        dialog.SpnRemotePort->setValue(main_.RemotePort());
         if (dialog.exec() == QDialog::Accepted) {
             if (dialog.ChkReconnect->isChecked() != main_.AutoReconnect())
                 main_.SetAutoReconnect(dialog.ChkReconnect->isChecked());
+            const bool remote = dialog.ChkRemote->isChecked();
+            const auto port = quint16(dialog.SpnRemotePort->value());
+            if (remote != (main_.remote != nullptr) || port != main_.RemotePort())
+                if (const QString why = main_.SetRemote(remote, port, true); !why.isEmpty())
+                    dialogs_.MsgBox(why, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
             // Beside "CommPort", whose record and fields stay as they are.
             try {
                 for (auto it = dialog.NewAssignments.cbegin(); it != dialog.NewAssignments.cend();

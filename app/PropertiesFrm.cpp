@@ -136,6 +136,20 @@ QWidget *PropertiesFrm::buildPortPage() {
     ChkReconnect->setToolTip(QStringLiteral("When the port is lost, try every 2 s to open it "
                                             "again and go on polling"));
     right->addWidget(ChkReconnect);
+    auto *remoteFrame = new QGroupBox(QStringLiteral("Remote control (SCPI)"), page);
+    auto *remote = new QFormLayout(remoteFrame);
+    ChkRemote = new QCheckBox(QStringLiteral("Accept commands from scripts on this computer"),
+                              remoteFrame);
+    ChkRemote->setObjectName(QStringLiteral("ChkRemote"));
+    ChkRemote->setToolTip(QStringLiteral("SCPI lines over TCP on 127.0.0.1 and ::1, from programs "
+                                         "of your own user only"));
+    SpnRemotePort = new QSpinBox(remoteFrame);
+    SpnRemotePort->setObjectName(QStringLiteral("SpnRemotePort"));
+    SpnRemotePort->setRange(1, 65535);
+    SpnRemotePort->setValue(5025);
+    remote->addRow(ChkRemote);
+    remote->addRow(QStringLiteral("TCP port:"), SpnRemotePort);
+    right->addWidget(remoteFrame);
     right->addStretch();
     row->addLayout(right);
     return page;

@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <array>
 
@@ -32,6 +33,8 @@ public:
     std::array<QRadioButton *, 4> OptFlow{};
     std::array<QRadioButton *, 2> OptEcho{};
     QPushButton *CmdOK = nullptr, *CmdCancel = nullptr, *CmdDefault = nullptr;
+    QCheckBox *ChkRemote = nullptr; // remote control on
+    QSpinBox *SpnRemotePort = nullptr;
     QCheckBox *ChkReconnect = nullptr; // "Reconnect automatically"; the caller loads and keeps it
     // The device the selected port number reaches, and a present device to assign to it (entry
     // 0: none, the port number's own device).

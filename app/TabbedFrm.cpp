@@ -35,14 +35,14 @@ QString TabbedFrm::NormalTitle(const QString &pageCaption) {
 
 TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString &databasePath,
                      QWidget *parent)
-    : QMainWindow(parent), comm1_(port), dialogs_(dialogs), clock_(clock),
-      databasePath_(databasePath), pages_(db_, dialogs, port, clock) {
+    : QMainWindow(parent), comm1_(port), routed_(dialogs), dialogs_(routed_), clock_(clock),
+      databasePath_(databasePath), pages_(db_, dialogs_, port, clock) {
     setObjectName(QStringLiteral("TabbedFrm"));
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
     Tab1 = new QTabWidget(central);
     Tab1->setObjectName(QStringLiteral("Tab1"));
-    editor = new GridEditor(Tab1, dialogs, this);
+    editor = new GridEditor(Tab1, dialogs_, this);
     pages_.editor = editor;
     internalPage = new InternalPage(pages_, Tab1);
     externalPage = new ExternalPage(pages_, Tab1);
@@ -50,22 +50,27 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     pages_.pages = {internalPage, externalPage, presetPage};
     editor->Attach(pages_.pages);
     pages_.Tab1 = Tab1;
-    dataLogPage = new DataLogPage(db_, dialogs, clock, Tab1);
+    dataLogPage = new DataLogPage(db_, dialogs_, clock, Tab1);
     dataLogPage->Tab1 = Tab1;
     dataLogPage->HideEditor = [this] { editor->HideEditor(); };
     Tab1->addTab(internalPage, PageCaptions[0]);
     Tab1->addTab(externalPage, PageCaptions[1]);
     Tab1->addTab(presetPage, PageCaptions[2]);
     Tab1->addTab(dataLogPage, PageCaptions[3]);
-    panel = new Panel(*this, port, dialogs, clock, central);
+    panel = new Panel(*this, port, dialogs_, clock, central);
     pages_.SetReset = {panel->Command4[0], panel->Command4[1]};
     pages_.Setpoints = panel->Text2;
     pages_.Option3 = dataLogPage->Option3;
-    pages_.LinkLost = [this](const QString &description) { LinkLost(description); };
-    pages_.Note = [this](const QString &event) { Note(event); };
+    pages_.LinkLost = [this](const QString &description) { PortLost(description); };
+    pages_.Note = [this](const QString &event) {
+        NoteEvent(event);
+        SyncSupply(); // a run started, stepped or ended
+    };
+    supply.SetHandlers(scripts_.Bound());
+    connect(&supply, &Supply::event, this, &TabbedFrm::NoteEvent);
     pages_.Tell = [this](const QString &text) { statusBar()->showMessage(text, TellMs); };
     dataLogPage->Tell = pages_.Tell;
-    dataLogPage->RecordContext = [this] { return RecordContext(); };
+    dataLogPage->RecordContext = [this] { return RecordingContext(); };
     dataLogPage->PortText = [this] {
         return QStringLiteral("port %1 (%2)")
             .arg(comm1_.CommPort())
@@ -75,6 +80,9 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     RecordStatus->setObjectName(QStringLiteral("RecordStatus"));
     statusBar()->addPermanentWidget(RecordStatus);
     connect(dataLogPage, &DataLogPage::recordingStatus, RecordStatus, &QLabel::setText);
+    connect(dataLogPage, &DataLogPage::recordingStatus, this, [this] {
+        supply.SetRecording(dataLogPage->Rec.Active() ? dataLogPage->Rec.Path() : QString());
+    });
     column->addWidget(Tab1, 1);
     column->addWidget(panel);
     setCentralWidget(central);
@@ -196,6 +204,7 @@ bool TabbedFrm::Form_Load() {
         LinkDown(); // with "Reconnect automatically", the tries start now the limits are known
     panel->ShowStatus();
     adoptRun_ = Connected;
+    LoadRemote();
     return true;
 }
 
@@ -251,19 +260,6 @@ void TabbedFrm::SetUpPages() {
     dataLogPage->SetUp(tables);
 }
 
-void TabbedFrm::ClsFGrid() {
-    editor->ClsFGrid();
-}
-
-void TabbedFrm::SetFGridForeColor() {
-    editor->SetFGridForeColor();
-}
-
-void TabbedFrm::ReLoadTB() {
-    if (const int i = Tab1->currentIndex(); i >= 0 && i < 3)
-        pages_.pages[size_t(i)]->ReLoadTB();
-}
-
 void TabbedFrm::resizeEvent(QResizeEvent *event) {
     editor->HideEditor();
     QMainWindow::resizeEvent(event);
@@ -304,20 +300,20 @@ void TabbedFrm::SamplingChanged() {
     dataLogPage->PVCPicTimer->start(int(SampleMs));
     if (dataLogPage->Option3[0]->isChecked())
         dataLogPage->MnuClear_Click(); // the cursors' samples went with the live store
-    Note(QStringLiteral("sampling interval %1 s").arg(NumStr(SampleMs / 1000.0)));
+    NoteEvent(QStringLiteral("sampling interval %1 s").arg(NumStr(SampleMs / 1000.0)));
 }
 
-void TabbedFrm::Note(const QString &event) {
+void TabbedFrm::NoteEvent(const QString &event) {
     dataLogPage->Note(event);
 }
 
 void TabbedFrm::SetpointsSent(float volts, float amps) {
     pages_.RecalledMemory = 0;
-    Note(QStringLiteral("Set %1 V %2 A")
+    NoteEvent(QStringLiteral("Set %1 V %2 A")
              .arg(Format(volts, QStringLiteral("0.0")), Format(amps, QStringLiteral("0.00"))));
 }
 
-Recording::Context TabbedFrm::RecordContext() const {
+Recording::Context TabbedFrm::RecordingContext() const {
     Recording::Context c;
     c.mode = mode_;
     if (internalPage->Running())
@@ -370,7 +366,7 @@ void TabbedFrm::Form_Unload() {
     db_.Close();
 }
 
-void TabbedFrm::ShowTitle() {
+void TabbedFrm::ShowPageTitle() {
     if (internalPage->Command0[0]->text() == u"Stop")
         setWindowTitle(QStringLiteral(" QVR 2.0") + QStringLiteral(" [Program Table") +
                        QStringLiteral(" Running]"));
@@ -385,7 +381,7 @@ void TabbedFrm::ShowTitle() {
 void TabbedFrm::Tab1_Click(int index) {
     editor->HideEditor();
     editor->CellEdited = false;
-    ShowTitle();
+    ShowPageTitle();
     if (index == 1) {
         // A current cell to type into; while the program runs, the editor stays over it hidden.
         ProgramGrid *grid = externalPage->FGrid;
@@ -413,7 +409,7 @@ void TabbedFrm::Timer1_Timer() {
     try {
         PollOutputState();
     } catch (const CommError &e) {
-        LinkLost(e.description());
+        PortLost(e.description());
     }
 }
 
@@ -428,8 +424,13 @@ void TabbedFrm::Timer2_Timer() {
 }
 
 void TabbedFrm::PollOutputState() {
+    // Whichever way this ends, the core hears what the poll found.
+    const struct Synced {
+        TabbedFrm &w;
+        ~Synced() { w.SyncSupply(); }
+    } synced{*this};
     const Protocol::Reading r = Connection::Poll(comm1_, clock_);
-    panel->Counters->Reading(clock_.MonotonicMs(), r.volt == -1 ? -1.0 : double(MeasVolt),
+    panel->Counters->Take(clock_.MonotonicMs(), r.volt == -1 ? -1.0 : double(MeasVolt),
                              r.volt == -1 ? -1.0 : double(MeasCurr));
     if (r.volt == -1) {
         panel->Label5[0]->clear();
@@ -447,7 +448,7 @@ void TabbedFrm::PollOutputState() {
         !internalPage->Running() && !externalPage->Running()) {
         internalPage->AdoptRun();
         if (Tab1->currentIndex() != 0)
-            ShowTitle();
+            ShowPageTitle();
     }
     if (const auto mode = Protocol::DecodeMode(*r.mode)) {
         mode_ = mode->constantCurrent ? QStringLiteral("CC") : QStringLiteral("CV");
@@ -455,12 +456,4 @@ void TabbedFrm::PollOutputState() {
         Panel::SetTextColor(panel->Label5[3],
                             mode->constantCurrent ? Panel::DarkGrey : Panel::Yellow);
     }
-}
-
-void TabbedFrm::SaveEnableStates() {
-    pages_.SaveEnableStates();
-}
-
-void TabbedFrm::RestoreEnableStates() {
-    pages_.RestoreEnableStates();
 }

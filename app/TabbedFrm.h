@@ -5,6 +5,9 @@
 #include "Database.h"
 #include "Dialogs.h"
 #include "ProgramPages.h"
+#include "RoutedDialogs.h"
+#include "ScriptHandlers.h"
+#include "Supply.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -18,6 +21,7 @@ class Comm1;
 class DataLogPage;
 class GridEditor;
 class Panel;
+class RemoteServer;
 
 namespace Recording {
 struct Context;
@@ -45,6 +49,14 @@ public:
     QTimer *Timer1 = nullptr;     // GETD polling, reset countdown
     QTimer *Timer2 = nullptr;     // live indicator
 
+    // What the supply is, for this window and for scripts.
+    Supply supply;
+    // Remote control: listening for scripts on `port` (0 any free one), or off. Remembered in
+    // the settings table when `remember`; the reason when it cannot listen.
+    QString SetRemote(bool on, quint16 port, bool remember);
+    RemoteServer *remote = nullptr; // while remote control is on
+    quint16 RemotePort() const { return remotePort_; }
+
     Database &db() { return db_; }
     // Exit status when Form_Load ended the program.
     int exitCode() const { return exitCode_; }
@@ -53,12 +65,9 @@ public:
     bool Unloaded() const { return unloaded_; }
     void RestartLiveLogging();
     void ChartDefaults();
-    void ClsFGrid();          // the current page's grid to zero texts
-    void SetFGridForeColor(); // colour the current page's grid, update its Run button
-    void ReLoadTB();          // the table named in the current page's name box; throws StoreError
     // The port failed under an exchange: any run ends on the computer's side, polling stops,
     // the readings are gone, one message says so; "Reset" then looks for the supply again.
-    void LinkLost(const QString &description);
+    void PortLost(const QString &description);
     // The only writers of Connected after start-up. Down also ends polling, the readings and
     // what shows them, and starts the automatic reconnect's tries when it is on.
     void LinkUp();
@@ -78,12 +87,12 @@ public:
         TabbedFrm &w_;
     };
     // The title for the page shown, in its running form while a program runs.
-    void ShowTitle();
+    void ShowPageTitle();
     // A connection was just made: a program the next poll finds running in the supply is shown
     // as running, so that Stop can end it.
     void WatchForRunningProgram() { adoptRun_ = true; }
     // An event for the recording, when one runs.
-    void Note(const QString &event);
+    void NoteEvent(const QString &event);
     // "Set" sent these setpoints.
     void SetpointsSent(float volts, float amps);
     // The status line's recording part; the rest says what just went well for TellMs.
@@ -111,16 +120,17 @@ public slots:
     // A new sampling interval from Options: sampling starts over with it now, not after the old
     // period has run out.
     void SamplingChanged();
-    // The enabled states of the page and panel buttons, kept while a program runs.
-    void SaveEnableStates();
-    void RestoreEnableStates();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void SetUpPages(); // grids, name lists and boxes at start-up
+    friend class ScriptHandlers;
+    void SetUpPages();
+    // The core's copy of the reading, the setpoints, the counters and what runs.
+    void SyncSupply();
+    void LoadRemote(); // the remembered remote control, at start-up // grids, name lists and boxes at start-up
     // The automatic reconnect's tries, when it is on and no supply is known.
     void StartTries();
     // The limit typed into an input box, asked again after an entry that is no usable limit;
@@ -130,6 +140,7 @@ private:
     bool EndProgram(int code);
 
     Comm1 &comm1_;
+    RoutedDialogs routed_; // every box of the window: a script's command hears them instead
     Dialogs &dialogs_;
     Clock &clock_;
     QString databasePath_;
@@ -144,5 +155,7 @@ private:
     bool autoReconnect_ = false;
     bool linkBox_ = false; // a box about the link waits for its OK
     int linkWork_ = 0;     // LinkWork held
-    Recording::Context RecordContext() const;
+    ScriptHandlers scripts_{*this};
+    quint16 remotePort_ = 5025;
+    Recording::Context RecordingContext() const;
 };

@@ -42,6 +42,7 @@ int main(int argc, char *argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QVR2"));
+    QApplication::setApplicationVersion(QStringLiteral(QVR_VERSION));
 
     // QVR_DATA_DIR moves the database elsewhere (the demo keeps its own).
     const Database::Place place = Database::ProgramPlace();
@@ -59,6 +60,15 @@ int main(int argc, char *argv[]) {
     // at log-in); a recording that cannot start ends the run before the window opens.
     if (!recordFile.isEmpty()) {
         if (const QString why = window.dataLogPage->TryRecording(recordFile); !why.isEmpty()) {
+            std::fprintf(stderr, "qvr: %s\n", qPrintable(why));
+            window.Form_Unload();
+            return 2;
+        }
+    }
+    // "--remote [PORT]": scripts let in for this run, without touching the remembered setting.
+    if (options.remotePort) {
+        if (const QString why = window.SetRemote(true, *options.remotePort, false);
+            !why.isEmpty()) {
             std::fprintf(stderr, "qvr: %s\n", qPrintable(why));
             window.Form_Unload();
             return 2;

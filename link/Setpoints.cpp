@@ -39,8 +39,16 @@ void Send(Comm1 &port, Clock &clock, float volts, float amps) {
     if (!VoltValid(volts) || !CurrValid(amps))
         throw Protocol::FieldError(QStringLiteral("the setpoints %1 V %2 A are out of range")
                                        .arg(NumStr(volts), NumStr(amps)));
+    SendVolt(port, clock, volts);
+    SendCurr(port, clock, amps);
+}
+
+void SendVolt(Comm1 &port, Clock &clock, float volts) {
     SendAndWait(port, clock, Protocol::VoltLine(volts), Protocol::SetpointWait);
     LastSent.volt = volts;
+}
+
+void SendCurr(Comm1 &port, Clock &clock, float amps) {
     SendAndWait(port, clock, Protocol::CurrLine(amps), Protocol::SetpointWait);
     LastSent.curr = amps;
 }

@@ -25,6 +25,9 @@ QString CurrMessage(bool onEnter);
 // VOLT then CURR, each waiting for 10 characters or 0.2 s; the replies are not read. Entries
 // that are not valid throw Protocol::FieldError and nothing is sent.
 void Send(Comm1 &port, Clock &clock, float volts, float amps);
+// One of the two lines, for a script that sets one setpoint; the caller checks the value.
+void SendVolt(Comm1 &port, Clock &clock, float volts);
+void SendCurr(Comm1 &port, Clock &clock, float amps);
 
 // The setpoints last sent to the supply by "Set", an external step or a preset recall, for the
 // recording; none before the first.

@@ -31,6 +31,8 @@ bool RememberPort(Database &db, int port);
 // Records of this program's own settings beside "CommPort" (whose reader looks at that record
 // only): the second field of the record named `name`, and storing it.
 inline const QString ReconnectRecord = QStringLiteral("AutoReconnect"); // "1" on, "0" off
+inline const QString RemoteRecord = QStringLiteral("RemoteControl");    // "1" on, "0" off
+inline const QString RemotePortRecord = QStringLiteral("RemotePort");   // "5025"
 std::optional<QString> ReadRecord(Database &db, const QString &name);
 void RememberRecord(Database &db, const QString &name, const QString &value);
 

@@ -40,7 +40,8 @@ private slots:
     void commandLine() {
         using Case = std::tuple<QStringList, int, const char *, const char *>;
         const Case cases[] = {
-            {{"--help"}, 0, "Usage: qvr [--record FILE]\n", ""},
+            {{"--help"}, 0, "Usage: qvr [--record FILE] [--remote [PORT]]\n", ""},
+            {{"--remote", "0"}, 2, "", "qvr: The port for --remote must be 1 to 65535, not '0'."},
             {{"-platform", "offscreen", "-v"}, 0, "qvr 2.0\n", ""},
             {{"--bogus"}, 2, "", "qvr: Unknown option 'bogus'.\nUsage: qvr"},
             {{"--record"}, 2, "", "qvr: Missing value after '--record'.\n"},

@@ -51,7 +51,7 @@ private slots:
         QVERIFY(f.dialogs.allShown());
         // The counters' label holds a week at the largest limits (168 h, 1678 Ah, 167 kWh).
         QLabel *figures = w.panel->Counters->Figures;
-        for (const QString &line : CounterBox::Text(1678.32, 167664, 604800, 604800).split('\n'))
+        for (const QString &line : CounterBox::FiguresText(1678.32, 167664, 604800, 604800).split('\n'))
             QVERIFY2(figures->fontMetrics().horizontalAdvance(line) <=
                          figures->contentsRect().width(),
                      qPrintable(line));

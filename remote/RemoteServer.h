@@ -1,0 +1,60 @@
+// The loopback server scripts talk to: SCPI lines over TCP, one error queue per client, bounded
+// in what it reads and what it keeps for a client that does not read, and never holding the
+// window for a client.
+#pragma once
+
+#include "ScpiCommands.h"
+
+#include <QObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <list>
+
+class Supply;
+
+class RemoteServer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint16 DefaultPort = 5025;
+    static constexpr int MaxClients = 4;
+    // Replies kept for a client that does not read; past this it is dropped.
+    static constexpr qint64 MaxPending = 1 << 20;
+    // Lines read in one turn of the event loop: a flood waits its turn behind the polling.
+    static constexpr int LinesPerTurn = 32;
+
+    RemoteServer(Supply &supply, QString version, QObject *parent = nullptr);
+    // Listens on 127.0.0.1 and ::1 (either that the machine has); the reason when neither.
+    QString Listen(quint16 port);
+    void Close();
+    bool Listening() const { return v4_.isListening() || v6_.isListening(); }
+    quint16 Port() const { return port_; }
+    int Clients() const { return int(clients_.size()); }
+    // "Remote: port 5025, 1 script", or empty when off.
+    QString Status() const;
+    // The connection's peer check: the owner of the client's socket must be this user.
+    static bool SameUser(const QTcpSocket &socket);
+
+signals:
+    void clientsChanged();
+    // "script connected from port 40312", for the recording.
+    void event(const QString &text);
+
+private:
+    struct Client {
+        QTcpSocket *socket = nullptr;
+        QByteArray in;
+        bool discarding = false; // the rest of a line past MaxLine
+        bool scheduled = false;  // a turn to read more is queued
+        ScpiCommands::Client state;
+    };
+    void Accept(QTcpServer &server);
+    void Serve(Client &c);
+    void Drop(QTcpSocket *socket, const QString &why);
+    Client *Find(QTcpSocket *socket);
+
+    Supply &supply_;
+    QString version_;
+    QTcpServer v4_, v6_;
+    quint16 port_ = 0;
+    std::list<Client> clients_;
+};
