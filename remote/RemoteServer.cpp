@@ -86,11 +86,6 @@ void RemoteServer::Accept(QTcpServer &server) {
         });
         connect(socket, &QTcpSocket::disconnected, this,
                 [this, socket] { Drop(socket, QStringLiteral("left")); });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-            // Reading stopped while replies piled up; they are going now.
-            if (Client *c = Find(socket); c && socket->bytesAvailable())
-                Serve(*c);
-        });
         emit event(QStringLiteral("script connected from port %1").arg(from));
         emit clientsChanged();
     }
@@ -121,9 +116,6 @@ void RemoteServer::Drop(QTcpSocket *socket, const QString &why) {
 void RemoteServer::Serve(Client &c) {
     const QPointer<QTcpSocket> socket = c.socket;
     for (int lines = 0; lines < LinesPerTurn;) {
-        // A client whose replies pile up is not read further until they go.
-        if (socket->bytesToWrite() > MaxPending / 2)
-            return;
         qsizetype end = c.in.indexOf('\n');
         if (end < 0) {
             const QByteArray more = socket->read(64 * 1024);

@@ -1,8 +1,17 @@
 // The SCPI rules of remote control: lines into commands, headers against patterns, numbers with
 // units, and the error queue, each a table of what a script sends and what QVR makes of it.
+#include "DataLogPage.h"
+#include "Module1.h"
+#include "Panel.h"
 #include "PeerCheck.h"
+#include "ProgramPages.h"
+#include "RemoteServer.h"
 #include "Scpi.h"
+#include "ScpiCommands.h"
+#include "Tables.h"
+#include "WindowFixture.h"
 
+#include <QTcpSocket>
 #include <QTest>
 
 using namespace Scpi;
@@ -75,6 +84,140 @@ private slots:
         QCOMPARE(q.Next(), QString("-350,\"Queue overflow\""));
     }
 
+    // What a script sends to a window with a supply, in order: the reply, the bytes that went
+    // out on the serial line for it, and the error it left ("" none). The window's own checks,
+    // lines and events hold; no box appears.
+    void commands() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        const QString table = Tables::TableName(Tables::Family::Internal, "ramp");
+        w.db().CreateTable(table, Tables::Fields(Tables::Family::Internal));
+        for (int step = 1; step <= 10; ++step)
+            w.db().AppendRecord(table, {step == 3 ? "45.0" : "2.0", "0.50", "0", "10"});
+        w.internalPage->FillList(w.db().TableNames());
+        const QString csv = f.dir.filePath("r.csv");
+        ScpiCommands::Client client;
+        struct Row {
+            QString line;
+            QByteArray reply, wire, error;
+        };
+        const QString volts = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
+        const Row rows[] = {
+            {"LOG:REC ON,\"" + csv + "\";:LOG:REC?", "1,\"" + csv.toUtf8() + "\"", "", ""},
+            {"*IDN?;SYST:VERS?", "QVR,30V-3A,0,2.0;1999.0", "", ""},
+            {"volt 5;:CURR 500mA;VOLT?;CURR?", "5.0;0.50", "VOLT050\rCURR050\r", ""},
+            {"MEAS:VOLT?;:FETC:CURR?;MODE?", "5.0;0.50;CV", "GETD\r", ""},
+            {"VOLT 31", "", "", "-222,\"Data out of range; " + volts.toUtf8() + "\""},
+            {"SOUR:VOLT:LEV 5.05", "", "", "-222,\"Data out of range; " + volts.toUtf8() + "\""},
+            {"CURR 0", "", "", "-222,\"Data out of range; Current must be 0.01 - 3 and 2 digit "
+                               "o precision .\""},
+            {"VOLT", "", "", "-109,\"Missing parameter\""},
+            {"VOLT five", "", "", "-104,\"Data type error\""},
+            {"*IDN? 1", "", "", "-108,\"Parameter not allowed\""},
+            {"VOLT:X 1", "", "", "-113,\"Undefined header; VOLT:X\""},
+            {"MEM:REC 10", "", "", "-222,\"Data out of range; memory 10 does not exist\""},
+            {"PROG:INT:RUN \"nope\",1", "", "",
+             "-200,\"Execution error; there is no table \"\"nope\"\" on the Internal Timed "
+             "Program page\""},
+            // The page's own message, to the script instead of a box.
+            {"PROG:INT:RUN \"ramp\",2", "", "",
+             "-200,\"Execution error; Step 3 cannot be sent to the power supply: the voltage 45 V "
+             "is above the maximum of 30 V .\""},
+            {"*ESR?;*ESR?;*STB?", "48;0;0", "", ""},
+        };
+        for (const Row &r : rows) {
+            const qsizetype before = f.port.sent.size();
+            const auto reply = ScpiCommands::ExecuteLine(r.line.toUtf8(), client, w.supply, "2.0");
+            QCOMPARE(reply.value_or(""), r.reply);
+            QCOMPARE(f.port.sent.mid(before), r.wire);
+            QCOMPARE(client.errors.Count() ? client.errors.Next() : QString(), QString(r.error));
+            QVERIFY2(client.errors.Count() == 0, qPrintable(r.line));
+        }
+        QCOMPARE(w.panel->Text2[0]->text() + w.panel->Text2[1]->text(), QString("05.0V0.50A"));
+
+        // A run the page carries out, locked as for the operator; Stop from the script ends it.
+        w.db().RewriteTable(table, Tables::Fields(Tables::Family::Internal),
+                            QList<QStringList>(10, {"2.0", "0.50", "0", "10"}));
+        w.internalPage->SetName("ramp");
+        auto run = [&](const QByteArray &line) {
+            return ScpiCommands::ExecuteLine(line, client, w.supply, "2.0").value_or("");
+        };
+        QCOMPARE(run("PROG:INT:RUN \"ramp\",2;:PROG:STAT?"), QByteArray("INT"));
+        QVERIFY(f.port.sent.endsWith("RUNP2\r") && w.internalPage->Running());
+        QVERIFY(!w.panel->Text2[0]->isEnabled());
+        QCOMPARE(run("VOLT 1;SYST:ERR?"), "-221,\"Settings conflict; an internal program runs\"");
+        QCOMPARE(run("PROG:STOP;:PROG:STAT?;:SYST:ERR?"), QByteArray("IDLE;0,\"No error\""));
+        QVERIFY(!w.internalPage->Running() && w.panel->Text2[0]->isEnabled());
+        w.centralWidget()->setEnabled(false); // as while Options is open
+        QCOMPARE(run("VOLT 1;SYST:ERR?"),
+                 "-221,\"Settings conflict; the Options dialog is open\"");
+        w.centralWidget()->setEnabled(true);
+
+        // The port gone under a script's reading: -240 at once, the window's one message after.
+        f.supply.faults.unplugAt = 1;
+        f.dialogs.expectMsg("Serial port lost (port 1, sim1)", Dialogs::Answer::Ok,
+                            Dialogs::Icon::Exclamation);
+        QCOMPARE(run("MEAS:VOLT?;:SYST:ERR?"),
+                 QByteArray("-240,\"Hardware error; the supply gave no reading\""));
+        QTRY_VERIFY(!Module1::Connected);
+        QVERIFY(f.dialogs.allShown());
+        QCOMPARE(run("FETC:VOLT?;:SYST:ERR?"), "-240,\"Hardware error; no supply answers\"");
+        w.dataLogPage->StopRecording();
+        const QString events = ReadFile(csv);
+        for (const char *event : {"script: VOLT 5", "script: CURR 0.5",
+                                  "script: internal program ramp, 2 cycles",
+                                  "script: program stopped", "port lost"})
+            QVERIFY2(events.contains(event), event);
+    }
+
+    // The loopback server as scripts meet it: replies line by line, a 1 MB line refused whole, a
+    // fifth client and a client that never reads sent away, a half command dropped with its
+    // client, and the panel's count of scripts all along.
+    void server() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        QCOMPARE(w.SetRemote(true, 0, false), QString());
+        const quint16 port = w.remote->Port();
+        auto connectOne = [&](bool readAll = true) {
+            auto *s = new QTcpSocket(&w);
+            if (!readAll)
+                s->setReadBufferSize(4096); // and so a full kernel buffer: it never reads
+            s->connectToHost(QHostAddress::LocalHost, port);
+            return s;
+        };
+        auto label = [&] { return w.panel->RemoteLabel->text(); };
+        QTcpSocket *a = connectOne();
+        QTRY_COMPARE(label(), QString("Remote: port %1, 1 script").arg(port));
+        a->write("*IDN?\n" + QByteArray(1 << 20, 'A') + "\nSYST:ERR?\r\n*OPC?\n");
+        QByteArray got;
+        QTRY_VERIFY((got += a->readAll()).count('\n') == 3);
+        QCOMPARE(got, "QVR,30V-3A,0,2.0\n-223,\"Too much data\"\n1\n");
+
+        QList<QTcpSocket *> more{connectOne(), connectOne(), connectOne(false), connectOne()};
+        QTRY_COMPARE(w.remote->Clients(), 4);
+        QTRY_COMPARE(more.back()->state(), QAbstractSocket::UnconnectedState); // the fifth
+        const QByteArray ids = "*IDN?" + QByteArray(";*IDN?").repeated(600) + "\n";
+        for (int i = 0; i < 400; ++i)
+            more[2]->write(ids);
+        QTRY_COMPARE_WITH_TIMEOUT(more[2]->state(), QAbstractSocket::UnconnectedState, 20000);
+        QCOMPARE(w.remote->Clients(), 3);
+
+        const qsizetype sent = f.port.sent.size();
+        more[0]->write("VOLT 7");
+        more[0]->disconnectFromHost();
+        QTRY_COMPARE(w.remote->Clients(), 2);
+        for (int i = 0; i < 100; ++i) {
+            QTcpSocket *c = connectOne();
+            QTRY_COMPARE(w.remote->Clients(), 3);
+            c->abort();
+            QTRY_COMPARE(w.remote->Clients(), 2);
+        }
+        QVERIFY(!f.port.sent.mid(sent).contains("VOLT"));
+        QCOMPARE(label(), QString("Remote: port %1, 2 scripts").arg(port));
+        QCOMPARE(w.SetRemote(false, port, false), QString());
+        QVERIFY(w.panel->RemoteLabel->isHidden() && a->waitForDisconnected(1000));
+    }
+
     // The client's end of 127.0.0.1:5025 <- :54321 and of [::1]:5025 <- :40000 in the kernel's
     // tables: the server's own end and a remote host's socket with the same ports are not it.
     void peerUser() {
@@ -91,5 +234,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestRemote)
+QTEST_MAIN(TestRemote)
 #include "test_remote.moc"
