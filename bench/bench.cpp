@@ -100,55 +100,6 @@ bool silentWaitCpu() {
     return true;
 }
 
-// A qvr process polling a supply that the bench started, with its database in `dir`.
-class QvrRun {
-public:
-    // `fill` adds to the database before the program starts.
-    QvrRun(const QStringList &simArgs, const QString &log = QString(),
-           const std::function<void(Database &)> &fill = {}) {
-        QStringList args = simArgs;
-        if (!log.isEmpty())
-            args << "--log" << log;
-        sim_ = std::make_unique<SimProcess>(args);
-        if (!sim_->started())
-            return;
-        Database db;
-        db.Open(QDir(dir_.path()).filePath(Database::FileName));
-        SettingsTable::RememberPort(db, 1);
-        if (fill)
-            fill(db);
-    }
-    bool start() {
-        if (!sim_->started())
-            return false;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QVR_DATA_DIR", dir_.path());
-        env.insert(sim_->variable(), sim_->device());
-        qvr_.setProcessEnvironment(env);
-        qvr_.start(QCoreApplication::applicationDirPath() + "/qvr", {});
-        return qvr_.waitForStarted();
-    }
-    // CPU seconds the qvr process has used so far (user + system).
-    double cpuSeconds() const {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(qvr_.processId()));
-        if (!stat.open(QIODevice::ReadOnly))
-            return 0;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
-    }
-    ~QvrRun() {
-        qvr_.terminate();
-        qvr_.waitForFinished(5000);
-    }
-
-private:
-    QTemporaryDir dir_;
-    std::unique_ptr<SimProcess> sim_;
-    QProcess qvr_;
-};
-
 // CPU the program uses while it polls: a supply that answers at 9600-baud pace, and one that
 // answered GMAX but stays silent to every GETD.
 bool pollCpu() {
@@ -661,6 +612,7 @@ int main(int argc, char *argv[]) {
             {"silent", silentWaitCpu},
             {"startup", startupTime},
             {"polling", pollCpu},
+            {"remote", remoteFigures},
         };
         QStringList only;
         if (args.size() == 3 && args[1] == QLatin1String("--only"))
