@@ -1,6 +1,7 @@
 #include "Panel.h"
 
 #include "CounterBox.h"
+#include "EventHook.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -132,6 +133,7 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
     RemoteLabel = new QLabel(this);
     RemoteLabel->setObjectName(QStringLiteral("RemoteLabel"));
     RemoteLabel->setAlignment(Qt::AlignCenter);
+    RemoteLabel->setWordWrap(true); // "Remote: port 5025," above "1 script" in the status column
     RemoteLabel->setFixedWidth(150);
     RemoteLabel->hide();
     status->addWidget(RemoteLabel);
@@ -140,7 +142,7 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
     for (int i = 0; i < 3; ++i)
         connect(Command4[i], &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
     for (QLineEdit *box : Text2) {
-        box->installEventFilter(this);
+        new EventHook(box, [this](QObject *o, QEvent *e) { return SetpointEvent(o, e); });
         connect(box, &QLineEdit::textChanged, this, &Panel::CheckSetpoints);
     }
     CheckSetpoints();

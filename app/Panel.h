@@ -63,10 +63,6 @@ public slots:
     // One step of the reset countdown (Timer1 while CurCmd is "SRST").
     void ResetCountdown();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
 public:
     // "Reset" when not connected: open the port, find the supply, poll. `quiet` is the automatic
     // reconnect's try: one GMAX, no message and nothing disabled, the limits kept when nobody
@@ -74,6 +70,8 @@ public:
     bool Reconnect(bool quiet = false);
 
 private:
+    // Focus, Enter and key releases of the setpoint boxes; true swallows the event.
+    bool SetpointEvent(QObject *watched, QEvent *event);
     void ResetSupply();
     void ShowOptions();
     bool ColourSetpoints(); // returns whether both entries are valid

@@ -180,7 +180,7 @@ void Panel::SetOutput() {
     Text2[0]->setFocus();
 }
 
-bool Panel::eventFilter(QObject *watched, QEvent *event) {
+bool Panel::SetpointEvent(QObject *watched, QEvent *event) {
     for (int i = 0; i < 2; ++i) {
         if (watched != Text2[i])
             continue;
@@ -211,7 +211,7 @@ bool Panel::eventFilter(QObject *watched, QEvent *event) {
             break;
         }
     }
-    return QFrame::eventFilter(watched, event);
+    return false;
 }
 
 bool Panel::Reconnect(bool quiet) {

@@ -5,6 +5,7 @@
 #include "CounterBox.h"
 #include "DataLogPage.h"
 #include "Dialogs.h"
+#include "EventHook.h"
 #include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
@@ -17,7 +18,6 @@
 #include "Timeline.h"
 
 #include <QCloseEvent>
-#include <QResizeEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <cmath>
@@ -104,6 +104,11 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     Timer2->start();                   // the live indicator runs from the start
     dataLogPage->PVCPicTimer->start(); // and so does live sampling
     connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
+    new EventHook(this, [this](QObject *, QEvent *e) {
+        if (e->type() == QEvent::Resize)
+            editor->HideEditor(); // the cell editor would float off its cell
+        return false;
+    });
 }
 
 TabbedFrm::~TabbedFrm() = default;
@@ -260,11 +265,6 @@ void TabbedFrm::SetUpPages() {
     dataLogPage->SetUp(tables);
 }
 
-void TabbedFrm::resizeEvent(QResizeEvent *event) {
-    editor->HideEditor();
-    QMainWindow::resizeEvent(event);
-}
-
 void TabbedFrm::Form_Activate() {
     if (unloaded_)
         return;
@@ -310,7 +310,7 @@ void TabbedFrm::NoteEvent(const QString &event) {
 void TabbedFrm::SetpointsSent(float volts, float amps) {
     pages_.RecalledMemory = 0;
     NoteEvent(QStringLiteral("Set %1 V %2 A")
-             .arg(Format(volts, QStringLiteral("0.0")), Format(amps, QStringLiteral("0.00"))));
+                  .arg(Format(volts, QStringLiteral("0.0")), Format(amps, QStringLiteral("0.00"))));
 }
 
 Recording::Context TabbedFrm::RecordingContext() const {
@@ -431,7 +431,7 @@ void TabbedFrm::PollOutputState() {
     } synced{*this};
     const Protocol::Reading r = Connection::Poll(comm1_, clock_);
     panel->Counters->Take(clock_.MonotonicMs(), r.volt == -1 ? -1.0 : double(MeasVolt),
-                             r.volt == -1 ? -1.0 : double(MeasCurr));
+                          r.volt == -1 ? -1.0 : double(MeasCurr));
     if (r.volt == -1) {
         panel->Label5[0]->clear();
         panel->Label5[1]->clear();

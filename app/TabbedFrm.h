@@ -123,14 +123,14 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     friend class ScriptHandlers;
     void SetUpPages();
     // The core's copy of the reading, the setpoints, the counters and what runs.
     void SyncSupply();
-    void LoadRemote(); // the remembered remote control, at start-up // grids, name lists and boxes at start-up
+    void LoadRemote(); // the remembered remote control, at start-up // grids, name lists and boxes
+                       // at start-up
     // The automatic reconnect's tries, when it is on and no supply is known.
     void StartTries();
     // The limit typed into an input box, asked again after an entry that is no usable limit;

@@ -202,8 +202,9 @@ std::optional<double> Number(const QString &text, const QString &unit) {
 
 void ErrorQueue::Push(int code, const QString &info) {
     QString text = ErrorText(code);
+    // A reply is one line whatever the message held (a file name, a box's two lines).
     if (!info.isEmpty())
-        text += QStringLiteral("; ") + info;
+        text += QStringLiteral("; ") + QString(info).replace(u'\r', u' ').replace(u'\n', u' ');
     const QString entry = QString::number(code) + QStringLiteral(",\"") +
                           QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
     if (int(entries_.size()) < QueueSize)

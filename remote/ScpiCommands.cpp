@@ -3,7 +3,6 @@
 #include "Module1.h"
 #include "Supply.h"
 
-
 using Module1::Format;
 
 namespace ScpiCommands {
@@ -136,10 +135,10 @@ struct Entry {
 };
 
 QByteArray Identity(Context &c) {
-    const QString limits = Module1::MaxVolt > 0 ? QStringLiteral("%1V-%2A").arg(
-                                                      Module1::NumStr(Module1::MaxVolt),
-                                                      Module1::NumStr(Module1::MaxCurr))
-                                                : QStringLiteral("0V-0A");
+    const QString limits = Module1::MaxVolt > 0
+                               ? QStringLiteral("%1V-%2A").arg(Module1::NumStr(Module1::MaxVolt),
+                                                               Module1::NumStr(Module1::MaxCurr))
+                               : QStringLiteral("0V-0A");
     return Text(QStringLiteral("QVR,%1,0,%2").arg(limits, c.version));
 }
 
@@ -190,13 +189,19 @@ const Entry Table[] = {
      [](Context &c) -> Reply {
          return Text(Format(c.supply.SetAmps().value_or(0), QStringLiteral("0.00")));
      }},
-    {"MEASure[:SCALar]:VOLTage[:DC]", true, [](Context &c) -> Reply { return Measured(c, true, Volts); }},
-    {"MEASure[:SCALar]:CURRent[:DC]", true, [](Context &c) -> Reply { return Measured(c, true, Amps); }},
-    {"MEASure[:SCALar]:POWer[:DC]", true, [](Context &c) -> Reply { return Measured(c, true, Watts); }},
+    {"MEASure[:SCALar]:VOLTage[:DC]", true,
+     [](Context &c) -> Reply { return Measured(c, true, Volts); }},
+    {"MEASure[:SCALar]:CURRent[:DC]", true,
+     [](Context &c) -> Reply { return Measured(c, true, Amps); }},
+    {"MEASure[:SCALar]:POWer[:DC]", true,
+     [](Context &c) -> Reply { return Measured(c, true, Watts); }},
     {"MEASure[:SCALar]:MODE", true, [](Context &c) -> Reply { return Measured(c, true, Mode); }},
-    {"FETCh[:SCALar]:VOLTage[:DC]", true, [](Context &c) -> Reply { return Measured(c, false, Volts); }},
-    {"FETCh[:SCALar]:CURRent[:DC]", true, [](Context &c) -> Reply { return Measured(c, false, Amps); }},
-    {"FETCh[:SCALar]:POWer[:DC]", true, [](Context &c) -> Reply { return Measured(c, false, Watts); }},
+    {"FETCh[:SCALar]:VOLTage[:DC]", true,
+     [](Context &c) -> Reply { return Measured(c, false, Volts); }},
+    {"FETCh[:SCALar]:CURRent[:DC]", true,
+     [](Context &c) -> Reply { return Measured(c, false, Amps); }},
+    {"FETCh[:SCALar]:POWer[:DC]", true,
+     [](Context &c) -> Reply { return Measured(c, false, Watts); }},
     {"FETCh[:SCALar]:MODE", true, [](Context &c) -> Reply { return Measured(c, false, Mode); }},
     {"MEASure[:SCALar]:CHARge", true,
      [](Context &c) -> Reply {
@@ -277,6 +282,8 @@ std::optional<QByteArray> ExecuteLine(const QByteArray &line, Client &client, Su
     for (const Scpi::Command &command : m.commands)
         if (const auto reply = Execute(command, client, supply, version))
             out = out ? *out + ';' + *reply : *reply;
+    if (out) // one line, whatever a file name in it held
+        out->replace('\r', ' ').replace('\n', ' ');
     return out;
 }
 

@@ -81,7 +81,7 @@ void shot(const QString &name, QWidget *window) {
         std::exit(1);
 }
 
-void mouse(QWidget *w, QEvent::Type type, QPointF at, Qt::MouseButton button) {
+void sendMouse(QWidget *w, QEvent::Type type, QPointF at, Qt::MouseButton button) {
     const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? button : Qt::NoButton;
     QMouseEvent e(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);
     QCoreApplication::sendEvent(w, &e);
@@ -147,10 +147,10 @@ void tour(TabbedFrm &w, const QString &device, int waitS) {
     const double slotPx = chart->width() / 200.0; // 100 s of half-second samples
     const auto at = [&](int slot) { return QPointF((slot - 2) * slotPx, chart->height() / 3.0); };
     for (int slot : {24, 84}) {
-        mouse(chart, QEvent::MouseButtonPress, at(slot), Qt::LeftButton);
-        mouse(chart, QEvent::MouseButtonRelease, at(slot), Qt::LeftButton);
+        sendMouse(chart, QEvent::MouseButtonPress, at(slot), Qt::LeftButton);
+        sendMouse(chart, QEvent::MouseButtonRelease, at(slot), Qt::LeftButton);
     }
-    mouse(chart, QEvent::MouseMove, at(140), Qt::NoButton);
+    sendMouse(chart, QEvent::MouseMove, at(140), Qt::NoButton);
     shot(QStringLiteral("datalog"), &w);
     log->MnuPrin_Click();
     say(QStringLiteral("PDF printed %1").arg(QDir(outDir).filePath(QStringLiteral("printed.pdf"))));
