@@ -8,6 +8,7 @@
 #include "Panel.h"
 #include "ProgramLink.h"
 #include "ProgramPages.h"
+#include "RemoteServer.h"
 #include "SampleStore.h"
 #include "SerialComm1.h"
 #include "SimProcess.h"
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStatusBar>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -372,6 +374,59 @@ private slots:
             QVERIFY2(!lost || l.split(',').value(2).isEmpty(), l.constData());
         }
     }
+
+    // A script on the real port: the port lost while it waits on a reading, and a flood of
+    // queries while the window polls a supply at 9600-baud pace.
+    void remote_data() {
+        QTest::addColumn<QStringList>("faults");
+        QTest::newRow("port lost under MEAS") << QStringList{"--unplug-at", "1"};
+        QTest::newRow("flood of 100000") << QStringList{"--baud", "9600"};
+    }
+    void remote() {
+        QFETCH(QStringList, faults);
+        Line line(faults);
+        QVERIFY(line.plugIn());
+        Module1::ResetSharedState();
+        SerialComm1 port;
+        ScriptedDialogs dialogs;
+        dialogs.answerAll = Dialogs::Answer::Ok;
+        TabbedFrm w(port, dialogs, SystemClock::instance(), line.dir.filePath(Database::FileName));
+        QVERIFY(w.Form_Load());
+        w.Form_Activate();
+        QVERIFY(w.SetRemote(true, 0, false).isEmpty());
+        QTcpSocket script;
+        script.connectToHost(QHostAddress::LocalHost, w.remote->Port());
+        QVERIFY(script.waitForConnected(3000));
+        QByteArray got;
+        const auto replies = [&](int n, int ms) {
+            QTRY_VERIFY_WITH_TIMEOUT((got += script.readAll()).count('\n') >= n, ms);
+        };
+        if (QByteArray(QTest::currentDataTag()).startsWith("port lost")) {
+            QVERIFY(line.sim->setFaults(true));
+            QElapsedTimer t;
+            t.start();
+            script.write("MEAS:VOLT?;:SYST:ERR?\n");
+            replies(1, 2000);
+            QVERIFY2(got.startsWith("-240,\"Hardware error; ") && t.elapsed() < 1000, got);
+            QTRY_VERIFY(!Connected);
+            const QStringList shown = dialogs.takeTexts(); // the window's one message
+            QVERIFY2(shown.size() == 1 && shown[0].startsWith(PortLost.arg(line.path)),
+                     qPrintable(shown.join(" | ")));
+            return;
+        }
+        const qsizetype polls0 = ReadFile(line.log).count("GETD");
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < 100; ++i) {
+            script.write(QByteArray("*IDN?\n").repeated(1000));
+            replies((i + 1) * 1000, 20000);
+        }
+        const qsizetype polls = ReadFile(line.log).count("GETD") - polls0;
+        QVERIFY2(polls >= t.elapsed() / 300 - 2, qPrintable(QString("%1 polls in %2 ms")
+                                                                .arg(polls)
+                                                                .arg(t.elapsed())));
+        QCOMPARE(got.count("QVR,30V-3A,0,2.0\n"), 100000);
+    }
 };
 
 // The rows of the matrix side by side, each in a process of its own.
@@ -382,7 +437,8 @@ private slots:
         // A link row runs after one of the shorter matrix rows in its process: no more processes
         // at once than the matrix has, so that none starves the others' start-up.
         const QStringList rows =
-            QString("matrix:silent;matrix:cut short;matrix:answer from 3;"
+            QString("matrix:silent,remote:port lost under MEAS;matrix:cut short,remote:flood of "
+                    "100000;matrix:answer from 3;"
                     "matrix:port vanishes,link:Reset during tries;matrix:garbage,link:fails three "
                     "times;matrix:long replies,link:GMAX then silence;matrix:9600 baud,link:"
                     "blocking read at 0.5 s")
