@@ -39,7 +39,7 @@ QString TabbedFrm::SetRemote(bool on, quint16 port, bool remember) {
     if (on) {
         if (!remote) {
             remote = new RemoteServer(supply, QStringLiteral(QVR_VERSION), this);
-            connect(remote, &RemoteServer::event, this, &TabbedFrm::NoteEvent);
+            connect(remote, &RemoteServer::happened, this, &TabbedFrm::NoteEvent);
             connect(remote, &RemoteServer::clientsChanged, this,
                     [this] { panel->ShowRemote(remote ? remote->Status() : QString()); });
         }

@@ -42,6 +42,7 @@ template <typename F> Result ScriptHandlers::Routed(F &&f) {
         throw;
     }
     w_.routed_.Capture(nullptr);
+    w_.SyncSupply(); // what runs now, for the script's next question
     if (!said.isEmpty())
         return {Refusal::Failed, said.join(u' ')};
     return {};
@@ -104,9 +105,14 @@ Result ScriptHandlers::StartTable(Supply::Where where, const QString &table, int
     const bool internal = where == Supply::Where::Internal;
     ProgramPage &page = internal ? static_cast<ProgramPage &>(*w_.internalPage)
                                  : static_cast<ProgramPage &>(*w_.externalPage);
-    // The operator's unsaved table is never replaced on a script's behalf.
+    // The operator's unsaved table is never replaced on a script's behalf: Save is enabled and
+    // the grid holds more than zeros.
     QPushButton *save = internal ? w_.internalPage->Command0[4] : w_.externalPage->Command1[3];
-    if (save->isEnabled())
+    bool zeros = true;
+    for (const QStringList &row : page.FGrid->DataRows())
+        for (qsizetype c = 1; c < row.size(); ++c)
+            zeros = zeros && Module1::LeadingNumber(row[c]) == 0;
+    if (save->isEnabled() && !zeros)
         return {Refusal::Conflict,
                 QStringLiteral("the table on the %1 page is not saved")
                     .arg(TabbedFrm::PageCaptions[page.Index].trimmed())};

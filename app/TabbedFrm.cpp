@@ -64,10 +64,11 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     pages_.LinkLost = [this](const QString &description) { PortLost(description); };
     pages_.Note = [this](const QString &event) {
         NoteEvent(event);
-        SyncSupply(); // a run started, stepped or ended
+        // A run started, stepped or ended: its page's buttons follow after this note.
+        QTimer::singleShot(0, this, &TabbedFrm::SyncSupply);
     };
     supply.SetHandlers(scripts_.Bound());
-    connect(&supply, &Supply::event, this, &TabbedFrm::NoteEvent);
+    connect(&supply, &Supply::happened, this, &TabbedFrm::NoteEvent);
     pages_.Tell = [this](const QString &text) { statusBar()->showMessage(text, TellMs); };
     dataLogPage->Tell = pages_.Tell;
     dataLogPage->RecordContext = [this] { return RecordingContext(); };

@@ -68,7 +68,7 @@ Supply::Result Supply::SetVoltage(double volts) {
         return {Refusal::OutOfRange, Setpoints::VoltMessage(false)};
     Result r = handlers_.sendVolt(float(volts));
     if (r.ok())
-        emit event(QStringLiteral("script: VOLT %1").arg(Module1::NumStr(float(volts))));
+        emit happened(QStringLiteral("script: VOLT %1").arg(Module1::NumStr(float(volts))));
     return r;
 }
 
@@ -79,7 +79,7 @@ Supply::Result Supply::SetCurrent(double amps) {
         return {Refusal::OutOfRange, Setpoints::CurrMessage(false)};
     Result r = handlers_.sendCurr(float(amps));
     if (r.ok())
-        emit event(QStringLiteral("script: CURR %1").arg(Module1::NumStr(float(amps))));
+        emit happened(QStringLiteral("script: CURR %1").arg(Module1::NumStr(float(amps))));
     return r;
 }
 
@@ -99,7 +99,7 @@ Supply::Result Supply::RunTable(Where where, const QString &table, int cycles) {
         return {Refusal::OutOfRange, QStringLiteral("Entry number of cycle .")};
     Result r = handlers_.runTable(where, table, cycles);
     if (r.ok())
-        emit event(QStringLiteral("script: %1 program %2, %3 cycles")
+        emit happened(QStringLiteral("script: %1 program %2, %3 cycles")
                        .arg(where == Where::Internal ? QStringLiteral("internal")
                                                      : QStringLiteral("external"),
                             table)
@@ -114,7 +114,7 @@ Supply::Result Supply::Stop() {
         return r;
     Result r = handlers_.stop();
     if (r.ok())
-        emit event(QStringLiteral("script: program stopped"));
+        emit happened(QStringLiteral("script: program stopped"));
     return r;
 }
 
@@ -125,7 +125,7 @@ Supply::Result Supply::Recall(int memory) {
         return {Refusal::OutOfRange, QStringLiteral("memory %1 does not exist").arg(memory)};
     Result r = handlers_.recall(memory);
     if (r.ok())
-        emit event(QStringLiteral("script: memory %1 recalled").arg(memory));
+        emit happened(QStringLiteral("script: memory %1 recalled").arg(memory));
     return r;
 }
 

@@ -89,7 +89,7 @@ signals:
     void runChanged();
     void recordingChanged();
     // A change a script made, in words for the recording ("script: VOLT 5").
-    void event(const QString &text);
+    void happened(const QString &text);
 
 private:
     // Conflict when the operator's reset, a dialog or (with `program`) a running program is in

@@ -65,7 +65,7 @@ void RemoteServer::Accept(QTcpServer &server) {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
         const quint16 from = socket->peerPort();
         if (int(clients_.size()) >= MaxClients || !SameUser(*socket)) {
-            emit event(int(clients_.size()) >= MaxClients
+            emit happened(int(clients_.size()) >= MaxClients
                            ? QStringLiteral("script from port %1 refused: %2 connected already")
                                  .arg(from)
                                  .arg(MaxClients)
@@ -86,7 +86,7 @@ void RemoteServer::Accept(QTcpServer &server) {
         });
         connect(socket, &QTcpSocket::disconnected, this,
                 [this, socket] { Drop(socket, QStringLiteral("left")); });
-        emit event(QStringLiteral("script connected from port %1").arg(from));
+        emit happened(QStringLiteral("script connected from port %1").arg(from));
         emit clientsChanged();
     }
 }
@@ -107,7 +107,7 @@ void RemoteServer::Drop(QTcpSocket *socket, const QString &why) {
         socket->disconnect(this);
         socket->abort();
         socket->deleteLater();
-        emit event(QStringLiteral("script from port %1 %2").arg(from).arg(why));
+        emit happened(QStringLiteral("script from port %1 %2").arg(from).arg(why));
         emit clientsChanged();
         return;
     }

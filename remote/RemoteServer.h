@@ -37,7 +37,7 @@ public:
 signals:
     void clientsChanged();
     // "script connected from port 40312", for the recording.
-    void event(const QString &text);
+    void happened(const QString &text);
 
 private:
     struct Client {

@@ -5,12 +5,14 @@
 #include "Panel.h"
 #include "PeerCheck.h"
 #include "ProgramPages.h"
+#include "PropertiesFrm.h"
 #include "RemoteServer.h"
 #include "Scpi.h"
 #include "ScpiCommands.h"
 #include "Tables.h"
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -148,6 +150,20 @@ private slots:
         QCOMPARE(run("VOLT 1;SYST:ERR?"), "-221,\"Settings conflict; an internal program runs\"");
         QCOMPARE(run("PROG:STOP;:PROG:STAT?;:SYST:ERR?"), QByteArray("IDLE;0,\"No error\""));
         QVERIFY(!w.internalPage->Running() && w.panel->Text2[0]->isEnabled());
+        // The external page and a preset memory, the same way.
+        const QString steps = Tables::TableName(Tables::Family::External, "steps");
+        w.db().RewriteTable(steps, Tables::Fields(Tables::Family::External),
+                            QList<QStringList>(2, {"3.0", "0.20", "0", "5"}));
+        w.externalPage->FillList(w.db().TableNames());
+        qsizetype before = f.port.sent.size();
+        QCOMPARE(run("PROG:EXT:RUN \"steps\",1;:PROG:STAT?"), QByteArray("EXT 0,1"));
+        QTRY_COMPARE(run("PROG:STAT?"), QByteArray("EXT 1,1")); // its first step went out
+        QCOMPARE(run("PROG:STOP;:PROG:STAT?;:SYST:ERR?"), QByteArray("IDLE;0,\"No error\""));
+        QCOMPARE(f.port.sent.mid(before).replace("GETD\r", ""), "VOLT030\rCURR020\r");
+        w.presetPage->FGrid->SetDataRow(2, {"", " 2", "03.0", "0.30"});
+        before = f.port.sent.size();
+        QCOMPARE(run("MEM:REC 2;:SYST:ERR?"), QByteArray("0,\"No error\""));
+        QCOMPARE(f.port.sent.mid(before), "PROM2030030\rRUNM2\r");
         w.centralWidget()->setEnabled(false); // as while Options is open
         QCOMPARE(run("VOLT 1;SYST:ERR?"),
                  "-221,\"Settings conflict; the Options dialog is open\"");
@@ -216,6 +232,44 @@ private slots:
         QCOMPARE(label(), QString("Remote: port %1, 2 scripts").arg(port));
         QCOMPARE(w.SetRemote(false, port, false), QString());
         QVERIFY(w.panel->RemoteLabel->isHidden() && a->waitForDisconnected(1000));
+    }
+
+    // Options turns remote control on and off by keys and clicks, remembered beside "CommPort"
+    // for the next start; a script meanwhile hears that Options is open.
+    void options() {
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        w.show();
+        const quint16 port = quint16(40000 + QCoreApplication::applicationPid() % 20000);
+        ScpiCommands::Client client;
+        QByteArray whileOpen;
+        const auto options = [&](bool typePort) {
+            QTimer::singleShot(0, [&] {
+                auto *d = qobject_cast<PropertiesFrm *>(QApplication::activeModalWidget());
+                QVERIFY(d);
+                whileOpen = *ScpiCommands::ExecuteLine("VOLT 1;:SYST:ERR?", client, w.supply, "");
+                d->ChkRemote->setFocus();
+                QTest::keyClick(d->ChkRemote, Qt::Key_Space);
+                if (typePort) {
+                    QTest::keyClick(d->ChkRemote, Qt::Key_Tab);
+                    QTest::keyClick(d->SpnRemotePort, Qt::Key_A, Qt::ControlModifier);
+                    QTest::keyClicks(d->SpnRemotePort, QString::number(port));
+                }
+                QTest::mouseClick(d->CmdOK, Qt::LeftButton);
+            });
+            w.panel->Command4_Click(2);
+        };
+        options(true);
+        QCOMPARE(whileOpen, "-221,\"Settings conflict; the Options dialog is open\"");
+        QVERIFY(w.remote && w.remote->Port() == port && w.panel->RemoteLabel->isVisible());
+        QCOMPARE(SettingsTable::ReadRecord(w.db(), "RemoteControl").value_or(""), "1");
+        QCOMPARE(SettingsTable::ReadRecord(w.db(), "RemotePort").value_or(""),
+                 QString::number(port));
+        QCOMPARE(SettingsTable::ReadCommPort(w.db()), std::optional<int>(1));
+        options(false);
+        QVERIFY(!w.remote && w.panel->RemoteLabel->isHidden());
+        QCOMPARE(SettingsTable::ReadRecord(w.db(), "RemoteControl").value_or(""), "0");
+        QVERIFY(f.dialogs.allShown());
     }
 
     // The client's end of 127.0.0.1:5025 <- :54321 and of [::1]:5025 <- :40000 in the kernel's
