@@ -17,12 +17,12 @@ RemoteServer::RemoteServer(Supply &supply, QString version, QObject *parent)
 
 QString RemoteServer::Listen(quint16 port) {
     Close();
-    const bool four = v4_.listen(QHostAddress::LocalHost, port);
-    // Port 0 asks for any free port: the second address then takes the one the first got.
-    const bool six = v6_.listen(QHostAddress::LocalHostIPv6, four ? v4_.serverPort() : port);
-    if (!four && !six)
+    // 127.0.0.1 must be ours: scripts that reach another program there would drive nothing.
+    // ::1 follows on the same port where the machine has it (port 0 asks for any free one).
+    if (!v4_.listen(QHostAddress::LocalHost, port))
         return v4_.errorString();
-    port_ = four ? v4_.serverPort() : v6_.serverPort();
+    v6_.listen(QHostAddress::LocalHostIPv6, v4_.serverPort());
+    port_ = v4_.serverPort();
     emit clientsChanged();
     return {};
 }

@@ -23,7 +23,7 @@ public:
     static constexpr int LinesPerTurn = 32;
 
     RemoteServer(Supply &supply, QString version, QObject *parent = nullptr);
-    // Listens on 127.0.0.1 and ::1 (either that the machine has); the reason when neither.
+    // Listens on 127.0.0.1 and, where the machine has it, ::1; the reason when it cannot.
     QString Listen(quint16 port);
     void Close();
     bool Listening() const { return v4_.isListening() || v6_.isListening(); }

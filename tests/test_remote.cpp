@@ -13,6 +13,7 @@
 #include "WindowFixture.h"
 
 #include <QApplication>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -230,8 +231,14 @@ private slots:
         }
         QVERIFY(!f.port.sent.mid(sent).contains("VOLT"));
         QCOMPARE(label(), QString("Remote: port %1, 2 scripts").arg(port));
-        QCOMPARE(w.SetRemote(false, port, false), QString());
-        QVERIFY(w.panel->RemoteLabel->isHidden() && a->waitForDisconnected(1000));
+        QTcpServer squatter; // a port another program holds is told, and nothing listens
+        QVERIFY(squatter.listen(QHostAddress::LocalHost));
+        QCOMPARE(w.SetRemote(true, squatter.serverPort(), false),
+                 QString("Remote control cannot listen on port %1: The bound address is already "
+                         "in use .")
+                     .arg(squatter.serverPort()));
+        QVERIFY(!w.remote && w.panel->RemoteLabel->isHidden());
+        QVERIFY(a->state() == QAbstractSocket::UnconnectedState || a->waitForDisconnected(1000));
     }
 
     // Options turns remote control on and off by keys and clicks, remembered beside "CommPort"
