@@ -75,6 +75,27 @@ struct Line {
     }
 };
 
+// One row's window on the real port at its line's path, every box answered OK; the window is
+// made once the line is plugged in.
+struct LineWindow {
+    Line line;
+    SerialComm1 port;
+    ScriptedDialogs dialogs;
+    JumpClock clock;
+    std::unique_ptr<TabbedFrm> made;
+    explicit LineWindow(const QStringList &faults) : line(faults) {
+        dialogs.answerAll = Dialogs::Answer::Ok;
+    }
+    TabbedFrm *make() {
+        if (!line.plugIn())
+            return nullptr;
+        Module1::ResetSharedState();
+        made = std::make_unique<TabbedFrm>(port, dialogs, clock,
+                                           line.dir.filePath(Database::FileName));
+        return made.get();
+    }
+};
+
 const QString PortLost = "Serial port lost (port 1, %1): ";
 const QString InternalTail = "\r\nThe program may still be running in the power supply .";
 const QString ExternalTail =
@@ -101,14 +122,10 @@ private slots:
         const QString row = QTest::currentDataTag();
         const bool dead = row == "silent" || row == "cut short" || row == "garbage";
         const bool vanish = row == "port vanishes";
-        Line line(faults);
-        QVERIFY(line.plugIn());
-        Module1::ResetSharedState();
-        SerialComm1 port;
-        ScriptedDialogs dialogs;
-        dialogs.answerAll = Dialogs::Answer::Ok;
-        JumpClock clock;
-        TabbedFrm w(port, dialogs, clock, line.dir.filePath(Database::FileName));
+        LineWindow lw(faults);
+        QVERIFY(lw.make());
+        auto &[line, port, dialogs, clock, made] = lw;
+        TabbedFrm &w = *made;
         InternalPage *in = w.internalPage;
         ExternalPage *ex = w.externalPage;
         PresetPage *pr = w.presetPage;
@@ -287,14 +304,10 @@ private slots:
     void link() {
         QFETCH(QStringList, faults);
         const QString row = QTest::currentDataTag();
-        Line line(faults);
-        QVERIFY(line.plugIn());
-        Module1::ResetSharedState();
-        SerialComm1 port;
-        ScriptedDialogs dialogs;
-        dialogs.answerAll = Dialogs::Answer::Ok;
-        JumpClock clock;
-        TabbedFrm w(port, dialogs, clock, line.dir.filePath(Database::FileName));
+        LineWindow lw(faults);
+        QVERIFY(lw.make());
+        auto &[line, port, dialogs, clock, made] = lw;
+        TabbedFrm &w = *made;
         Panel &panel = *w.panel;
         QVERIFY(w.Form_Load());
         w.Form_Activate();
@@ -384,13 +397,10 @@ private slots:
     }
     void remote() {
         QFETCH(QStringList, faults);
-        Line line(faults);
-        QVERIFY(line.plugIn());
-        Module1::ResetSharedState();
-        SerialComm1 port;
-        ScriptedDialogs dialogs;
-        dialogs.answerAll = Dialogs::Answer::Ok;
-        TabbedFrm w(port, dialogs, SystemClock::instance(), line.dir.filePath(Database::FileName));
+        LineWindow lw(faults);
+        QVERIFY(lw.make());
+        auto &[line, port, dialogs, clock, made] = lw;
+        TabbedFrm &w = *made;
         QVERIFY(w.Form_Load());
         w.Form_Activate();
         QVERIFY(w.SetRemote(true, 0, false).isEmpty());
