@@ -2,6 +2,7 @@
 
 #include "PeerCheck.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QTimer>
@@ -115,7 +116,11 @@ void RemoteServer::Drop(QTcpSocket *socket, const QString &why) {
 
 void RemoteServer::Serve(Client &c) {
     const QPointer<QTcpSocket> socket = c.socket;
-    for (int lines = 0; lines < LinesPerTurn;) {
+    // A turn ends after a few lines or as soon as they took a poll's time (readings, settings):
+    // the window's own timers come between.
+    QElapsedTimer turn;
+    turn.start();
+    for (int lines = 0; lines < LinesPerTurn && turn.elapsed() < TurnMs;) {
         qsizetype end = c.in.indexOf('\n');
         if (end < 0) {
             const QByteArray more = socket->read(64 * 1024);

@@ -21,6 +21,7 @@ public:
     static constexpr qint64 MaxPending = 1 << 20;
     // Lines read in one turn of the event loop: a flood waits its turn behind the polling.
     static constexpr int LinesPerTurn = 32;
+    static constexpr int TurnMs = 10;
 
     RemoteServer(Supply &supply, QString version, QObject *parent = nullptr);
     // Listens on 127.0.0.1 and, where the machine has it, ::1; the reason when it cannot.
