@@ -127,14 +127,18 @@ public:
         qvr_.start(QCoreApplication::applicationDirPath() + "/qvr", qvrArgs);
         return qvr_.waitForStarted();
     }
-    // CPU seconds the qvr process has used so far (user + system).
+    // CPU seconds the qvr process has used so far, all its threads: the scheduler's nanoseconds
+    // (/proc/PID/task/*/schedstat), where the clock ticks of /proc/PID/stat would make 10 ms
+    // the smallest step.
     double cpuSeconds() const {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(qvr_.processId()));
-        if (!stat.open(QIODevice::ReadOnly))
-            return 0;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(qvr_.processId()));
+        double ns = 0;
+        for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(tasks.filePath(task + QStringLiteral("/schedstat")));
+            if (stat.open(QIODevice::ReadOnly))
+                ns += stat.readAll().split(' ').value(0).toDouble();
+        }
+        return ns / 1e9;
     }
     ~QvrRun() {
         qvr_.terminate();
