@@ -80,6 +80,9 @@ void RemoteServer::Accept(QTcpServer &server) {
         // Qt reads no further than this ahead: a flood stays in the kernel, which slows the
         // sender, instead of in our memory.
         socket->setReadBufferSize(64 * 1024);
+        // And the kernel keeps little of what the client has not read, so that MaxPending is
+        // what bounds a client that stops reading.
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 64 * 1024);
         clients_.push_back(Client{socket, {}, false, false, {}});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             if (Client *c = Find(socket))

@@ -3,6 +3,8 @@
 #include "Module1.h"
 #include "Supply.h"
 
+#include <QHash>
+
 using Module1::Format;
 
 namespace ScpiCommands {
@@ -253,10 +255,22 @@ const Entry Table[] = {
 std::optional<QByteArray> Execute(const Scpi::Command &command, Client &client, Supply &supply,
                                   const QString &version) {
     Context c{command, client, supply, version};
+    // The table's entries for each header a script has used, found once: a script repeats its
+    // few headers thousands of times. Bounded, since any text may be a header.
+    static QHash<QString, std::vector<const Entry *>> found;
+    if (found.size() > 256)
+        found.clear();
+    auto it = found.find(command.header);
+    if (it == found.end()) {
+        std::vector<const Entry *> entries;
+        for (const Entry &e : Table)
+            if (Scpi::Matches(QLatin1String(e.pattern), command.header))
+                entries.push_back(&e);
+        it = found.insert(command.header, entries);
+    }
     bool known = false;
-    for (const Entry &e : Table) {
-        if (!Scpi::Matches(QLatin1String(e.pattern), command.header))
-            continue;
+    for (const Entry *entry : *it) {
+        const Entry &e = *entry;
         known = true;
         if (e.query != command.query)
             continue;

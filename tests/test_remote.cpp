@@ -216,8 +216,8 @@ private slots:
         const QByteArray ids = "*IDN?" + QByteArray(";*IDN?").repeated(600) + "\n";
         for (int i = 0; i < 400; ++i)
             more[2]->write(ids);
-        QTRY_COMPARE_WITH_TIMEOUT(more[2]->state(), QAbstractSocket::UnconnectedState, 20000);
-        QCOMPARE(w.remote->Clients(), 3);
+        // Dropped by the server: it cannot tell, reading nothing.
+        QTRY_COMPARE_WITH_TIMEOUT(w.remote->Clients(), 3, 20000);
 
         const qsizetype sent = f.port.sent.size();
         more[0]->write("VOLT 7");
