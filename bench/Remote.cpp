@@ -83,26 +83,30 @@ bool remoteFigures() {
     }
     figure("remote_set_ms", median(sets), 5);
 
-    // Four connected scripts that say nothing, against polling alone.
-    auto cpuPct = [&](double seconds) {
-        const double cpu0 = run.cpuSeconds(), wall0 = wallSeconds();
-        QThread::usleep(static_cast<unsigned long>(seconds * 1e6));
-        return (run.cpuSeconds() - cpu0) / (wallSeconds() - wall0) * 100;
-    };
-    // In turns of 3 s, so that the machine's own drift falls on both sides alike: the median
-    // of what four connected silent scripts add to polling alone.
+    // Four connected scripts that say nothing: two programs side by side over the same 6 s
+    // (20 polls and 3 samples each), one with the scripts and one without, then the other way
+    // round, so that the machine's own moments fall on both alike.
     script.s.disconnectFromHost();
+    QvrRun twin({"--char-delay-us", QString::number(CharDelayUs)});
+    const quint16 twinPort = port + 1;
+    if (!twin.start({"--remote", QString::number(twinPort)}))
+        return false;
+    QThread::sleep(2);
     std::vector<double> alone, added;
-    for (int turn = 0; turn < 6; ++turn) {
-        alone.push_back(cpuPct(3));
+    for (QvrRun *with : {&run, &twin}) {
+        QvrRun *without = with == &run ? &twin : &run;
         std::vector<std::unique_ptr<Script>> silent;
         for (int i = 0; i < 4; ++i)
-            silent.push_back(std::make_unique<Script>(port));
+            silent.push_back(std::make_unique<Script>(with == &run ? port : twinPort));
         QThread::msleep(100);
-        added.push_back(cpuPct(3) - alone.back());
+        const double w0 = with->cpuSeconds(), o0 = without->cpuSeconds(), t0 = wallSeconds();
+        QThread::usleep(6000000);
+        const double wall = wallSeconds() - t0;
+        alone.push_back((without->cpuSeconds() - o0) / wall * 100);
+        added.push_back((with->cpuSeconds() - w0) / wall * 100 - alone.back());
     }
-    print("remote_idle_cpu_pct_alone", median(alone));
-    figure("remote_idle_cpu_pct", std::max(0.0, median(added)), 0.1);
+    print("remote_idle_cpu_pct_alone", (alone[0] + alone[1]) / 2);
+    figure("remote_idle_cpu_pct", std::max(0.0, (added[0] + added[1]) / 2), 0.1);
     QThread::msleep(200);
     Script flood(port);
 

@@ -105,7 +105,7 @@ bool silentWaitCpu() {
 bool pollCpu() {
     const double seconds = qEnvironmentVariableIntValue("QVR_BENCH_SECONDS") > 0
                                ? qEnvironmentVariableIntValue("QVR_BENCH_SECONDS")
-                               : 30;
+                               : 12;
     double worst = 0;
     for (const auto &[name, args] :
          {std::pair<const char *, QStringList>{"poll_cpu_pct_answering",
@@ -517,7 +517,7 @@ double samplingCpu(const QString &recordFile, double seconds) {
 bool sampleTickCpu() {
     const double seconds = qEnvironmentVariableIntValue("QVR_BENCH_SECONDS") > 0
                                ? qEnvironmentVariableIntValue("QVR_BENCH_SECONDS")
-                               : 30;
+                               : 24;
     QTemporaryDir dir;
     std::vector<double> plain, recording;
     for (int i = 0; i < 3; ++i) {
