@@ -2,16 +2,27 @@
 #include "CommandLine.h"
 #include "DataLogPage.h"
 #include "QtDialogs.h"
-#include "SerialComm1.h"
 #include "SignalCloser.h"
+#include "SystemComm1.h"
 #include "TabbedFrm.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 int main(int argc, char *argv[]) {
+#ifdef Q_OS_WIN
+    // A windowed program: --help, --version and errors go to the console it was started from.
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        [[maybe_unused]] FILE *out = std::freopen("CONOUT$", "w", stdout);
+        [[maybe_unused]] FILE *err = std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
     // Read before the application object: --help and --version need no display.
     QStringList args;
     for (int i = 0; i < argc; ++i)
@@ -43,10 +54,21 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QVR2"));
     QApplication::setApplicationVersion(QStringLiteral(QVR_VERSION));
+#ifdef Q_OS_WIN
+    // Windows' own face; under Wine, which lacks it, Wine's Tahoma rather than a serif fallback.
+    for (const QString face : {QStringLiteral("Segoe UI"), QStringLiteral("Tahoma")}) {
+        if (QFontDatabase::hasFamily(face)) {
+            QFont font = QApplication::font();
+            font.setFamily(face);
+            QApplication::setFont(font);
+            break;
+        }
+    }
+#endif
 
     // QVR_DATA_DIR moves the database elsewhere (the demo keeps its own).
     const Database::Place place = Database::ProgramPlace();
-    SerialComm1 port;
+    SystemComm1 port;
     QtDialogs dialogs;
     TabbedFrm window(port, dialogs, SystemClock::instance(),
                      QDir(place.dir).filePath(Database::FileName));

@@ -5,7 +5,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#ifndef QVR_NO_SVG
 #include <QSvgGenerator>
+#endif
 #include <stdexcept>
 
 namespace ChartImage {
@@ -16,10 +18,20 @@ namespace {
 const QSize Pixels(1200, 1125);
 } // namespace
 
+QString Filter() {
+#ifdef QVR_NO_SVG
+    return QStringLiteral("PNG image (*.png);;PDF document (*.pdf)");
+#else
+    return QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)");
+#endif
+}
+
 Format FormatOf(QString &path) {
     const QString ext = QFileInfo(path).suffix().toLower();
+#ifndef QVR_NO_SVG
     if (ext == u"svg")
         return Format::Svg;
+#endif
     if (ext == u"pdf")
         return Format::Pdf;
     if (ext != u"png")
@@ -48,6 +60,7 @@ void Write(const QString &path, const LogPrint::Page &page) {
         drawn = image.save(&file, "PNG",
                            80); // light compression: a chart of flat colours packs well anyway
     } else if (format == Format::Svg) {
+#ifndef QVR_NO_SVG
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
         svg.setSize(Pixels);
@@ -59,6 +72,7 @@ void Write(const QString &path, const LogPrint::Page &page) {
             LogPrint::Draw(p, QRect(QPoint(40, 40), Pixels - QSize(80, 80)), page);
             drawn = p.end();
         }
+#endif
     } else {
         QPdfWriter pdf(&file);
         pdf.setPageSize(QPageSize(QPageSize::A4));

@@ -91,11 +91,8 @@ void DataLogPage::MnuImage_Click() {
         (log ? QStringLiteral("Log ") + OpenLogName
              : QStringLiteral("Now ") +
                    clock_.CurrentDateTime().toString(QStringLiteral("yyyy-MM-dd hh-mm-ss")));
-    const auto chosen =
-        dialogs_.SaveFileName(QStringLiteral("Save Chart Image"), preset,
-                              QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF "
-                                             "document (*.pdf)"),
-                              QStringLiteral("png"));
+    const auto chosen = dialogs_.SaveFileName(QStringLiteral("Save Chart Image"), preset,
+                                              ChartImage::Filter(), QStringLiteral("png"));
     if (!chosen)
         return;
     QString path = *chosen;

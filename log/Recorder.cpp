@@ -12,8 +12,47 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 using Module1::Format;
+
+namespace {
+// The C runtime's descriptors on Windows: wide names, binary (a line ends in "\n" as on Linux),
+// not inherited; _commit is FlushFileBuffers. There is no FIFO to be held by, and a folder is
+// not "executed".
+#ifdef _WIN32
+int OpenAppend(const QString &path) {
+    return _wopen(reinterpret_cast<const wchar_t *>(path.utf16()),
+                  _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT,
+                  _S_IREAD | _S_IWRITE);
+}
+bool MayWrite(const QString &path, bool folder) {
+    Q_UNUSED(folder);
+    return _waccess(reinterpret_cast<const wchar_t *>(path.utf16()), W_OK) == 0;
+}
+bool Exists(const QString &path) {
+    return _waccess(reinterpret_cast<const wchar_t *>(path.utf16()), F_OK) == 0;
+}
+int fdatasync(int fd) {
+    return _commit(fd);
+}
+#else
+// Non-blocking: a FIFO nobody reads is refused at once instead of holding the window, and a
+// reader that stops reading ends the recording with a message instead of freezing it.
+int OpenAppend(const QString &path) {
+    return ::open(QFile::encodeName(path).constData(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+}
+bool MayWrite(const QString &path, bool folder) {
+    return access(QFile::encodeName(path).constData(), folder ? W_OK | X_OK : W_OK) == 0;
+}
+bool Exists(const QString &path) {
+    return access(QFile::encodeName(path).constData(), F_OK) == 0;
+}
+#endif
+} // namespace
 
 namespace Recording {
 
@@ -36,11 +75,8 @@ QString DefaultName(const QDateTime &at) {
 }
 
 QString CheckPath(const QString &path) {
-    const QByteArray name = QFile::encodeName(path);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const bool ok = access(name.constData(), F_OK) == 0
-                        ? access(name.constData(), W_OK) == 0
-                        : access(folder.constData(), W_OK | X_OK) == 0;
+    const bool ok =
+        Exists(path) ? MayWrite(path, false) : MayWrite(QFileInfo(path).absolutePath(), true);
     if (ok)
         return {};
     return QStringLiteral("Cannot record to %1: %2")
@@ -88,11 +124,7 @@ QByteArray EventLine(const QDateTime &at, double seconds, const QString &event) 
 
 void Recorder::Start(const QString &path, const QString &startEvent) {
     Close();
-    const QByteArray name = QFile::encodeName(path);
-    // Non-blocking: a FIFO nobody reads is refused at once instead of holding the window, and a
-    // reader that stops reading ends the recording with a message instead of freezing it.
-    const int fd =
-        ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    const int fd = OpenAppend(path);
     struct stat st {};
     if (fd < 0 || fstat(fd, &st) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
@@ -194,7 +226,9 @@ bool Recorder::syncIfDue(bool now) {
     }
     syncedMs_ = ms;
     dirty_ = false;
+#ifndef _WIN32
     // A folder deleted or unmounted under an open file takes the lines with it: stop, and say so.
+    // (Windows does not let a file open here be deleted.)
     struct stat open {
     }, named{};
     if (fstat(fd_, &open) != 0 || stat(QFile::encodeName(path_).constData(), &named) != 0 ||
@@ -202,6 +236,7 @@ bool Recorder::syncIfDue(bool now) {
         fail(QStringLiteral("the file or its folder is gone"));
         return false;
     }
+#endif
     return true;
 }
 

@@ -36,6 +36,10 @@ void SimProcess::stop() {
 }
 
 bool SimProcess::setFaults(bool on) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(on);
+    return false; // the simulator runs on Linux only
+#else
     if (process_.state() != QProcess::Running ||
         ::kill(pid_t(process_.processId()), on ? SIGUSR1 : SIGUSR2) != 0)
         return false;
@@ -43,4 +47,5 @@ bool SimProcess::setFaults(bool on) {
     while (!process_.canReadLine() && process_.waitForReadyRead(3000)) {
     }
     return process_.readLine() == ack;
+#endif
 }

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <sqlite3.h>
 
 namespace {
@@ -56,13 +57,26 @@ Database::Place Database::ChooseDir(const QString &appDir, bool appDirWritable,
                               QDir::toNativeSeparators(QDir(userDir).filePath(FileName)))};
 }
 
+namespace {
+// Whether a new file can be made in `dir`. Windows' folder rights are not in the attributes Qt
+// reads (C:\Program Files looks writable to it), so there a file is made and removed to find out.
+bool FolderTakesFiles(const QString &dir) {
+#ifdef Q_OS_WIN
+    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral("qvr-probe-XXXXXX")));
+    return probe.open();
+#else
+    return QFileInfo(dir).isWritable();
+#endif
+}
+} // namespace
+
 Database::Place Database::DefaultPlace() {
     const QString appDir = QCoreApplication::applicationDirPath();
     // An installed program (its metainfo beside it) never writes into the system's folders,
     // even when run by root: each user keeps a database of their own.
     const bool installed =
         QFileInfo::exists(appDir + QStringLiteral("/../share/metainfo/io.qvr.QVR.metainfo.xml"));
-    return ChooseDir(appDir, !installed && QFileInfo(appDir).isWritable(),
+    return ChooseDir(appDir, !installed && FolderTakesFiles(appDir),
                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 

@@ -1,20 +1,26 @@
 #include "Clock.h"
 #include "Exchange.h"
+#ifndef _WIN32
 #include "FileRights.h"
+#endif
 #include "Module1.h"
 #include "PortDevices.h"
 #include "PortSettings.h"
 #include "ProgramLink.h"
 #include "Protocol.h"
-#include "SerialComm1.h"
 #include "SimComm1.h"
 #include "SimProcess.h"
+#include "SystemComm1.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <limits>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace Protocol;
 
@@ -112,6 +118,7 @@ private slots:
             QVERIFY2(!PortSettings::parse(bad), bad);
     }
 
+#ifndef Q_OS_WIN
     // The variable, then the device assigned in Options, then the port number's own; a stable
     // by-id name is preferred for an assignment.
     void portNumbersMapToDevices() {
@@ -171,6 +178,81 @@ private slots:
         qunsetenv("QVR_COM5");
         qunsetenv("QVR_COM7");
     }
+#else
+    // The Win32 port's rules: the name CreateFile needs from COM10 up, the line settings and
+    // flow control in the DCB, and the registry's list of ports by number.
+    void win32PortRules() {
+        QCOMPARE(DevicePathFor(4), QString("COM4"));
+        QCOMPARE(Win32Port::DeviceName("COM12"), QString("\\\\.\\COM12"));
+        QCOMPARE(Win32Port::DeviceName("\\\\.\\COM3"), QString("\\\\.\\COM3"));
+        struct Row {
+            const char *settings;
+            int flow;
+            int parity, stop;
+            bool xon, cts;
+        };
+        for (const Row &r : {Row{"9600,N,8,1", 0, NOPARITY, ONESTOPBIT, false, false},
+                             Row{"19200,E,7,2", 1, EVENPARITY, TWOSTOPBITS, true, false},
+                             Row{"4800,O,8,1.5", 2, ODDPARITY, ONE5STOPBITS, false, true},
+                             Row{"9600,S,8,1", 3, SPACEPARITY, ONESTOPBIT, true, true}}) {
+            const PortSettings ps = *PortSettings::parse(r.settings);
+            DCB dcb{};
+            QVERIFY(Win32Port::FillDcb(dcb, ps, r.flow));
+            QCOMPARE(QString("%1,%2,%3").arg(dcb.BaudRate).arg(dcb.ByteSize).arg(dcb.fParity),
+                     QString("%1,%2,%3").arg(ps.baud).arg(ps.dataBits).arg(r.parity != NOPARITY));
+            QVERIFY2(dcb.Parity == r.parity && dcb.StopBits == r.stop && dcb.fBinary, r.settings);
+            QVERIFY2(bool(dcb.fOutX) == r.xon && bool(dcb.fInX) == r.xon, r.settings);
+            QVERIFY2(bool(dcb.fOutxCtsFlow) == r.cts &&
+                         dcb.fRtsControl == (r.cts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE),
+                     r.settings);
+        }
+        QStringList listed;
+        for (const auto &d : Win32Port::Listed({{"\\Device\\VCP0", "COM10"},
+                                                {"\\Device\\Serial0", "COM1"},
+                                                {"\\Device\\USBSER000", "COM3"}}))
+            listed << d.path + " | " + d.label;
+        QCOMPARE(listed, QStringList({"COM1 | COM1 - Serial0", "COM3 | COM3 - USBSER000",
+                                      "COM10 | COM10 - VCP0"}));
+    }
+
+    // The real port under Wine, where scripts/windows.sh has put the simulated supply on COM1:
+    // a reply read, a silent wait bounded by its time-out, stale input cleared, a missing port
+    // named, and the port opened again after a close.
+    void win32PortOnTheLine() {
+        if (qEnvironmentVariable("QVR_TEST_COM1") != "sim")
+            QSKIP("COM1 is not the simulated supply (scripts/windows.sh --check sets it up)");
+        Clock &clock = SystemClock::instance();
+        for (int round = 0; round < 2; ++round) {
+            Win32Comm1 port;
+            port.setCommPort(1);
+            port.setPortOpen(true);
+            QCOMPARE(Exchange(port, clock, Line("GMAX"), GmaxStartupWait),
+                     QByteArray("GMAX\r300300OK"));
+            QElapsedTimer waited;
+            waited.start();
+            QVERIFY(!port.WaitForChars(1, 200));
+            QVERIFY2(waited.elapsed() >= 190 && waited.elapsed() < 600,
+                     qPrintable(QString::number(waited.elapsed())));
+            port.Output("GETD\r");
+            QVERIFY(port.WaitForChars(14, 1000));
+            port.ClearInBuffer();
+            QCOMPARE(port.InBufferCount(), 0);
+            QCOMPARE(port.Input(), QByteArray());
+            port.setPortOpen(false);
+            QVERIFY(!port.PortOpen());
+        }
+        Win32Comm1 missing;
+        missing.setCommPort(200);
+        try {
+            missing.setPortOpen(true);
+            QFAIL("opened COM200");
+        } catch (const CommError &e) {
+            QVERIFY2(e.description().startsWith("Cannot open serial port (port 200, COM200): "),
+                     e.what());
+        }
+        QVERIFY_THROWS_EXCEPTION(CommError, missing.Output("GETD\r"));
+    }
+#endif
 
     // Stale input cleared, the line out, the reply read, and the wait's arithmetic.
     void exchange() {

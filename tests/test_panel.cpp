@@ -4,6 +4,7 @@
 #include "Module1.h"
 #include "Panel.h"
 #include "PortDevices.h"
+#include "PortSettings.h"
 #include "ProgramPages.h"
 #include "PropertiesFrm.h"
 #include "SampleStore.h"
@@ -51,7 +52,8 @@ private slots:
         QVERIFY(f.dialogs.allShown());
         // The counters' label holds a week at the largest limits (168 h, 1678 Ah, 167 kWh).
         QLabel *figures = w.panel->Counters->Figures;
-        for (const QString &line : CounterBox::FiguresText(1678.32, 167664, 604800, 604800).split('\n'))
+        for (const QString &line :
+             CounterBox::FiguresText(1678.32, 167664, 604800, 604800).split('\n'))
             QVERIFY2(figures->fontMetrics().horizontalAdvance(line) <=
                          figures->contentsRect().width(),
                      qPrintable(line));
@@ -313,7 +315,7 @@ private slots:
         QCOMPARE(seen, QStringList({here + " | Com3 reaches " + here + " (assigned in Options)",
                                     gone + " (not present) | Com4 reaches " + gone +
                                         " (assigned in Options)",
-                                    "Com4 reaches /dev/ttyS3 (after OK)"}));
+                                    "Com4 reaches " + DevicePathFor(4) + " (after OK)"}));
         QVERIFY(f.dialogs.allShown());
         QVERIFY(f.port.CommPort() == 1 && !f.port.PortOpen());
         QVERIFY(w.isEnabled() && w.centralWidget()->isEnabled());

@@ -17,6 +17,10 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <thread>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace Module1;
 
@@ -129,6 +133,7 @@ private slots:
         TabbedFrm w(f.port, dialogs, f.clock, f.dbPath());
         dialogs.setParent(&w);
         SignalCloser closer(&w);
+        std::thread console;
         int answered = 0;
         QTimer driver;
         connect(&driver, &QTimer::timeout, [&] {
@@ -142,7 +147,13 @@ private slots:
                 return;
             }
             driver.stop();
+#ifdef Q_OS_WIN
+            // A logoff, as Windows delivers it: on a thread of its own, which the system ends
+            // the process after.
+            console = std::thread([] { SignalCloser::ConsoleEvent(CTRL_LOGOFF_EVENT); });
+#else
             std::raise(SIGTERM);
+#endif
         });
         driver.start(20);
         const bool loaded = w.Form_Load();
@@ -155,6 +166,8 @@ private slots:
                 QTRY_VERIFY(!driver.isActive());
         }
         QTRY_VERIFY(!f.port.PortOpen());
+        if (console.joinable())
+            console.join(); // returned once the window had closed
         QCOMPARE(w.exitCode(), 0);
         QCOMPARE(f.port.sent.count("ENDS"), 1);
         QVERIFY(f.port.sent.endsWith("ENDS\r"));

@@ -1,0 +1,13 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 compilers. The -posix ones: their
+# C++ runtime has std::thread and std::mutex, which Qt needs.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+# QVR_WINDOWS_PREFIX: where scripts/windows.sh put libcrypto, SQLCipher and Qt.
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 $ENV{QVR_WINDOWS_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,65 @@
+// Comm1 on a Windows serial port through the Win32 communications API (the Windows build has no
+// Qt SerialPort). Reads wait in the kernel with SetCommTimeouts bounding them, as the Linux port
+// waits in poll().
+#pragma once
+
+#include "Comm1.h"
+#include "PortDevices.h"
+#include "PortSettings.h"
+
+#include <QByteArray>
+
+struct _DCB;
+
+namespace Win32Port {
+// What CreateFile opens for a port's device: "COM12" becomes "\\.\COM12" (needed from COM10 up),
+// a name already in that form or any other path stays as it is.
+QString DeviceName(const QString &device);
+// The line settings and flow control (0 none, 1 Xon/Xoff, 2 RTS/CTS, 3 both) put into a DCB.
+// False for what the hardware cannot do (fewer than 5 data bits).
+bool FillDcb(_DCB &dcb, const PortSettings &settings, int handshaking);
+// The ports offered in Options from the registry's (driver device, "COM<n>") pairs, by number.
+QList<PortDevices::Device> Listed(const QList<QPair<QString, QString>> &entries);
+} // namespace Win32Port
+
+class Win32Comm1 : public Comm1 {
+public:
+    Win32Comm1() = default;
+    ~Win32Comm1() override { close(); }
+    Win32Comm1(const Win32Comm1 &) = delete;
+    Win32Comm1 &operator=(const Win32Comm1 &) = delete;
+
+    int CommPort() const override { return port_; }
+    void setCommPort(int port) override;
+    QString Settings() const override { return settings_.text(); }
+    void setSettings(const QString &settings) override;
+    int Handshaking() const override { return handshaking_; }
+    void setHandshaking(int mode) override;
+    bool PortOpen() const override { return handle_ != nullptr; }
+    void setPortOpen(bool open) override;
+
+    int InBufferCount() override;
+    void ClearInBuffer() override;
+    void ClearOutBuffer() override;
+    void Output(const QByteArray &text) override;
+    QByteArray Input() override;
+    bool WaitForChars(int count, int timeoutMs) override;
+
+private:
+    void apply(); // pushes settings and flow control to the open port
+    void requireOpen();
+    // Reads what the driver holds, waiting up to `waitMs` for `wanted` characters (0: no wait).
+    void take(int wanted, unsigned long waitMs);
+    [[noreturn]] void fail(const QString &what, unsigned long error = 0);
+    // The device went away under an operation (a USB adapter pulled): the handle is closed, so
+    // that a later open of the same port number finds the device again once it is back.
+    [[noreturn]] void lost(unsigned long error);
+    void close();
+
+    void *handle_ = nullptr; // the open port's HANDLE
+    QByteArray taken_;       // read from the driver, not yet handed out
+    int port_ = 1;
+    QString device_;
+    PortSettings settings_;
+    int handshaking_ = 0;
+};

@@ -1,0 +1,227 @@
+#!/usr/bin/python3
+"""The Windows build under Wine against the simulated supply (run by scripts/windows.sh --check).
+
+The Windows test programs run first, the simulator on COM1. Then qvr.exe from the zip: a first
+start in the empty folder it was unpacked to (its boxes answered from the keyboard), then, after
+the Linux build has remembered port 1 and stored a table in the database qvr.exe made, a start
+that connects and is driven over SCPI. The simulator's log is checked byte for byte; the figures
+and a screenshot of the window come last."""
+import glob, os, re, shutil, socket, subprocess, sys, time, zipfile
+
+top, build, prefix, zip_path = sys.argv[1:5]
+linux_bin = os.path.join(top, "build", "bin")
+work = os.path.join(build, "check")
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+env = dict(os.environ, WINEPREFIX=os.path.join(build, "wine"), WINEDEBUG="-all",
+           WINEDLLOVERRIDES="mscoree,mshtml=")  # no Mono or Gecko installer boxes
+for name in ("QT_QPA_PLATFORM", "QVR_DATA_DIR", "WAYLAND_DISPLAY"):
+    env.pop(name, None)
+quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+failures = []
+
+
+def check(what, ok, detail=""):
+    print(("ok    " if ok else "FAIL  ") + what + ("" if ok or not detail else f": {detail}"),
+          flush=True)
+    if not ok:
+        failures.append(what)
+
+
+def wait_for(test, seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if test():
+            return True
+        time.sleep(0.05)
+    return test()
+
+
+def wine(*args, **kw):
+    return subprocess.run(["wine64", *args], env=env, **kw)
+
+
+def keys(*names):
+    for name in names:
+        subprocess.run(["xdotool", "key", "--delay", "50", name], env=env, **quiet)
+        time.sleep(0.4)
+
+
+def shot(path):
+    subprocess.run(["import", "-display", env["DISPLAY"], "-window", "root", path], **quiet)
+
+
+# A display, the simulator, and COM1 mapped to its pseudo-terminal (Wine's device manager reads
+# the mapping when its server starts again).
+display = ":%d" % (50 + os.getpid() % 40)
+xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                        **quiet)
+env["DISPLAY"] = display
+wire, times = os.path.join(work, "wire.log"), os.path.join(work, "times.log")
+sim = subprocess.Popen([f"{linux_bin}/qvr-supply-sim", "--log", wire, "--line-times", times],
+                       stdout=subprocess.PIPE, text=True)
+pty = sim.stdout.readline().strip().split("=", 1)[1]
+wine("wineboot", "-i", **quiet)
+wine("reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/t", "REG_SZ", "/d", pty, "/f",
+     **quiet)
+subprocess.run(["wineserver", "-w"], env=env)
+# One server for the whole check, so that qvr.exe's start-up time is its own, not Wine's.
+subprocess.Popen(["wineserver", "-p"], env=env, **quiet)
+wine("wineboot", **quiet)
+print(f"COM1 is {pty}, served by qvr-supply-sim", flush=True)
+
+
+def winpath(path):
+    return subprocess.run(["winepath", "-w", path], env=env, capture_output=True,
+                          text=True).stdout.strip()
+
+
+# The test programs, with Qt's and the compilers' DLLs from where they were built.
+runtime = [f"{prefix}/bin", "/usr/x86_64-w64-mingw32/lib", os.path.dirname(subprocess.run(
+    ["x86_64-w64-mingw32-g++-posix", "-print-file-name=libstdc++-6.dll"], capture_output=True,
+    text=True).stdout.strip())]
+test_env = dict(env, QT_QPA_PLATFORM="offscreen", QVR_TEST_COM1="sim",
+                WINEPATH=";".join(map(winpath, runtime)))
+for exe in sorted(glob.glob(f"{build}/bin/test_*.exe")):
+    name = os.path.basename(exe)[:-4]
+    began = time.monotonic()
+    try:
+        r = subprocess.run(["wine64", exe], env=test_env, cwd=work, capture_output=True,
+                           text=True, errors="replace", timeout=900)
+        output, code = r.stdout + r.stderr, r.returncode
+    except subprocess.TimeoutExpired as e:
+        output, code = f"timed out\n{e.stdout or ''}", -1
+    open(os.path.join(work, name + ".log"), "w").write(output)
+    totals = re.findall(r"Totals: [^\n]*", output)
+    check(f"{name}: {totals[-1] if totals else 'no totals'} in {time.monotonic() - began:.0f} s",
+          code == 0 and bool(totals), f"see {work}/{name}.log")
+
+# qvr.exe as an operator gets it: the zip unpacked, nothing else.
+app = os.path.join(work, "app")
+zipfile.ZipFile(zip_path).extractall(app)
+folder = glob.glob(f"{app}/qvr-*-windows-x64")[0]
+exe = os.path.join(folder, "qvr.exe")
+db = os.path.join(folder, "QVRdb.mdb")
+
+
+def lines_from(offset):
+    return [l for l in open(wire, "rb").read()[offset:].split(b"\r") if l]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def close(qvr):
+    wine("taskkill", "/im", "qvr.exe", **quiet)  # WM_CLOSE, as the window's close button
+    try:
+        qvr.wait(30)
+    except subprocess.TimeoutExpired:
+        qvr.kill()
+    return qvr.returncode
+
+
+# 1. A first start: no database, no port; the not-ready box and the two limits answered.
+offset = os.path.getsize(wire)
+qvr = subprocess.Popen(["wine64", exe], env=env, cwd=folder, **quiet)
+check("first start: the database made beside qvr.exe", wait_for(lambda: os.path.exists(db), 60))
+time.sleep(3)
+shot(os.path.join(work, "first-start.png"))
+keys("Return")
+for value in ("3 0", "3"):
+    time.sleep(1)
+    keys("ctrl+a", *value.split(), "Return")
+time.sleep(3)
+shot(os.path.join(work, "first-window.png"))
+check("first start: closed with status 0", close(qvr) == 0)
+check("first start: nothing sent without a port", lines_from(offset) == [], lines_from(offset))
+
+# 2. The Linux build opens the file qvr.exe made: port 1 remembered, a table stored.
+r = subprocess.run([f"{linux_bin}/qvr-setport", folder, "1"], capture_output=True, text=True)
+check("Linux build opens the Windows database (qvr-setport)", r.returncode == 0, r.stderr)
+steps = ", ".join(["('2.0','0.50','0','10')"] * 10)
+r = subprocess.run(["sqlcipher", db], capture_output=True, text=True,
+                   input="PRAGMA key='wkzt';\n"
+                         'CREATE TABLE "A_ramp" ("Voltage" VARCHAR(4), "Current" VARCHAR(4), '
+                         '"Minute" VARCHAR(4), "Second" VARCHAR(4));\n'
+                         f'INSERT INTO "A_ramp" VALUES {steps};\n')
+check("a table stored in it by Linux's sqlcipher", r.returncode == 0 and not r.stderr, r.stderr)
+
+# 3. The remembered port: connected at start, driven over SCPI, closed in order.
+port = free_port()
+offset = os.path.getsize(wire)
+times_offset = os.path.getsize(times)
+began = time.monotonic()
+qvr = subprocess.Popen(["wine64", exe, "--remote", str(port)], env=env, cwd=folder, **quiet)
+polled = wait_for(lambda: lines_from(offset)[:4] == [b"GMAX", b"GETD", b"SESS", b"GETD"], 60)
+check("remembered port: GMAX, GETD, SESS, GETD at start", polled, lines_from(offset)[:6])
+first_getd = None
+for line in open(times, "rb").read()[times_offset:].splitlines():
+    us, _, text = line.partition(b" ")
+    if text.strip() == b"GETD":
+        first_getd = int(us) / 1e6
+        break
+startup_ms = (first_getd - began) * 1000 if first_getd else float("nan")
+check("remembered port: polling every 300 ms",
+      wait_for(lambda: lines_from(offset).count(b"GETD") >= 8, 10))
+
+
+def scpi_connect():
+    for _ in range(200):
+        try:
+            return socket.create_connection(("127.0.0.1", port), timeout=5)
+        except OSError:
+            time.sleep(0.1)
+    raise RuntimeError("qvr.exe does not listen on its remote port")
+
+
+s = scpi_connect()
+reader = s.makefile("rb")
+
+
+def query(text):
+    s.sendall(text.encode() + b"\n")
+    return reader.readline().decode().strip()
+
+
+def send(text):
+    s.sendall(text.encode() + b"\n")
+
+
+check("*IDN?", query("*IDN?") == "QVR,30V-3A,0,2.0")
+mark = os.path.getsize(wire)
+send("VOLT 5")
+send("CURR 500mA")
+check("setpoints", query("VOLT?;CURR?") == "5.0;0.50")
+check("wire of VOLT 5, CURR 500mA", [l for l in lines_from(mark) if l != b"GETD"] ==
+      [b"VOLT050", b"CURR050"], lines_from(mark))
+time.sleep(1)
+check("measured 5 V into 10 ohm", query("MEAS:VOLT?;:MEAS:CURR?;:MEAS:MODE?") == "5.0;0.50;CV")
+time.sleep(2)
+shot(os.path.join(work, "window.png"))
+mark = os.path.getsize(wire)
+send('PROG:INT:RUN "ramp",2')
+check("running", query("PROG:STAT?") == "INT")
+send("PROG:STOP")
+check("stopped", query("PROG:STAT?;:SYST:ERR?") == 'IDLE;0,"No error"')
+check("wire of the run: ten PROP, RUNP2, STOP",
+      [l for l in lines_from(mark) if l != b"GETD"] ==
+      [b"PROP%d0200500010" % k for k in range(10)] + [b"RUNP2", b"STOP"], lines_from(mark))
+s.close()
+check("closed with status 0", close(qvr) == 0)
+check("closing sends ENDS", open(wire, "rb").read().endswith(b"GETD\rENDS\r"),
+      open(wire, "rb").read()[-40:])
+r = subprocess.run(["sqlcipher", db], capture_output=True, text=True,
+                   input="PRAGMA key='wkzt';\nSELECT count(*) FROM \"A_ramp\";\n")
+check("Linux reads the file again after Windows", r.stdout.strip() == "10", r.stdout + r.stderr)
+
+subprocess.run(["wineserver", "-k"], env=env, **quiet)
+sim.terminate()
+xvfb.terminate()
+print(f"windows_zip_mb={os.path.getsize(zip_path) / 1e6:.1f}")
+print(f"windows_startup_ms={startup_ms:.0f}")
+print(f"screenshots: {work}/first-start.png, first-window.png, window.png")
+print("\n".join(["Windows check failed:"] + failures) if failures else "Windows check: all passed")
+sys.exit(1 if failures else 0)
