@@ -22,7 +22,7 @@ struct Device {
     QString path;  // the stable name where one exists, else /dev/ttyUSB0 and the like
     QString label; // "ttyUSB0 - FT232R USB UART"
 };
-// The serial devices the system lists, USB adapters first.
+// The serial devices the system lists: on Linux USB adapters first, on Windows by COM number.
 QList<Device> Present();
 // The stable name in `byIdDir` that leads to `device`, else the device itself.
 QString StablePath(const QString &device,

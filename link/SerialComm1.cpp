@@ -21,31 +21,6 @@ void SerialComm1::lost() {
     throw CommError(text);
 }
 
-void SerialComm1::setCommPort(int port) {
-    if (serial_.isOpen())
-        throw CommError(QStringLiteral("Port already open"));
-    if (port < 1 || port > 255)
-        throw CommError(QStringLiteral("Invalid port number %1").arg(port));
-    port_ = port;
-}
-
-void SerialComm1::setSettings(const QString &settings) {
-    auto parsed = PortSettings::parse(settings);
-    if (!parsed)
-        throw CommError(QStringLiteral("Invalid port settings \"%1\"").arg(settings));
-    settings_ = *parsed;
-    if (serial_.isOpen())
-        apply();
-}
-
-void SerialComm1::setHandshaking(int mode) {
-    if (mode < 0 || mode > 3)
-        throw CommError(QStringLiteral("Invalid flow control mode %1").arg(mode));
-    handshaking_ = mode;
-    if (serial_.isOpen())
-        apply();
-}
-
 void SerialComm1::apply() {
     using SP = QSerialPort;
     if (settings_.dataBits < 5)

@@ -58,7 +58,9 @@ bool RemoteServer::SameUser(const QTcpSocket &socket) {
     return uid && *uid == unsigned(getuid());
 #else
     Q_UNUSED(socket);
-    return true; // loopback only; other systems keep their own users apart
+    // Loopback only. Windows (the one other system built) has no such table to read: a client
+    // of another user signed in to the same machine at the same time is not told apart there.
+    return true;
 #endif
 }
 

@@ -38,7 +38,7 @@ def wait_for(test, seconds):
 
 
 def wine(*args, **kw):
-    return subprocess.run(["wine64", *args], env=env, **kw)
+    return subprocess.run(["wine", *args], env=env, **kw)
 
 
 def keys(*names):
@@ -86,7 +86,7 @@ for exe in sorted(glob.glob(f"{build}/bin/test_*.exe")):
     name = os.path.basename(exe)[:-4]
     began = time.monotonic()
     try:
-        r = subprocess.run(["wine64", exe], env=test_env, cwd=work, capture_output=True,
+        r = subprocess.run(["wine", exe], env=test_env, cwd=work, capture_output=True,
                            text=True, errors="replace", timeout=900)
         output, code = r.stdout + r.stderr, r.returncode
     except subprocess.TimeoutExpired as e:
@@ -125,7 +125,7 @@ def close(qvr):
 
 # 1. A first start: no database, no port; the not-ready box and the two limits answered.
 offset = os.path.getsize(wire)
-qvr = subprocess.Popen(["wine64", exe], env=env, cwd=folder, **quiet)
+qvr = subprocess.Popen(["wine", exe], env=env, cwd=folder, **quiet)
 check("first start: the database made beside qvr.exe", wait_for(lambda: os.path.exists(db), 60))
 time.sleep(3)
 shot(os.path.join(work, "first-start.png"))
@@ -154,7 +154,7 @@ port = free_port()
 offset = os.path.getsize(wire)
 times_offset = os.path.getsize(times)
 began = time.monotonic()
-qvr = subprocess.Popen(["wine64", exe, "--remote", str(port)], env=env, cwd=folder, **quiet)
+qvr = subprocess.Popen(["wine", exe, "--remote", str(port)], env=env, cwd=folder, **quiet)
 polled = wait_for(lambda: lines_from(offset)[:4] == [b"GMAX", b"GETD", b"SESS", b"GETD"], 60)
 check("remembered port: GMAX, GETD, SESS, GETD at start", polled, lines_from(offset)[:6])
 first_getd = None

@@ -94,31 +94,6 @@ void Win32Comm1::requireOpen() {
         fail(QStringLiteral("Port is not open"));
 }
 
-void Win32Comm1::setCommPort(int port) {
-    if (handle_)
-        throw CommError(QStringLiteral("Port already open"));
-    if (port < 1 || port > 255)
-        throw CommError(QStringLiteral("Invalid port number %1").arg(port));
-    port_ = port;
-}
-
-void Win32Comm1::setSettings(const QString &settings) {
-    auto parsed = PortSettings::parse(settings);
-    if (!parsed)
-        throw CommError(QStringLiteral("Invalid port settings \"%1\"").arg(settings));
-    settings_ = *parsed;
-    if (handle_)
-        apply();
-}
-
-void Win32Comm1::setHandshaking(int mode) {
-    if (mode < 0 || mode > 3)
-        throw CommError(QStringLiteral("Invalid flow control mode %1").arg(mode));
-    handshaking_ = mode;
-    if (handle_)
-        apply();
-}
-
 void Win32Comm1::apply() {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);

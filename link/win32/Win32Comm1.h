@@ -3,9 +3,8 @@
 // waits in poll().
 #pragma once
 
-#include "Comm1.h"
 #include "PortDevices.h"
-#include "PortSettings.h"
+#include "RealComm1.h"
 
 #include <QByteArray>
 
@@ -22,19 +21,13 @@ bool FillDcb(_DCB &dcb, const PortSettings &settings, int handshaking);
 QList<PortDevices::Device> Listed(const QList<QPair<QString, QString>> &entries);
 } // namespace Win32Port
 
-class Win32Comm1 : public Comm1 {
+class Win32Comm1 : public RealComm1 {
 public:
     Win32Comm1() = default;
     ~Win32Comm1() override { close(); }
     Win32Comm1(const Win32Comm1 &) = delete;
     Win32Comm1 &operator=(const Win32Comm1 &) = delete;
 
-    int CommPort() const override { return port_; }
-    void setCommPort(int port) override;
-    QString Settings() const override { return settings_.text(); }
-    void setSettings(const QString &settings) override;
-    int Handshaking() const override { return handshaking_; }
-    void setHandshaking(int mode) override;
     bool PortOpen() const override { return handle_ != nullptr; }
     void setPortOpen(bool open) override;
 
@@ -46,7 +39,7 @@ public:
     bool WaitForChars(int count, int timeoutMs) override;
 
 private:
-    void apply(); // pushes settings and flow control to the open port
+    void apply() override;
     void requireOpen();
     // Reads what the driver holds, waiting up to `waitMs` for `wanted` characters (0: no wait).
     void take(int wanted, unsigned long waitMs);
@@ -58,8 +51,4 @@ private:
 
     void *handle_ = nullptr; // the open port's HANDLE
     QByteArray taken_;       // read from the driver, not yet handed out
-    int port_ = 1;
-    QString device_;
-    PortSettings settings_;
-    int handshaking_ = 0;
 };
