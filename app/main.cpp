@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontDatabase>
+#include <QFontInfo>
 #include <cstdio>
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -55,11 +55,13 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("QVR2"));
     QApplication::setApplicationVersion(QStringLiteral(QVR_VERSION));
 #ifdef Q_OS_WIN
-    // Windows' own face; under Wine, which lacks it, Wine's Tahoma rather than a serif fallback.
-    for (const QString face : {QStringLiteral("Segoe UI"), QStringLiteral("Tahoma")}) {
-        if (QFontDatabase::hasFamily(face)) {
-            QFont font = QApplication::font();
-            font.setFamily(face);
+    // Windows' own face. Wine has neither it nor "MS Shell Dlg", which there becomes a serif
+    // face: the sans face of the Linux build then. The face actually matched decides.
+    for (const QString face : {QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"),
+                               QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}) {
+        QFont font = QApplication::font();
+        font.setFamily(face);
+        if (QFontInfo(font).family().compare(face, Qt::CaseInsensitive) == 0) {
             QApplication::setFont(font);
             break;
         }

@@ -47,8 +47,9 @@ def keys(*names):
         time.sleep(0.4)
 
 
-def shot(path):
-    subprocess.run(["import", "-display", env["DISPLAY"], "-window", "root", path], **quiet)
+def shot(path):  # the screen, cut to what is on it
+    subprocess.run(["import", "-display", env["DISPLAY"], "-window", "root", "-trim", "+repage",
+                    path], **quiet)
 
 
 # A display, the simulator, and COM1 mapped to its pseudo-terminal (Wine's device manager reads
@@ -84,14 +85,15 @@ test_env = dict(env, QT_QPA_PLATFORM="offscreen", QVR_TEST_COM1="sim",
                 WINEPATH=";".join(map(winpath, runtime)))
 for exe in sorted(glob.glob(f"{build}/bin/test_*.exe")):
     name = os.path.basename(exe)[:-4]
+    log = os.path.join(work, name + ".log")
     began = time.monotonic()
     try:
-        r = subprocess.run(["wine", exe], env=test_env, cwd=work, capture_output=True,
-                           text=True, errors="replace", timeout=900)
-        output, code = r.stdout + r.stderr, r.returncode
-    except subprocess.TimeoutExpired as e:
-        output, code = f"timed out\n{e.stdout or ''}", -1
-    open(os.path.join(work, name + ".log"), "w").write(output)
+        # Qt Test's report into a file: a Windows console program's stdout does not reach a pipe.
+        code = subprocess.run(["wine", exe, "-o", log + ",txt"], env=test_env, cwd=work,
+                              timeout=900, **quiet).returncode
+    except subprocess.TimeoutExpired:
+        code = -1
+    output = open(log, errors="replace").read() if os.path.exists(log) else ""
     totals = re.findall(r"Totals: [^\n]*", output)
     check(f"{name}: {totals[-1] if totals else 'no totals'} in {time.monotonic() - began:.0f} s",
           code == 0 and bool(totals), f"see {work}/{name}.log")
@@ -130,10 +132,10 @@ check("first start: the database made beside qvr.exe", wait_for(lambda: os.path.
 time.sleep(3)
 shot(os.path.join(work, "first-start.png"))
 keys("Return")
-for value in ("3 0", "3"):
-    time.sleep(1)
+for value in ("3 0", "3"):  # the maximum voltage, then current
+    time.sleep(2)
     keys("ctrl+a", *value.split(), "Return")
-time.sleep(3)
+time.sleep(4)
 shot(os.path.join(work, "first-window.png"))
 check("first start: closed with status 0", close(qvr) == 0)
 check("first start: nothing sent without a port", lines_from(offset) == [], lines_from(offset))

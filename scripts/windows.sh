@@ -113,8 +113,9 @@ if [ ! -d "$prefix/licenses" ]; then
     mkdir -p "$prefix/licenses"
     for pkg in qt6-base sqlcipher openssl; do
         mkdir -p "$prefix/licenses/$pkg"
+        # Its own and those of the libraries bundled in it (zlib, libpng, harfbuzz, ...).
         tar -xf "$(tarball $pkg)" -C "$prefix/licenses/$pkg" --strip-components=1 --wildcards \
-            --no-wildcards-match-slash '*/LICENSE*' '*/LICENSES/*'
+            '*/LICENSE*' '*/COPYING*'
     done
 fi
 
