@@ -4,12 +4,12 @@
 #include "QtDialogs.h"
 #include "SignalCloser.h"
 #include "SystemComm1.h"
+#include "SystemFace.h"
 #include "TabbedFrm.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontInfo>
 #include <cstdio>
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -54,19 +54,7 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QVR2"));
     QApplication::setApplicationVersion(QStringLiteral(QVR_VERSION));
-#ifdef Q_OS_WIN
-    // Windows' own face. Wine has neither it nor "MS Shell Dlg", which there becomes a serif
-    // face: the sans face of the Linux build then. The face actually matched decides.
-    for (const QString face : {QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"),
-                               QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}) {
-        QFont font = QApplication::font();
-        font.setFamily(face);
-        if (QFontInfo(font).family().compare(face, Qt::CaseInsensitive) == 0) {
-            QApplication::setFont(font);
-            break;
-        }
-    }
-#endif
+    SystemFace::Apply();
 
     // QVR_DATA_DIR moves the database elsewhere (the demo keeps its own).
     const Database::Place place = Database::ProgramPlace();

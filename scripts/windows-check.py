@@ -81,15 +81,18 @@ def winpath(path):
 runtime = [f"{prefix}/bin", "/usr/x86_64-w64-mingw32/lib", os.path.dirname(subprocess.run(
     ["x86_64-w64-mingw32-g++-posix", "-print-file-name=libstdc++-6.dll"], capture_output=True,
     text=True).stdout.strip())]
-test_env = dict(env, QT_QPA_PLATFORM="offscreen", QVR_TEST_COM1="sim",
-                WINEPATH=";".join(map(winpath, runtime)))
+test_env = dict(env, QVR_TEST_COM1="sim", WINEPATH=";".join(map(winpath, runtime)))
 for exe in sorted(glob.glob(f"{build}/bin/test_*.exe")):
     name = os.path.basename(exe)[:-4]
     log = os.path.join(work, name + ".log")
     began = time.monotonic()
     try:
         # Qt Test's report into a file: a Windows console program's stdout does not reach a pipe.
-        code = subprocess.run(["wine", exe, "-o", log + ",txt"], env=test_env, cwd=work,
+        # Offscreen, as on Linux; by argument, since Wine does not pass on variables named QT_*
+        # (and a program without a GUI would take it for a test's name).
+        gui = "QTEST_GUILESS_MAIN" not in open(f"{top}/tests/{name}.cpp").read()
+        platform = ["-platform", "offscreen"] if gui else []
+        code = subprocess.run(["wine", exe, *platform, "-o", log + ",txt"], env=test_env, cwd=work,
                               timeout=900, **quiet).returncode
     except subprocess.TimeoutExpired:
         code = -1
@@ -213,7 +216,7 @@ check("wire of the run: ten PROP, RUNP2, STOP",
       [b"PROP%d0200500010" % k for k in range(10)] + [b"RUNP2", b"STOP"], lines_from(mark))
 s.close()
 check("closed with status 0", close(qvr) == 0)
-check("closing sends ENDS", open(wire, "rb").read().endswith(b"GETD\rENDS\r"),
+check("closing sends ENDS", open(wire, "rb").read().endswith(b"\rENDS\r"),
       open(wire, "rb").read()[-40:])
 r = subprocess.run(["sqlcipher", db], capture_output=True, text=True,
                    input="PRAGMA key='wkzt';\nSELECT count(*) FROM \"A_ramp\";\n")

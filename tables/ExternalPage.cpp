@@ -49,7 +49,8 @@ ExternalPage::ExternalPage(PageContext &context, QWidget *parent)
     Picture11->setFixedSize(200, 14);
     Label11 = new QLabel(Picture11);
     Label11->setObjectName(QStringLiteral("Label11"));
-    Label11->setGeometry(0, 2, 10, 10);
+    Label11->setFixedSize(10, 10); // a marker, not a text: no style makes it wider
+    Label11->move(0, 2);
     Label11->setAutoFillBackground(true);
     MarkerColour(Label11->palette().color(QPalette::Highlight));
     rowsLayout->addWidget(Picture11);

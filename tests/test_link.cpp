@@ -227,7 +227,7 @@ private slots:
             port.setCommPort(1);
             port.setPortOpen(true);
             QCOMPARE(Exchange(port, clock, Line("GMAX"), GmaxStartupWait),
-                     QByteArray("GMAX\r300300OK"));
+                     QByteArray("GMAX\r3003000OK"));
             QElapsedTimer waited;
             waited.start();
             QVERIFY(!port.WaitForChars(1, 200));

@@ -178,7 +178,8 @@ private slots:
         }
         const QByteArray before = ReadFile(file);
         Database db;
-        const QString reported = "Cannot open the database " + file + ": " + reason;
+        const QString reported =
+            "Cannot open the database " + QDir::toNativeSeparators(file) + ": " + reason;
         QCOMPARE(refusal([&] { db.Open(file); }), reported);
         QVERIFY(!db.IsOpen());
         QCOMPARE(refusal([&] { db.TableNames(); }), reported);
@@ -190,8 +191,9 @@ private slots:
     // A database beside the program in a folder it cannot write: the other file and why.
     void whereTheDatabaseLives() {
         const QString missing = path("no such folder/QVRdb.mdb");
-        QCOMPARE(refusal([&] { Database().Open(missing); }),
-                 "Cannot open the database " + missing + ": unable to open database file");
+        QCOMPARE(refusal([&] { Database().Open(missing); }), "Cannot open the database " +
+                                                                 QDir::toNativeSeparators(missing) +
+                                                                 ": unable to open database file");
         const QString app = path("app"), user = path("user");
         QDir().mkpath(app);
         QCOMPARE(Database::ChooseDir(app, true, user).dir, app);
@@ -199,12 +201,11 @@ private slots:
         QFile(QDir(app).filePath(Database::FileName)).open(QIODevice::WriteOnly);
         const Database::Place other = Database::ChooseDir(app, false, user);
         QCOMPARE(other.dir, user);
-        QCOMPARE(other.notice, "The database " + app +
-                                   "/QVRdb.mdb is in a folder QVR cannot write to, so QVR "
-                                   "uses " +
-                                   user +
-                                   "/QVRdb.mdb instead. Copy the file there, or make its folder "
-                                   "writable, to work with the tables stored in it.");
+        QCOMPARE(other.notice, QString("The database %1 is in a folder QVR cannot write to, so QVR "
+                                       "uses %2 instead. Copy the file there, or make its folder "
+                                       "writable, to work with the tables stored in it.")
+                                   .arg(QDir::toNativeSeparators(app + "/QVRdb.mdb"),
+                                        QDir::toNativeSeparators(user + "/QVRdb.mdb")));
         QVERIFY(QFileInfo(user).isDir());
         qputenv("QVR_DATA_DIR", QFile::encodeName(path("new/data")));
         QCOMPARE(Database::ProgramPlace().dir, path("new/data"));

@@ -6,6 +6,7 @@
 #include "ProgramPages.h"
 #include "QtDialogs.h"
 #include "SignalCloser.h"
+#include "SystemFace.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -211,6 +212,7 @@ private slots:
     // At the smallest size the window allows, on every page and during a reset countdown:
     // no control clipped below its own minimum, no two side by side overlapping.
     void smallestWindowShowsEverything() {
+        SystemFace::Apply(); // as qvr does
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
         w.show();
@@ -281,7 +283,7 @@ private slots:
         const QString error =
             QString("Cannot open the database %1: file is encrypted or is not a database (wrong "
                     "password or damaged file; it was left unchanged)")
-                .arg(f.dbPath());
+                .arg(QDir::toNativeSeparators(f.dbPath()));
         f.dialogs.expectMsg(error, Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
         f.expectFirstRunPrompts();
         QVERIFY(w.Form_Load());
