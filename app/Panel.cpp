@@ -2,6 +2,7 @@
 
 #include "CounterBox.h"
 #include "EventHook.h"
+#include "SystemFace.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -49,8 +50,7 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
     face->setObjectName(QStringLiteral("Face"));
     face->setStyleSheet(QStringLiteral("#Face { background: #141414; border-radius: 6px; }"));
     auto *grid = new QGridLayout(face);
-    QFont digits(QStringLiteral("Monospace"));
-    digits.setStyleHint(QFont::Monospace);
+    QFont digits = SystemFace::Fixed();
     digits.setPointSize(26);
     digits.setBold(true);
     const QStringList designText{"00.0", "0.00", "C.C.", "C.V.", "0.0.0", "0.0.0"};

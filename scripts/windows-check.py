@@ -90,7 +90,7 @@ for exe in sorted(glob.glob(f"{build}/bin/test_*.exe")):
         # Qt Test's report into a file: a Windows console program's stdout does not reach a pipe.
         # Offscreen, as on Linux; by argument, since Wine does not pass on variables named QT_*
         # (and a program without a GUI would take it for a test's name).
-        gui = "QTEST_GUILESS_MAIN" not in open(f"{top}/tests/{name}.cpp").read()
+        gui = "QTEST_MAIN(" in open(f"{top}/tests/{name}.cpp").read()
         platform = ["-platform", "offscreen"] if gui else []
         code = subprocess.run(["wine", exe, *platform, "-o", log + ",txt"], env=test_env, cwd=work,
                               timeout=900, **quiet).returncode
