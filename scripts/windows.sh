@@ -108,15 +108,18 @@ if [ ! -e "$prefix/.complete" ]; then
     echo "Built in $(( ($(date +%s) - start) / 60 )) min."
 fi
 
-# The licences of what goes into the zip, from the same tarballs.
+# The licences of what goes into the zip, from the same tarballs: each one's own and those of
+# the libraries bundled in it (zlib, libpng, harfbuzz, ...). Made aside, then moved into place.
 if [ ! -d "$prefix/licenses" ]; then
-    mkdir -p "$prefix/licenses"
+    rm -rf "$prefix/licenses.new"
     for pkg in qt6-base sqlcipher openssl; do
-        mkdir -p "$prefix/licenses/$pkg"
-        # Its own and those of the libraries bundled in it (zlib, libpng, harfbuzz, ...).
-        tar -xf "$(tarball $pkg)" -C "$prefix/licenses/$pkg" --strip-components=1 --wildcards \
-            '*/LICENSE*' '*/COPYING*'
+        mkdir -p "$prefix/licenses.new/$pkg"
+        t=$(tarball $pkg)
+        tar -tf "$t" | grep -E '/(LICENSE|COPYING)[^/]*$|/LICENSES/[^/]+$' >"$prefix/licenses.list"
+        tar -xf "$t" -C "$prefix/licenses.new/$pkg" --strip-components=1 -T "$prefix/licenses.list"
     done
+    rm -f "$prefix/licenses.list"
+    mv "$prefix/licenses.new" "$prefix/licenses"
 fi
 
 # QVR itself, with Qt's toolchain file (it chains the MinGW one and finds the host tools).
