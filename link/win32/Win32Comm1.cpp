@@ -127,6 +127,7 @@ void Win32Comm1::setPortOpen(bool open) {
     SetupComm(h, 4096, 4096);
     try {
         apply();
+        timeouts(0);
     } catch (...) {
         close();
         throw;
@@ -134,17 +135,20 @@ void Win32Comm1::setPortOpen(bool open) {
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
 }
 
-void Win32Comm1::take(int wanted, unsigned long waitMs) {
-    // No wait: whatever is there. A wait: until `wanted` characters or waitMs, in the kernel.
+void Win32Comm1::timeouts(unsigned long waitMs) {
+    // No wait: whatever is there. A wait: until the characters asked for or waitMs, in the
+    // kernel. A line held by flow control must not hold the window: a write gets 1 s plus 4 ms a
+    // character (a character at 9600 baud is about 1 ms).
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = waitMs ? 0 : MAXDWORD;
     t.ReadTotalTimeoutConstant = waitMs;
-    // A line held by flow control must not hold the window: a write gets 1 s plus 4 ms a
-    // character (a character at 9600 baud is about 1 ms).
     t.WriteTotalTimeoutConstant = 1000;
     t.WriteTotalTimeoutMultiplier = 4;
     if (!SetCommTimeouts(Handle(handle_), &t))
         lost(GetLastError());
+}
+
+void Win32Comm1::take(int wanted, unsigned long waitMs) {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!ClearCommError(Handle(handle_), &errors, &stat))
@@ -152,9 +156,10 @@ void Win32Comm1::take(int wanted, unsigned long waitMs) {
     const DWORD ask = waitMs ? DWORD(std::max(wanted, 1)) : stat.cbInQue;
     if (ask == 0)
         return;
-    QByteArray chunk(int(std::max<DWORD>(ask, stat.cbInQue)), Qt::Uninitialized);
+    timeouts(waitMs);
+    QByteArray chunk(int(ask), Qt::Uninitialized);
     DWORD got = 0;
-    if (!ReadFile(Handle(handle_), chunk.data(), waitMs ? ask : DWORD(chunk.size()), &got, nullptr))
+    if (!ReadFile(Handle(handle_), chunk.data(), ask, &got, nullptr))
         lost(GetLastError());
     taken_.append(chunk.constData(), int(got));
 }
@@ -183,7 +188,6 @@ void Win32Comm1::ClearOutBuffer() {
 
 void Win32Comm1::Output(const QByteArray &text) {
     requireOpen();
-    take(0, 0); // sets the write time-out too
     DWORD written = 0;
     if (!WriteFile(Handle(handle_), text.constData(), DWORD(text.size()), &written, nullptr))
         lost(GetLastError());

@@ -41,6 +41,7 @@ public:
 private:
     void apply() override;
     void requireOpen();
+    void timeouts(unsigned long waitMs); // a read's wait (0: none) and the write's bound
     // Reads what the driver holds, waiting up to `waitMs` for `wanted` characters (0: no wait).
     void take(int wanted, unsigned long waitMs);
     [[noreturn]] void fail(const QString &what, unsigned long error = 0);
