@@ -12,7 +12,7 @@
 #include <cstdio>
 
 void TabbedFrm::SyncSupply() {
-    supply.SetReading({Module1::MeasVolt, Module1::MeasCurr, mode_});
+    supply.SetReading({Module1::MeasVolt, Module1::MeasCurr, pollMode_});
     supply.SetSetpoints(Setpoints::LastSent.volt, Setpoints::LastSent.curr);
     supply.SetCounters(panel->Counters->Meter.Ah(), panel->Counters->Meter.Wh());
     Supply::Run run;
@@ -40,6 +40,9 @@ QString TabbedFrm::SetRemote(bool on, quint16 port, bool remember) {
         if (!remote) {
             remote = new RemoteServer(supply, QStringLiteral(QVR_VERSION), this);
             connect(remote, &RemoteServer::happened, this, &TabbedFrm::NoteEvent);
+            // Stays until the next message: the operator may be looking elsewhere.
+            connect(remote, &RemoteServer::warning, statusBar(),
+                    [this](const QString &text) { statusBar()->showMessage(text); });
             connect(remote, &RemoteServer::clientsChanged, this,
                     [this] { panel->ShowRemote(remote ? remote->Status() : QString()); });
         }

@@ -3,6 +3,7 @@
 #include "Comm1.h"
 #include "CounterBox.h"
 #include "DataLogPage.h"
+#include "GridEditor.h"
 #include "Module1.h"
 #include "Panel.h"
 #include "Setpoints.h"
@@ -64,7 +65,8 @@ QString ScriptHandlers::OperatorBusy() const {
 }
 
 Result ScriptHandlers::SetBox(int box, float value) {
-    w_.Timer1->stop();
+    // The exchange runs to its end on this thread, so no poll comes between; Timer1 keeps its
+    // phase, since stopping and starting it would put the next poll off with every setting.
     try {
         if (box == 0)
             Setpoints::SendVolt(w_.comm1_, w_.clock_, value);
@@ -83,7 +85,6 @@ Result ScriptHandlers::SetBox(int box, float value) {
     w_.pages_.RecalledMemory = 0;
     w_.SyncSupply();
     Module1::CurCmd = QStringLiteral("GETD");
-    w_.Timer1->start();
     return {};
 }
 
@@ -91,13 +92,15 @@ Result ScriptHandlers::FreshPoll() {
     // A step due sooner than a poll would take goes first; the last poll's reading is fresh.
     if (w_.externalPage->StepDueWithin(250))
         return {};
-    w_.Timer1->stop();
+    // This is a poll: the next is due a poll's time after it.
+    const bool polling = w_.Timer1->isActive();
     try {
         w_.PollOutputState();
     } catch (const CommError &e) {
         return Lost(e.description());
     }
-    w_.Timer1->start();
+    if (polling)
+        w_.Timer1->start();
     return {};
 }
 
@@ -105,6 +108,17 @@ Result ScriptHandlers::StartTable(Supply::Where where, const QString &table, int
     const bool internal = where == Supply::Where::Internal;
     ProgramPage &page = internal ? static_cast<ProgramPage &>(*w_.internalPage)
                                  : static_cast<ProgramPage &>(*w_.externalPage);
+    const QString caption = TabbedFrm::PageCaptions[page.Index].trimmed();
+    // Never a value the operator is typing into one of the page's cells: it would go into the
+    // script's program. An editor left open over a cell it has not changed is closed as Open Table
+    // does.
+    QLineEdit *editor = w_.editor->Text5;
+    if (!editor->isHidden() && editor->parentWidget() == page.FGrid->viewport()) {
+        if (editor->text() != page.FGrid->TextMatrix(page.FGrid->Row(), page.FGrid->Col()))
+            return {Refusal::Conflict,
+                    QStringLiteral("a cell is being edited on the %1 page").arg(caption)};
+        w_.editor->Quietly([&] { w_.editor->HideEditor(); });
+    }
     // The operator's unsaved table is never replaced on a script's behalf: Save is enabled and
     // the grid holds more than zeros.
     QPushButton *save = internal ? w_.internalPage->Command0[4] : w_.externalPage->Command1[3];
@@ -114,11 +128,10 @@ Result ScriptHandlers::StartTable(Supply::Where where, const QString &table, int
             zeros = zeros && Module1::LeadingNumber(row[c]) == 0;
     if (save->isEnabled() && !zeros)
         return {Refusal::Conflict,
-                QStringLiteral("the table on the %1 page is not saved")
-                    .arg(TabbedFrm::PageCaptions[page.Index].trimmed())};
+                QStringLiteral("the table on the %1 page is not saved").arg(caption)};
     if (page.NameBox()->findText(table, Qt::MatchFixedString | Qt::MatchCaseSensitive) < 0)
-        return {Refusal::Failed, QStringLiteral("there is no table \"%1\" on the %2 page")
-                                     .arg(table, TabbedFrm::PageCaptions[page.Index].trimmed())};
+        return {Refusal::Failed,
+                QStringLiteral("there is no table \"%1\" on the %2 page").arg(table, caption)};
     Result r = Routed([&] {
         page.SetName(table);
         page.ReLoadTB();

@@ -310,8 +310,7 @@ void TabbedFrm::NoteEvent(const QString &event) {
 
 void TabbedFrm::SetpointsSent(float volts, float amps) {
     pages_.RecalledMemory = 0;
-    NoteEvent(QStringLiteral("Set %1 V %2 A")
-                  .arg(Format(volts, QStringLiteral("0.0")), Format(amps, QStringLiteral("0.00"))));
+    NoteEvent(Supply::SetText(volts, amps));
 }
 
 Recording::Context TabbedFrm::RecordingContext() const {
@@ -431,6 +430,7 @@ void TabbedFrm::PollOutputState() {
         ~Synced() { w.SyncSupply(); }
     } synced{*this};
     const Protocol::Reading r = Connection::Poll(comm1_, clock_);
+    pollMode_.clear();
     panel->Counters->Take(clock_.MonotonicMs(), r.volt == -1 ? -1.0 : double(MeasVolt),
                           r.volt == -1 ? -1.0 : double(MeasCurr));
     if (r.volt == -1) {
@@ -453,6 +453,7 @@ void TabbedFrm::PollOutputState() {
     }
     if (const auto mode = Protocol::DecodeMode(*r.mode)) {
         mode_ = mode->constantCurrent ? QStringLiteral("CC") : QStringLiteral("CV");
+        pollMode_ = mode_;
         Panel::SetTextColor(panel->Label5[2], mode->constantCurrent ? Panel::Red : Panel::DarkGrey);
         Panel::SetTextColor(panel->Label5[3],
                             mode->constantCurrent ? Panel::DarkGrey : Panel::Yellow);

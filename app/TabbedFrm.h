@@ -151,7 +151,8 @@ private:
     // After a connection, the first poll that reports a program running in the supply shows it
     // on the internal page, so that it can be stopped from here.
     bool adoptRun_ = false;
-    QString mode_; // "CV" or "CC" from the last poll that told, for the recording
+    QString mode_;     // "CV" or "CC" from the last poll that told, for the recording
+    QString pollMode_; // the same from the last poll, empty when it did not tell: for scripts
     bool autoReconnect_ = false;
     bool linkBox_ = false; // a box about the link waits for its OK
     int linkWork_ = 0;     // LinkWork held

@@ -10,6 +10,7 @@ namespace Module1 {
 
 float MeasVolt = -1;
 float MeasCurr = -1;
+qint64 MeasAtMs = 0;
 float MaxVolt = 0;
 float MaxCurr = 0;
 bool Connected = false;
@@ -24,6 +25,7 @@ QString NotReadyMsg = BuildNotReadyMsg();
 
 void ResetSharedState() {
     MeasVolt = MeasCurr = -1;
+    MeasAtMs = 0;
     MaxVolt = MaxCurr = 0;
     Connected = false;
     CurCmd.clear();

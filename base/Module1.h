@@ -7,12 +7,13 @@
 namespace Module1 {
 
 // Shared state, held once for the whole program.
-extern float MeasVolt; // last measured output (V); -1 = no valid reading
-extern float MeasCurr; // last measured output (A); -1 = no valid reading
-extern float MaxVolt;  // supply limit (V); 0 = not yet known
-extern float MaxCurr;  // supply limit (A); 0 = not yet known
-extern bool Connected; // a supply answered GMAX
-extern QString CurCmd; // command word of the exchange in progress
+extern float MeasVolt;  // last measured output (V); -1 = no valid reading
+extern float MeasCurr;  // last measured output (A); -1 = no valid reading
+extern qint64 MeasAtMs; // monotonic clock (ms) of the poll that gave them
+extern float MaxVolt;   // supply limit (V); 0 = not yet known
+extern float MaxCurr;   // supply limit (A); 0 = not yet known
+extern bool Connected;  // a supply answered GMAX
+extern QString CurCmd;  // command word of the exchange in progress
 extern QString LastReply;
 extern double WaitStart;  // monotonic clock (s) when the current reply wait began
 extern int PollInterval;  // Timer1 period while polling (ms)

@@ -3,6 +3,7 @@
 #include "Module1.h"
 #include "Setpoints.h"
 
+#include <QStringList>
 #include <cmath>
 
 void Supply::SetConnected(bool up) {
@@ -34,16 +35,16 @@ void Supply::SetRun(const Run &run) {
     emit runChanged();
 }
 
-void Supply::SetRecording(const QString &file) {
-    if (file == recording_)
-        return;
-    recording_ = file;
-    emit recordingChanged();
-}
-
-bool Supply::InResolution(double value, double step) {
-    const double steps = value / step;
-    return std::abs(steps - std::round(steps)) < 1e-6 * std::max(1.0, std::abs(steps));
+QString Supply::SetText(float volts, float amps) {
+    QStringList parts{QStringLiteral("Set")};
+    if (volts >= 0)
+        parts << Module1::Format(Setpoints::SentVolts(volts).value_or(volts),
+                                 QStringLiteral("0.0")) +
+                     QStringLiteral(" V");
+    if (amps >= 0)
+        parts << Module1::Format(Setpoints::SentAmps(amps).value_or(amps), QStringLiteral("0.00")) +
+                     QStringLiteral(" A");
+    return parts.join(u' ');
 }
 
 Supply::Result Supply::Check(bool program, bool supply) const {
@@ -64,22 +65,23 @@ Supply::Result Supply::SetVoltage(double volts) {
     // A running program owns the setpoints, as it locks the panel's boxes.
     if (Result r = Check(true); !r.ok())
         return r;
-    if (!std::isfinite(volts) || !Setpoints::VoltValid(float(volts)) || !InResolution(volts, 0.1))
+    // The panel's rule and rounding: what "Set" would send for the same number goes out.
+    if (!std::isfinite(volts) || !Setpoints::VoltValid(float(volts)))
         return {Refusal::OutOfRange, Setpoints::VoltMessage(false)};
     Result r = handlers_.sendVolt(float(volts));
     if (r.ok())
-        emit happened(QStringLiteral("script: VOLT %1").arg(Module1::NumStr(float(volts))));
+        emit happened(QStringLiteral("script: ") + SetText(float(volts), -1));
     return r;
 }
 
 Supply::Result Supply::SetCurrent(double amps) {
     if (Result r = Check(true); !r.ok())
         return r;
-    if (!std::isfinite(amps) || !Setpoints::CurrValid(float(amps)) || !InResolution(amps, 0.01))
+    if (!std::isfinite(amps) || !Setpoints::CurrValid(float(amps)))
         return {Refusal::OutOfRange, Setpoints::CurrMessage(false)};
     Result r = handlers_.sendCurr(float(amps));
     if (r.ok())
-        emit happened(QStringLiteral("script: CURR %1").arg(Module1::NumStr(float(amps))));
+        emit happened(QStringLiteral("script: ") + SetText(-1, float(amps)));
     return r;
 }
 
@@ -100,10 +102,10 @@ Supply::Result Supply::RunTable(Where where, const QString &table, int cycles) {
     Result r = handlers_.runTable(where, table, cycles);
     if (r.ok())
         emit happened(QStringLiteral("script: %1 program %2, %3 cycles")
-                       .arg(where == Where::Internal ? QStringLiteral("internal")
-                                                     : QStringLiteral("external"),
-                            table)
-                       .arg(cycles));
+                          .arg(where == Where::Internal ? QStringLiteral("internal")
+                                                        : QStringLiteral("external"),
+                               table)
+                          .arg(cycles));
     return r;
 }
 
@@ -130,16 +132,33 @@ Supply::Result Supply::Recall(int memory) {
 }
 
 Supply::Result Supply::ZeroCounters() {
-    if (!handlers_.zeroCounters)
-        return Check(false, false);
+    if (Result r = Check(false, false); !r.ok())
+        return r;
     handlers_.zeroCounters();
+    SetCounters(0, 0); // the next question hears the new start, not the last poll's totals
+    emit happened(QStringLiteral("script: counters zeroed"));
     return {};
+}
+
+void Supply::SetRecording(const QString &file) {
+    if (file == recording_)
+        return;
+    recording_ = file;
+    scriptRecords_ = false; // whoever started this one, a script's own says so after it
+    emit recordingChanged();
 }
 
 Supply::Result Supply::Record(bool on, const QString &file) {
     if (Result r = Check(false, false); !r.ok())
         return r;
-    return handlers_.record(on, file);
+    // The operator's recording is the operator's to end.
+    if (!on && !recording_.isEmpty() && !scriptRecords_)
+        return {Refusal::Conflict,
+                QStringLiteral("the recording to %1 was started by the operator").arg(recording_)};
+    Result r = handlers_.record(on, file);
+    if (on && r.ok())
+        scriptRecords_ = true;
+    return r;
 }
 
 Supply::Result Supply::Reset() {

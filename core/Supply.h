@@ -65,8 +65,8 @@ public:
     void SetRecording(const QString &file);
 
     // --- Requests, a script's: checked here, then done by the window's handlers ---
-    // A setpoint outside the supply's limits or finer than its resolution (0.1 V, 0.01 A) is
-    // OutOfRange and nothing goes out.
+    // A setpoint the panel's "Set" would refuse is OutOfRange with the panel's message and
+    // nothing goes out; any other goes out rounded as "Set" rounds it.
     Result SetVoltage(double volts);
     Result SetCurrent(double amps);
     Result Measure(); // Last() then holds the fresh reading
@@ -74,12 +74,14 @@ public:
     Result Stop();
     Result Recall(int memory);
     Result ZeroCounters();
+    // A script ends only a recording a script started.
     Result Record(bool on, const QString &file);
     // *RST: any program stopped, then 0.0 V and the smallest current the setpoint rules allow.
     Result Reset();
 
-    // Rules the requests use, apart from any state.
-    static bool InResolution(double value, double step);
+    // The recording's note of setpoints sent, by the values the line carried: "Set 5.1 V 0.50 A";
+    // a negative value is left out.
+    static QString SetText(float volts, float amps);
     static constexpr float LeastAmps = 0.01f;
 
 signals:
@@ -103,4 +105,5 @@ private:
     Run run_;
     double ah_ = 0, wh_ = 0;
     QString recording_;
+    bool scriptRecords_ = false; // the recording running was started by a script
 };

@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include "Clock.h"
 #include "Exchange.h"
 #include "Module1.h"
 
@@ -38,6 +39,7 @@ Reading Poll(Comm1 &port, Clock &clock) {
     const Reading r = ParseGetd(Exchange(port, clock, Line("GETD"), GetdWait));
     Module1::MeasVolt = r.volt;
     Module1::MeasCurr = r.curr;
+    Module1::MeasAtMs = clock.MonotonicMs();
     if (r.mode)
         Module1::LastReply = QString(QChar::fromLatin1(*r.mode));
     return r;

@@ -17,7 +17,19 @@ bool VoltValid(float volts) {
     return volts >= 0 && volts <= MaxVolt;
 }
 bool CurrValid(float amps) {
-    return amps > 0 && amps <= MaxCurr;
+    return amps > 0 && amps <= MaxCurr && SentAmps(amps).value_or(0) > 0;
+}
+
+std::optional<float> SentVolts(float volts) {
+    if (const auto digits = Protocol::FitDigits(double(volts * 10.0f), 3))
+        return float(digits->toInt()) / 10.0f;
+    return std::nullopt;
+}
+
+std::optional<float> SentAmps(float amps) {
+    if (const auto digits = Protocol::FitDigits(double(amps * 100.0f), 3))
+        return float(digits->toInt()) / 100.0f;
+    return std::nullopt;
 }
 
 QString VoltMessage(bool onEnter) {

@@ -16,7 +16,13 @@ namespace Setpoints {
 float BoxValue(const QString &text);
 
 bool VoltValid(float volts); // 0 <= V <= MaxVolt (0 V allowed)
-bool CurrValid(float amps);  // 0 < A <= MaxCurr (0 A not)
+// 0 < A <= MaxCurr (0 A not), and not so small that the line would carry 0 A (0.004 A).
+bool CurrValid(float amps);
+
+// What the supply is told for a value: the line's 0.1 V and 0.01 A steps (5.05 V -> 5.1 V).
+// Nothing for a value the line cannot carry.
+std::optional<float> SentVolts(float volts);
+std::optional<float> SentAmps(float amps);
 
 // The two handlers word the precision clause differently; the operator has always seen these.
 QString VoltMessage(bool onEnter);

@@ -244,9 +244,12 @@ void DataLogPage::PVCPicTimer_Timer() {
     const int empty = int(std::min<qint64>(t.missed, SampleStore::Slots));
     for (int i = 0; i < empty; ++i)
         LiveStore.Push(SampleStore::None, SampleStore::None);
-    // Without a supply there is no reading, whatever was last measured.
-    const float volt = Connected ? MeasVolt : SampleStore::None;
-    const float curr = Connected ? MeasCurr : SampleStore::None;
+    // Without a supply, or without a recent poll, there is no reading, whatever was last
+    // measured.
+    const bool fresh =
+        Connected && Timeline::ReadingFresh(Timeline::NowMs(clock_), MeasAtMs, PollInterval);
+    const float volt = fresh ? MeasVolt : SampleStore::None;
+    const float curr = fresh ? MeasCurr : SampleStore::None;
     LiveStore.Push(volt, curr);
     LastSampleAt = clock_.CurrentDateTime();
     RecordSample(volt, curr); // the same reading as the live store, on the same tick

@@ -11,6 +11,10 @@ qint64 NowMs(Clock &clock) {
     return clock.MonotonicMs();
 }
 
+bool ReadingFresh(qint64 nowMs, qint64 readAtMs, int pollMs) {
+    return nowMs - readAtMs <= 2 * qint64(pollMs) + 400;
+}
+
 Tick Next(qint64 nowMs, qint64 startMs, qint64 count, qint64 sampleMs) {
     Tick t{startMs, count + 1, 0};
     if (nowMs < startMs) {

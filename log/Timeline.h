@@ -25,6 +25,12 @@ struct Tick {
 // back starts a new timeline at this sample.
 Tick Next(qint64 nowMs, qint64 startMs, qint64 count, qint64 sampleMs);
 
+// Whether a reading taken at `readAtMs` may still stand for the output at `nowMs`: polls come
+// every `pollMs`, one may be skipped for an external step due sooner, and the step's two
+// exchanges take up to 0.2 s each. Anything older means the polls have stopped, and a sample
+// from it would show a frozen output as live.
+bool ReadingFresh(qint64 nowMs, qint64 readAtMs, int pollMs);
+
 // A new timeline from now: LogStartMs and LogCount.
 void Restart(Clock &clock);
 

@@ -1,11 +1,13 @@
 #include "RemoteServer.h"
 
 #include "PeerCheck.h"
+#include "Supply.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QTimer>
+#include <utility>
 #ifdef Q_OS_LINUX
 #include <unistd.h>
 #endif
@@ -14,15 +16,47 @@ RemoteServer::RemoteServer(Supply &supply, QString version, QObject *parent)
     : QObject(parent), supply_(supply), version_(std::move(version)) {
     connect(&v4_, &QTcpServer::newConnection, this, [this] { Accept(v4_); });
     connect(&v6_, &QTcpServer::newConnection, this, [this] { Accept(v6_); });
+    // Each client's status registers latch what changes between its questions.
+    connect(&supply_, &Supply::readingChanged, this, &RemoteServer::ObserveSupply);
+    connect(&supply_, &Supply::runChanged, this, &RemoteServer::ObserveSupply);
+    connect(&supply_, &Supply::linkChanged, this, &RemoteServer::ObserveSupply);
+}
+
+void RemoteServer::ObserveSupply() {
+    const ScpiCommands::Conditions now = ScpiCommands::ConditionsOf(supply_);
+    for (Client &c : clients_)
+        c.state.Observe(now);
+}
+
+QString RemoteServer::ListenBoth(quint16 port) {
+    // 127.0.0.1 must be ours: scripts that reach another program there would drive nothing.
+    if (!v4_.listen(QHostAddress::LocalHost, port))
+        return QStringLiteral("%1 (127.0.0.1)").arg(v4_.errorString());
+    // And ::1 on the same port wherever the machine has it: clients that look up localhost try
+    // it first, and another user's program listening there would answer them with made-up
+    // readings. A machine without IPv6 on loopback has no such address to take.
+    if (v6_.listen(QHostAddress::LocalHostIPv6, v4_.serverPort()))
+        return {};
+    switch (v6_.serverError()) {
+    case QAbstractSocket::SocketAddressNotAvailableError:
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return {};
+    default:
+        break;
+    }
+    const QString why = QStringLiteral("%1 (::1)").arg(v6_.errorString());
+    v4_.close();
+    return why;
 }
 
 QString RemoteServer::Listen(quint16 port) {
     Close();
-    // 127.0.0.1 must be ours: scripts that reach another program there would drive nothing.
-    // ::1 follows on the same port where the machine has it (port 0 asks for any free one).
-    if (!v4_.listen(QHostAddress::LocalHost, port))
-        return v4_.errorString();
-    v6_.listen(QHostAddress::LocalHostIPv6, v4_.serverPort());
+    QString why = ListenBoth(port);
+    // Any free port (0): one whose ::1 side happens to be taken is tried no further.
+    for (int tries = 0; port == 0 && !why.isEmpty() && tries < 20; ++tries)
+        why = ListenBoth(0);
+    if (!why.isEmpty())
+        return why;
     port_ = v4_.serverPort();
     emit clientsChanged();
     return {};
@@ -32,7 +66,9 @@ void RemoteServer::Close() {
     v4_.close();
     v6_.close();
     while (!clients_.empty())
-        Drop(clients_.front().socket, QStringLiteral("remote control off"));
+        Drop(clients_.front().socket, QStringLiteral("script from port %1 dropped: remote "
+                                                     "control off")
+                                          .arg(clients_.front().from));
     port_ = 0;
     emit clientsChanged();
 }
@@ -68,12 +104,12 @@ void RemoteServer::Accept(QTcpServer &server) {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
         const quint16 from = socket->peerPort();
         if (int(clients_.size()) >= MaxClients || !SameUser(*socket)) {
-            emit happened(int(clients_.size()) >= MaxClients
-                           ? QStringLiteral("script from port %1 refused: %2 connected already")
-                                 .arg(from)
-                                 .arg(MaxClients)
-                           : QStringLiteral("script from port %1 refused: another user's")
-                                 .arg(from));
+            emit happened(
+                int(clients_.size()) >= MaxClients
+                    ? QStringLiteral("script from port %1 refused: %2 connected already")
+                          .arg(from)
+                          .arg(MaxClients)
+                    : QStringLiteral("script from port %1 refused: another user's").arg(from));
             socket->abort();
             socket->deleteLater();
             continue;
@@ -85,13 +121,19 @@ void RemoteServer::Accept(QTcpServer &server) {
         // And the kernel keeps little of what the client has not read, so that MaxPending is
         // what bounds a client that stops reading.
         socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 64 * 1024);
-        clients_.push_back(Client{socket, {}, false, false, {}});
+        clients_.push_back(Client{socket, from, {}, false, false, false, std::nullopt, {}});
+        clients_.back().state.Baseline(ScpiCommands::ConditionsOf(supply_));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             if (Client *c = Find(socket))
                 Serve(*c);
         });
-        connect(socket, &QTcpSocket::disconnected, this,
-                [this, socket] { Drop(socket, QStringLiteral("left")); });
+        // What it sent before it closed is still carried out, in order.
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (Client *c = Find(socket)) {
+                c->closed = true;
+                Schedule(*c);
+            }
+        });
         emit happened(QStringLiteral("script connected from port %1").arg(from));
         emit clientsChanged();
     }
@@ -104,80 +146,111 @@ RemoteServer::Client *RemoteServer::Find(QTcpSocket *socket) {
     return nullptr;
 }
 
-void RemoteServer::Drop(QTcpSocket *socket, const QString &why) {
+void RemoteServer::Drop(QTcpSocket *socket, const QString &event) {
     for (auto it = clients_.begin(); it != clients_.end(); ++it) {
         if (it->socket != socket)
             continue;
-        const quint16 from = socket->peerPort();
         clients_.erase(it);
         socket->disconnect(this);
         socket->abort();
         socket->deleteLater();
-        emit happened(QStringLiteral("script from port %1 %2").arg(from).arg(why));
+        emit happened(event);
         emit clientsChanged();
         return;
     }
 }
 
-void RemoteServer::Serve(Client &c) {
-    const QPointer<QTcpSocket> socket = c.socket;
-    // A turn ends after a few lines or as soon as they took a poll's time (readings, settings):
-    // the window's own timers come between.
-    QElapsedTimer turn;
-    turn.start();
-    for (int lines = 0; lines < LinesPerTurn && turn.elapsed() < TurnMs;) {
-        qsizetype end = c.in.indexOf('\n');
-        if (end < 0) {
-            const QByteArray more = socket->read(64 * 1024);
-            if (more.isEmpty())
-                break;
+bool RemoteServer::TakeLine(Client &c) {
+    qsizetype end = Scpi::LineEnd(c.in);
+    if (end < 0) {
+        const QByteArray more = c.socket->read(64 * 1024);
+        if (!more.isEmpty()) {
             const qsizetype from = c.in.size();
             c.in += more;
-            end = c.in.indexOf('\n', from);
+            end = Scpi::LineEnd(c.in, from);
         }
-        if (end < 0) {
-            if (c.in.size() > Scpi::MaxLine) { // the line is too long: discarded whole
-                if (!c.discarding)
-                    c.state.Fail(-223);
-                c.discarding = true;
-                c.in.clear();
+    }
+    if (end < 0) {
+        if (c.in.size() > Scpi::MaxLine) { // the line is too long: discarded whole
+            if (!c.discarding)
+                c.state.Fail(-223);
+            c.discarding = true;
+            c.in.clear();
+            return TakeLine(c); // what else has come meanwhile
+        }
+        return false;
+    }
+    const QByteArray line = c.in.left(end);
+    c.in.remove(0, end + 1);
+    if (std::exchange(c.discarding, false)) // the end of a line already refused
+        return true;
+    if (line.size() > Scpi::MaxLine) {
+        c.state.Fail(-223);
+        return true;
+    }
+    if (Scpi::WebRequest(line)) {
+        const QString text = QStringLiteral("refused a web browser's request from port %1");
+        emit warning(QStringLiteral("Remote control ") + text.arg(c.from));
+        Drop(c.socket, text.arg(c.from));
+        return false;
+    }
+    c.line.emplace(line);
+    return true;
+}
+
+void RemoteServer::Serve(Client &c) {
+    const QPointer<QTcpSocket> socket = c.socket;
+    // A turn ends after a few commands or as soon as they took a poll's time (readings,
+    // settings): the window's own timers come between, also inside one long compound line.
+    QElapsedTimer turn;
+    turn.start();
+    for (int work = 0; work < CommandsPerTurn && turn.elapsed() < TurnMs;) {
+        if (!c.line) {
+            if (!TakeLine(c)) {
+                if (!Find(socket)) // sent away
+                    return;
+                break;
             }
-            continue;
+            if (!c.line || c.line->Done()) { // an empty line, or one refused whole
+                work += c.line.has_value();
+                c.line.reset();
+                continue;
+            }
         }
-        QByteArray line = c.in.left(end);
-        c.in.remove(0, end + 1);
-        ++lines;
-        if (c.discarding) { // the end of a line already refused
-            c.discarding = false;
-            continue;
-        }
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.size() > Scpi::MaxLine) {
-            c.state.Fail(-223);
-            continue;
-        }
-        const auto reply = ScpiCommands::ExecuteLine(line, c.state, supply_, version_);
+        c.line->Next(c.state, supply_, version_);
+        ++work;
         // The command may have shown the window's handlers at work, and the client may be
         // gone meanwhile.
         if (!Find(socket))
             return;
-        if (reply) {
+        if (!c.line->Done())
+            continue;
+        const std::optional<QByteArray> reply = c.line->Reply();
+        c.line.reset();
+        if (reply && !c.closed) {
             socket->write(*reply + '\n');
             if (socket->bytesToWrite() > MaxPending) {
-                Drop(socket, QStringLiteral("dropped: it does not read its replies"));
+                Drop(socket, QStringLiteral("script from port %1 dropped: it does not read its "
+                                            "replies")
+                                 .arg(c.from));
                 return;
             }
         }
     }
-    // More waits: the next turn, after what else the event loop has to do.
-    if (!c.scheduled && (c.in.contains('\n') || socket->bytesAvailable())) {
-        c.scheduled = true;
-        QTimer::singleShot(0, this, [this, socket] {
-            if (Client *again = Find(socket)) {
-                again->scheduled = false;
-                Serve(*again);
-            }
-        });
-    }
+    if (c.line || Scpi::LineEnd(c.in) >= 0 || socket->bytesAvailable())
+        Schedule(c);   // more waits: the next turn, after what else the event loop has to do
+    else if (c.closed) // all it sent is done
+        Drop(socket, QStringLiteral("script from port %1 left").arg(c.from));
+}
+
+void RemoteServer::Schedule(Client &c) {
+    if (c.scheduled)
+        return;
+    c.scheduled = true;
+    QTimer::singleShot(0, this, [this, socket = QPointer<QTcpSocket>(c.socket)] {
+        if (Client *again = Find(socket)) {
+            again->scheduled = false;
+            Serve(*again);
+        }
+    });
 }

@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <list>
+#include <optional>
 
 class Supply;
 
@@ -19,12 +20,14 @@ public:
     static constexpr int MaxClients = 4;
     // Replies kept for a client that does not read; past this it is dropped.
     static constexpr qint64 MaxPending = 1 << 20;
-    // Lines read in one turn of the event loop: a flood waits its turn behind the polling.
-    static constexpr int LinesPerTurn = 32;
+    // Commands carried out in one turn of the event loop, whatever lines they came in: a flood
+    // or a long compound line waits its turn behind the polling.
+    static constexpr int CommandsPerTurn = 32;
     static constexpr int TurnMs = 10;
 
     RemoteServer(Supply &supply, QString version, QObject *parent = nullptr);
-    // Listens on 127.0.0.1 and, where the machine has it, ::1; the reason when it cannot.
+    // Listens on 127.0.0.1 and, where the machine has it, on ::1 as well: a client that finds
+    // localhost at ::1 must not meet another program there. The reason when it cannot.
     QString Listen(quint16 port);
     void Close();
     bool Listening() const { return v4_.isListening() || v6_.isListening(); }
@@ -39,19 +42,30 @@ signals:
     void clientsChanged();
     // "script connected from port 40312", for the recording.
     void happened(const QString &text);
+    // What the operator should see at once: a web page tried to drive the supply.
+    void warning(const QString &text);
 
 private:
     struct Client {
         QTcpSocket *socket = nullptr;
+        quint16 from = 0; // its port, kept for the notes after it has gone
         QByteArray in;
         bool discarding = false; // the rest of a line past MaxLine
         bool scheduled = false;  // a turn to read more is queued
+        bool closed = false;     // it has gone: its lines are carried out, the replies dropped
+        std::optional<ScpiCommands::LineRun> line; // being carried out, a command a turn
         ScpiCommands::Client state;
     };
+    // Listens on both addresses at `port`; the reason naming the address that is taken.
+    QString ListenBoth(quint16 port);
     void Accept(QTcpServer &server);
     void Serve(Client &c);
-    void Drop(QTcpSocket *socket, const QString &why);
+    // The next complete line into c.line; false when none has arrived whole.
+    bool TakeLine(Client &c);
+    void Schedule(Client &c);
+    void Drop(QTcpSocket *socket, const QString &event);
     Client *Find(QTcpSocket *socket);
+    void ObserveSupply();
 
     Supply &supply_;
     QString version_;

@@ -30,6 +30,8 @@ QString ErrorText(int code) {
         return QStringLiteral("Data out of range");
     case -223:
         return QStringLiteral("Too much data");
+    case -224:
+        return QStringLiteral("Illegal parameter value");
     case -240:
         return QStringLiteral("Hardware error");
     case -350:
@@ -76,10 +78,10 @@ Message Split(const QByteArray &line) {
         return m;
     }
     QStringList parts;
-    if (!SplitOutside(QString::fromUtf8(line).trimmed(), u';', parts)) {
-        m.error = -102;
-        return m;
-    }
+    // A string left open spoils only the command it is in: the ones before it run.
+    const int unfinished = SplitOutside(QString::fromUtf8(line).trimmed(), u';', parts) ? 0 : -102;
+    if (unfinished)
+        parts.removeLast();
     QString path; // the nodes before the last of the previous command
     for (const QString &part : parts) {
         const QString text = part.trimmed();
@@ -88,7 +90,6 @@ Message Split(const QByteArray &line) {
         const qsizetype blank = text.indexOf(QRegularExpression(QStringLiteral("\\s")));
         const QString written = blank < 0 ? text : text.left(blank);
         if (!HeaderCharacters(written)) {
-            m.commands.clear();
             m.error = -102;
             return m;
         }
@@ -119,7 +120,36 @@ Message Split(const QByteArray &line) {
         }
         m.commands.push_back(c);
     }
+    m.error = unfinished;
     return m;
+}
+
+qsizetype LineEnd(const QByteArray &in, qsizetype from) {
+    for (qsizetype i = from; i < in.size(); ++i)
+        if (in[i] == '\n' || in[i] == '\r')
+            return i;
+    return -1;
+}
+
+bool WebRequest(const QByteArray &line) {
+    // "GET /x HTTP/1.1", and any "Name: value" line: a SCPI header never has a blank after its
+    // colon, and a browser sends its request line first, so none of its lines ever runs.
+    static const QRegularExpression request(QStringLiteral("^\\s*[A-Z]+ \\S+ HTTP/\\d"));
+    static const QRegularExpression header(
+        QStringLiteral("^\\s*[!#$%&'*+.^_`|~0-9A-Za-z-]+:[ \\t]"));
+    const QString text = QString::fromLatin1(line);
+    return request.match(text).hasMatch() || header.match(text).hasMatch();
+}
+
+Keyword NumericKeyword(const QString &text) {
+    const QString word = text.trimmed().toUpper();
+    if (word == u"MIN" || word == u"MINIMUM")
+        return Keyword::Min;
+    if (word == u"MAX" || word == u"MAXIMUM")
+        return Keyword::Max;
+    if (word == u"DEF" || word == u"DEFAULT")
+        return Keyword::Def;
+    return Keyword::None;
 }
 
 QString Command::Text() const {
@@ -205,6 +235,12 @@ void ErrorQueue::Push(int code, const QString &info) {
     // A reply is one line whatever the message held (a file name, a box's two lines).
     if (!info.isEmpty())
         text += QStringLiteral("; ") + QString(info).replace(u'\r', u' ').replace(u'\n', u' ');
+    if (text.size() > MaxErrorText) { // a long file name or table name: its start tells enough
+        text.truncate(MaxErrorText - 3);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+        text += QStringLiteral("...");
+    }
     const QString entry = QString::number(code) + QStringLiteral(",\"") +
                           QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
     if (int(entries_.size()) < QueueSize)

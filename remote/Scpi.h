@@ -12,8 +12,9 @@
 
 namespace Scpi {
 
-constexpr int MaxLine = 4096; // bytes a line may hold, its end excluded
-constexpr int QueueSize = 10; // errors a client's queue keeps
+constexpr int MaxLine = 4096;     // bytes a line may hold, its end excluded
+constexpr int QueueSize = 10;     // errors a client's queue keeps
+constexpr int MaxErrorText = 255; // characters of an error's description, as SCPI-99 bounds it
 
 // The standard text of an error code: "Command error" for -100, "No error" for 0.
 QString ErrorText(int code);
@@ -30,13 +31,28 @@ struct Command {
 
 // One line into its commands, split at ';' outside strings. After the first, a command without
 // a leading ':' continues the previous one's path ("SOUR:VOLT 5;CURR 1" sets SOUR:CURR).
-// `error` is a code when the line cannot be read (-223 too long, -102 an unfinished string or a
-// header with characters no header has); its commands are then none.
+// `error` is a code when part of the line cannot be read (-223 too long, -102 an unfinished
+// string or a header with characters no header has): `commands` are then those before it, which
+// run, as an IEEE 488.2 parser carries out what it read before the fault and discards the rest.
 struct Message {
     std::vector<Command> commands;
     int error = 0;
 };
 Message Split(const QByteArray &line);
+
+// Where a line ends in `in`: the first CR or LF from `from`, or -1. Scripts end their lines with
+// LF, CR LF or a lone CR (serial-minded tools); the LF after a CR ends an empty line, which does
+// nothing.
+qsizetype LineEnd(const QByteArray &in, qsizetype from = 0);
+
+// Whether a line is a web browser's: an HTTP request line ("POST / HTTP/1.1") or a header
+// ("Host: 127.0.0.1:5025"). Any web page can make a browser post a form here; such a client is
+// sent away before anything it sent runs.
+bool WebRequest(const QByteArray &line);
+
+// MIN, MAX or DEF (or MINimum, MAXimum, DEFault) where a number may stand.
+enum class Keyword { None, Min, Max, Def };
+Keyword NumericKeyword(const QString &text);
 
 // Whether `header` matches `pattern` written as SCPI-99 documents it: optional nodes in
 // brackets, the short form in capitals ("[SOURce:]VOLTage[:LEVel][:IMMediate]" matches "VOLT",
@@ -48,7 +64,8 @@ bool Matches(const QString &pattern, const QString &header);
 // other text, an infinity or not a number.
 std::optional<double> Number(const QString &text, const QString &unit);
 
-// A client's error queue, oldest first. When it is full the newest entry becomes -350.
+// A client's error queue, oldest first. When it is full the newest entry becomes -350. An entry's
+// description is cut to MaxErrorText characters.
 class ErrorQueue {
 public:
     void Push(int code, const QString &info = QString());

@@ -4,6 +4,8 @@
 #include "Supply.h"
 
 #include <QHash>
+#include <cmath>
+#include <utility>
 
 using Module1::Format;
 
@@ -11,6 +13,7 @@ namespace ScpiCommands {
 
 void Client::Fail(int code, const QString &info) {
     errors.Push(code, info);
+    lastError = code;
     if (code <= -100 && code > -200)
         esr |= 32;
     else if (code <= -200 && code > -300)
@@ -19,6 +22,41 @@ void Client::Fail(int code, const QString &info) {
         esr |= 8;
     else if (code <= -400 && code > -500)
         esr |= 4;
+}
+
+void Client::Observe(const Conditions &now) {
+    oper.Observe(now.oper);
+    ques.Observe(now.ques);
+}
+
+void Client::Baseline(const Conditions &now) {
+    oper.last = now.oper;
+    ques.last = now.ques;
+}
+
+int Client::StatusByte() const {
+    int stb = (errors.Count() ? 4 : 0) | (ques.event & ques.enable ? 8 : 0) | (esr & ese ? 32 : 0) |
+              (oper.event & oper.enable ? 128 : 0);
+    return stb | (stb & sre ? 64 : 0);
+}
+
+Conditions ConditionsOf(const Supply &supply) {
+    Conditions c;
+    const Supply::Output &r = supply.Last();
+    const bool link = supply.Connected();
+    if (link && r.mode == u"CV")
+        c.oper |= Bit::OperCV;
+    if (link && r.mode == u"CC")
+        c.oper |= Bit::OperCC;
+    if (supply.Running().where != Supply::Where::Idle)
+        c.oper |= Bit::OperProgram;
+    if (!link)
+        c.ques |= Bit::QuesLink;
+    if (!link || r.volts < 0)
+        c.ques |= Bit::QuesVolt;
+    if (!link || r.amps < 0)
+        c.ques |= Bit::QuesCurr;
+    return c;
 }
 
 namespace {
@@ -61,16 +99,96 @@ QByteArray Quoted(const QString &s) {
     return '"' + QString(s).replace(u'"', QStringLiteral("\"\"")).toUtf8() + '"';
 }
 
-// The one number a setting command carries, in `unit`; -109/-104 queued when it has none.
-std::optional<double> NumberParam(Context &c, const QString &unit) {
+// A setting's limits, for MIN, MAX and DEF.
+struct Range {
+    double min, max, def;
+};
+Range VoltRange() {
+    return {0, Module1::MaxVolt, 0};
+}
+Range CurrRange() {
+    return {Supply::LeastAmps, Module1::MaxCurr, Supply::LeastAmps};
+}
+
+std::optional<double> KeywordValue(const QString &text, const Range &range) {
+    switch (Scpi::NumericKeyword(text)) {
+    case Scpi::Keyword::Min:
+        return range.min;
+    case Scpi::Keyword::Max:
+        return range.max;
+    case Scpi::Keyword::Def:
+        return range.def;
+    case Scpi::Keyword::None:
+        break;
+    }
+    return std::nullopt;
+}
+
+// The one number a setting command carries, in `unit` or as MIN, MAX or DEF; -109/-108/-104
+// queued when it has none.
+std::optional<double> NumberParam(Context &c, const QString &unit, const Range &range) {
     if (c.cmd.params.size() != 1) {
         c.client.Fail(c.cmd.params.isEmpty() ? -109 : -108);
         return std::nullopt;
     }
+    if (const auto keyword = KeywordValue(c.cmd.params[0], range))
+        return keyword;
     const auto n = Scpi::Number(c.cmd.params[0], unit);
     if (!n)
         c.client.Fail(-104);
     return n;
+}
+
+// A register's value: a whole number from 0 to `max` (a decimal is rounded, as IEEE 488.2 says).
+std::optional<int> RegisterParam(Context &c, int max) {
+    if (c.cmd.params.size() != 1) {
+        c.client.Fail(c.cmd.params.isEmpty() ? -109 : -108);
+        return std::nullopt;
+    }
+    const auto n = Scpi::Number(c.cmd.params[0], QString());
+    if (!n) {
+        c.client.Fail(-104);
+        return std::nullopt;
+    }
+    const double rounded = std::round(*n);
+    if (rounded < 0 || rounded > max) {
+        c.client.Fail(-222, QStringLiteral("0 to %1").arg(max));
+        return std::nullopt;
+    }
+    return int(rounded);
+}
+
+// VOLT? and CURR?: the setpoint last sent, or with MIN, MAX or DEF that limit.
+Reply SetpointQuery(Context &c, std::optional<float> sent, const Range &range,
+                    const QString &pattern, const QString &quantity) {
+    if (c.cmd.params.size() > 1) {
+        c.client.Fail(-108);
+        return std::nullopt;
+    }
+    if (c.cmd.params.size() == 1) {
+        const auto limit = KeywordValue(c.cmd.params[0], range);
+        if (!limit) {
+            c.client.Fail(-224, QStringLiteral("MIN, MAX or DEF"));
+            return std::nullopt;
+        }
+        return Text(Format(*limit, pattern));
+    }
+    if (!sent) {
+        c.client.Fail(-200, QStringLiteral("no %1 has been set yet").arg(quantity));
+        return std::nullopt;
+    }
+    return Text(Format(*sent, pattern));
+}
+
+Reply RegisterEvent(Context &c, StatusRegister Client::*reg) {
+    c.client.Observe(ConditionsOf(c.supply));
+    return QByteArray::number(std::exchange((c.client.*reg).event, 0));
+}
+
+Reply RegisterEnable(Context &c, StatusRegister Client::*reg) {
+    if (const auto n = RegisterParam(c, 32767))
+        (c.client.*reg).enable = *n;
+    return std::nullopt;
 }
 
 Reply Measured(Context &c, bool fresh, QByteArray (*f)(const Supply::Output &)) {
@@ -93,8 +211,15 @@ QByteArray Amps(const Supply::Output &r) {
 QByteArray Watts(const Supply::Output &r) {
     return Text(Format(double(r.volts) * double(r.amps), QStringLiteral("0.000")));
 }
-QByteArray Mode(const Supply::Output &r) {
-    return Text(r.mode.isEmpty() ? QStringLiteral("CV") : r.mode);
+
+// The mode, where the poll told it: a reply cut short has none.
+Reply Mode(Context &c, bool fresh) {
+    const Reply known = Measured(c, fresh, [](const Supply::Output &r) { return Text(r.mode); });
+    if (known && known->isEmpty()) {
+        c.client.Fail(-240, QStringLiteral("the supply did not tell its mode"));
+        return std::nullopt;
+    }
+    return known;
 }
 
 // PROG:INT:RUN "<table>",<cycles>
@@ -134,6 +259,7 @@ struct Entry {
     const char *pattern;
     bool query;
     Reply (*run)(Context &);
+    bool queryParams = false; // a query that reads parameters (MIN, MAX, DEF)
 };
 
 QByteArray Identity(Context &c) {
@@ -144,6 +270,13 @@ QByteArray Identity(Context &c) {
     return Text(QStringLiteral("QVR,%1,0,%2").arg(limits, c.version));
 }
 
+// *ESE and *SRE: a byte; the status byte's bit 6 is its own summary and cannot be enabled.
+Reply SetByte(Context &c, int Client::*field, int mask) {
+    if (const auto n = RegisterParam(c, 255))
+        c.client.*field = *n & mask;
+    return std::nullopt;
+}
+
 const Entry Table[] = {
     {"*IDN", true, [](Context &c) -> Reply { return Identity(c); }},
     {"*RST", false, [](Context &c) -> Reply { return Done(c, c.supply.Reset()), std::nullopt; }},
@@ -151,21 +284,52 @@ const Entry Table[] = {
      [](Context &c) -> Reply {
          c.client.errors.Clear();
          c.client.esr = 0;
+         c.client.oper.event = c.client.ques.event = 0;
          return std::nullopt;
      }},
-    // Every command is carried out before its reply: each is complete when the next is read.
+    // Every command is carried out before the next is read: each is complete when *OPC comes.
     {"*OPC", true, [](Context &) -> Reply { return QByteArray("1"); }},
-    {"*OPC", false, [](Context &) -> Reply { return std::nullopt; }},
+    {"*OPC", false,
+     [](Context &c) -> Reply {
+         c.client.esr |= 1;
+         return std::nullopt;
+     }},
     {"*WAI", false, [](Context &) -> Reply { return std::nullopt; }},
     {"*ESR", true,
-     [](Context &c) -> Reply {
-         const int esr = c.client.esr;
-         c.client.esr = 0;
-         return QByteArray::number(esr);
-     }},
+     [](Context &c) -> Reply { return QByteArray::number(std::exchange(c.client.esr, 0)); }},
+    {"*ESE", false, [](Context &c) -> Reply { return SetByte(c, &Client::ese, 255); }},
+    {"*ESE", true, [](Context &c) -> Reply { return QByteArray::number(c.client.ese); }},
+    {"*SRE", false, [](Context &c) -> Reply { return SetByte(c, &Client::sre, 255 & ~64); }},
+    {"*SRE", true, [](Context &c) -> Reply { return QByteArray::number(c.client.sre); }},
     {"*STB", true,
      [](Context &c) -> Reply {
-         return QByteArray::number((c.client.errors.Count() ? 4 : 0) | (c.client.esr ? 32 : 0));
+         c.client.Observe(ConditionsOf(c.supply));
+         return QByteArray::number(c.client.StatusByte());
+     }},
+    // QVR's own test: whether a supply answers it.
+    {"*TST", true,
+     [](Context &c) -> Reply { return QByteArray(c.supply.Connected() ? "0" : "1"); }},
+    {"*OPT", true, [](Context &) -> Reply { return QByteArray("0"); }},
+    {"STATus:OPERation[:EVENt]", true,
+     [](Context &c) -> Reply { return RegisterEvent(c, &Client::oper); }},
+    {"STATus:OPERation:CONDition", true,
+     [](Context &c) -> Reply { return QByteArray::number(ConditionsOf(c.supply).oper); }},
+    {"STATus:OPERation:ENABle", false,
+     [](Context &c) -> Reply { return RegisterEnable(c, &Client::oper); }},
+    {"STATus:OPERation:ENABle", true,
+     [](Context &c) -> Reply { return QByteArray::number(c.client.oper.enable); }},
+    {"STATus:QUEStionable[:EVENt]", true,
+     [](Context &c) -> Reply { return RegisterEvent(c, &Client::ques); }},
+    {"STATus:QUEStionable:CONDition", true,
+     [](Context &c) -> Reply { return QByteArray::number(ConditionsOf(c.supply).ques); }},
+    {"STATus:QUEStionable:ENABle", false,
+     [](Context &c) -> Reply { return RegisterEnable(c, &Client::ques); }},
+    {"STATus:QUEStionable:ENABle", true,
+     [](Context &c) -> Reply { return QByteArray::number(c.client.ques.enable); }},
+    {"STATus:PRESet", false,
+     [](Context &c) -> Reply {
+         c.client.oper.enable = c.client.ques.enable = 0;
+         return std::nullopt;
      }},
     {"SYSTem:ERRor[:NEXT]", true, [](Context &c) -> Reply { return Text(c.client.errors.Next()); }},
     {"SYSTem:ERRor:COUNt", true,
@@ -173,38 +337,42 @@ const Entry Table[] = {
     {"SYSTem:VERSion", true, [](Context &) -> Reply { return QByteArray("1999.0"); }},
     {"[SOURce:]VOLTage[:LEVel][:IMMediate][:AMPLitude]", false,
      [](Context &c) -> Reply {
-         if (const auto v = NumberParam(c, QStringLiteral("V")))
+         if (const auto v = NumberParam(c, QStringLiteral("V"), VoltRange()))
              Done(c, c.supply.SetVoltage(*v));
          return std::nullopt;
      }},
     {"[SOURce:]VOLTage[:LEVel][:IMMediate][:AMPLitude]", true,
      [](Context &c) -> Reply {
-         return Text(Format(c.supply.SetVolts().value_or(0), QStringLiteral("0.0")));
-     }},
+         return SetpointQuery(c, c.supply.SetVolts(), VoltRange(), QStringLiteral("0.0"),
+                              QStringLiteral("voltage"));
+     },
+     true},
     {"[SOURce:]CURRent[:LEVel][:IMMediate][:AMPLitude]", false,
      [](Context &c) -> Reply {
-         if (const auto a = NumberParam(c, QStringLiteral("A")))
+         if (const auto a = NumberParam(c, QStringLiteral("A"), CurrRange()))
              Done(c, c.supply.SetCurrent(*a));
          return std::nullopt;
      }},
     {"[SOURce:]CURRent[:LEVel][:IMMediate][:AMPLitude]", true,
      [](Context &c) -> Reply {
-         return Text(Format(c.supply.SetAmps().value_or(0), QStringLiteral("0.00")));
-     }},
+         return SetpointQuery(c, c.supply.SetAmps(), CurrRange(), QStringLiteral("0.00"),
+                              QStringLiteral("current"));
+     },
+     true},
     {"MEASure[:SCALar]:VOLTage[:DC]", true,
      [](Context &c) -> Reply { return Measured(c, true, Volts); }},
     {"MEASure[:SCALar]:CURRent[:DC]", true,
      [](Context &c) -> Reply { return Measured(c, true, Amps); }},
     {"MEASure[:SCALar]:POWer[:DC]", true,
      [](Context &c) -> Reply { return Measured(c, true, Watts); }},
-    {"MEASure[:SCALar]:MODE", true, [](Context &c) -> Reply { return Measured(c, true, Mode); }},
+    {"MEASure[:SCALar]:MODE", true, [](Context &c) -> Reply { return Mode(c, true); }},
     {"FETCh[:SCALar]:VOLTage[:DC]", true,
      [](Context &c) -> Reply { return Measured(c, false, Volts); }},
     {"FETCh[:SCALar]:CURRent[:DC]", true,
      [](Context &c) -> Reply { return Measured(c, false, Amps); }},
     {"FETCh[:SCALar]:POWer[:DC]", true,
      [](Context &c) -> Reply { return Measured(c, false, Watts); }},
-    {"FETCh[:SCALar]:MODE", true, [](Context &c) -> Reply { return Measured(c, false, Mode); }},
+    {"FETCh[:SCALar]:MODE", true, [](Context &c) -> Reply { return Mode(c, false); }},
     {"MEASure[:SCALar]:CHARge", true,
      [](Context &c) -> Reply {
          return Text(Format(c.supply.ChargeAh(), QStringLiteral("0.000")));
@@ -219,6 +387,7 @@ const Entry Table[] = {
      [](Context &c) -> Reply { return RunProgram(c, Supply::Where::External); }},
     {"PROGram:STOP", false,
      [](Context &c) -> Reply { return Done(c, c.supply.Stop()), std::nullopt; }},
+    // One separator throughout, so that a client splitting at commas gets three values.
     {"PROGram:STATe", true,
      [](Context &c) -> Reply {
          const Supply::Run &r = c.supply.Running();
@@ -226,7 +395,7 @@ const Entry Table[] = {
          case Supply::Where::Internal:
              return QByteArray("INT");
          case Supply::Where::External:
-             return "EXT " + QByteArray::number(r.step) + ',' + QByteArray::number(r.pass);
+             return "EXT," + QByteArray::number(r.step) + ',' + QByteArray::number(r.pass);
          case Supply::Where::Idle:
              break;
          }
@@ -274,8 +443,8 @@ std::optional<QByteArray> Execute(const Scpi::Command &command, Client &client, 
         known = true;
         if (e.query != command.query)
             continue;
-        // A query takes no parameters here; a parameter a command does not read is an error.
-        if (e.query && !command.params.isEmpty()) {
+        // A parameter a command does not read is an error.
+        if (e.query && !e.queryParams && !command.params.isEmpty()) {
             client.Fail(-108);
             return std::nullopt;
         }
@@ -285,20 +454,28 @@ std::optional<QByteArray> Execute(const Scpi::Command &command, Client &client, 
     return std::nullopt;
 }
 
+void LineRun::Next(Client &client, Supply &supply, const QString &version) {
+    if (next_ < message_.commands.size()) {
+        client.lastError = 0;
+        const auto reply = Execute(message_.commands[next_++], client, supply, version);
+        if (reply) // one line, whatever a file name in it held
+            reply_ = (reply_ ? *reply_ + ';' : QByteArray()) +
+                     QByteArray(*reply).replace('\r', ' ').replace('\n', ' ');
+        if (client.lastError <= -100 && client.lastError > -200) {
+            next_ = message_.commands.size(); // the rest of the line is not read
+            message_.error = 0;
+        }
+    } else if (message_.error) {
+        client.Fail(std::exchange(message_.error, 0)); // what could not be read, after the rest
+    }
+}
+
 std::optional<QByteArray> ExecuteLine(const QByteArray &line, Client &client, Supply &supply,
                                       const QString &version) {
-    const Scpi::Message m = Scpi::Split(line);
-    if (m.error) {
-        client.Fail(m.error);
-        return std::nullopt;
-    }
-    std::optional<QByteArray> out;
-    for (const Scpi::Command &command : m.commands)
-        if (const auto reply = Execute(command, client, supply, version))
-            out = out ? *out + ';' + *reply : *reply;
-    if (out) // one line, whatever a file name in it held
-        out->replace('\r', ' ').replace('\n', ' ');
-    return out;
+    LineRun run(line);
+    while (!run.Done())
+        run.Next(client, supply, version);
+    return run.Reply();
 }
 
 } // namespace ScpiCommands

@@ -250,6 +250,7 @@ private slots:
         MeasVolt = 12, MeasCurr = 1;
         for (int tick = 1; tick <= 3; ++tick) {
             f.clock.advance(2000);
+            MeasAtMs = f.clock.MonotonicMs();             // the poll just before
             f.clock.setSecondsSinceMidnight(tick * 3600); // summer time, a clock set by hand
             f.page.PVCPicTimer_Timer();
             QCOMPARE(count(f.page.Picture1->Image(), Yellow) > 0, tick == 3);
@@ -260,6 +261,7 @@ private slots:
         // empty, and the samples and cursors before stay as far back as they were taken.
         f.page.Cursors.a = 2;
         f.clock.advance(7000);
+        MeasAtMs = f.clock.MonotonicMs() - 2 * PollInterval - 400; // as old as a fresh one gets
         f.page.PVCPicTimer_Timer();
         QCOMPARE(QList<float>({LiveStore.at(1, 1), LiveStore.at(1, 2), LiveStore.at(1, 3),
                                LiveStore.at(1, 4), LiveStore.at(1, 6), LiveStore.at(1, 7),
@@ -272,6 +274,13 @@ private slots:
         f.page.PVCPicTimer_Timer();
         QVERIFY(LiveStore.at(1, 1) == -1 && LiveStore.at(1, 1800) == -1 &&
                 LiveStore.at(1, 1801) == 12);
+        // The link up but the polls stopped: a reading a millisecond older than the freshest
+        // is no sample either.
+        Connected = true;
+        f.clock.advance(2000);
+        MeasAtMs = f.clock.MonotonicMs() - 2 * PollInterval - 401;
+        f.page.PVCPicTimer_Timer();
+        QCOMPARE(LiveStore.at(1, 1), -1.0f);
     }
 
     void logsRoundTrip() {
@@ -726,6 +735,7 @@ void TestLog::recordingFile() {
     MeasVolt = 12, MeasCurr = 1.25f;
     for (int tick = 0; tick < 2; ++tick) {
         f.clock.advance(2000);
+        MeasAtMs = f.clock.MonotonicMs();
         p.PVCPicTimer_Timer();
     }
     SampleMs = 500;

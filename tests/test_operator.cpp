@@ -6,6 +6,7 @@
 #include "GridEditor.h"
 #include "Module1.h"
 #include "PropertiesFrm.h"
+#include "ScpiCommands.h"
 #include "Tables.h"
 #include "WindowFixture.h"
 
@@ -74,6 +75,8 @@ struct Desk {
         play(QString("tab %1").arg(page));
         f.port.sent.clear();
     }
+    ScpiCommands::Client client; // a script beside the operator
+    QByteArray replied;
     QWidget *find(const QString &name) const { return w->findChild<QWidget *>(name); }
     QByteArray wire() const { return QByteArray(f.port.sent).replace("GETD\r", ""); }
 
@@ -135,6 +138,13 @@ struct Desk {
             } else if (verb == "handler") { // Run as a stale click or a script would press it
                 w->editor->CurrentIndex() == 0 ? w->internalPage->Command0_Click(0)
                                                : w->externalPage->Command1_Click(0);
+            } else if (verb == "script") { // a script's line, '_' for a blank, '|' for ';'
+                const QString line = QString(arg).replace(u'_', u' ').replace(u'|', u';');
+                replied =
+                    ScpiCommands::ExecuteLine(line.toUtf8(), client, w->supply, "2.0").value_or("");
+            } else if (verb == "replied") {
+                const QByteArray expected = arg.toUtf8().replace('_', ' ').replace('|', ';');
+                QVERIFY2(replied == expected, where + " replied " + replied);
             } else if (verb == "wire") { // what has gone out by now
                 QTRY_VERIFY2(wire().size() == r, where);
             } else if (verb == "is") { // a control's text
@@ -295,6 +305,16 @@ const QList<Row> &rows() {
          "on Command4_0; click Text2_1; retype 0.00; colour Text2_0 black; off Command4_0"},
         {"Enter with no voltage", 0, "set Text2_0; set Text2_1 1; click Text2_1; key Return; "
          "focus Text2_0"},
+        // A script's setpoints round and refuse as the boxes do: 0.004 A would be 0 A.
+        {"a script sets as Set does", 0, "set Text2_0 5.05; set Text2_1 0.004; click Text2_1; "
+         "key Return; script VOLT_5.05|CURR_0.004|:SYST:ERR?; replied -222,\"Data_out_of_range|"
+         "_Current_must_be_0.01_-_3_and_2_digit_o_precision_.\"; set Text2_1 1; "
+         "click Command4_0", {C2}, "VOLT051\rVOLT051\rCURR100\r"},
+        // A script's run never takes in the value the operator is typing into a cell.
+        {"a script's run while a cell is typed", 0, "cell 1 1; keys 7; "
+         "script PROG:INT:RUN_'ramp',1|:SYST:ERR?; replied -221,\"Settings_conflict|_a_cell_is_"
+         "being_edited_on_the_Internal_Timed_Program_page\"; editing yes; key Return; "
+         "cellis 1 1 07.0"},
     };
     // clang-format on
     return rows;

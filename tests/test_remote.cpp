@@ -9,10 +9,12 @@
 #include "RemoteServer.h"
 #include "Scpi.h"
 #include "ScpiCommands.h"
+#include "Setpoints.h"
 #include "Tables.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -22,7 +24,9 @@ using namespace Scpi;
 class TestRemote : public QObject {
     Q_OBJECT
 private slots:
-    // A line, and its commands as the recording notes them, joined by " ; ", or the error code.
+    // A line, and its commands as the recording notes them, joined by " ; ", then the error
+    // for what could not be read (the commands before it still run); where a line ends; and the
+    // lines a web browser sends, which no SCPI line resembles.
     void lines() {
         const std::pair<const char *, const char *> cases[] = {
             {"*IDN?", "*IDN?"},
@@ -32,19 +36,34 @@ private slots:
             {"  MEAS:VOLT?  ;", "MEAS:VOLT?"},
             {"PROG:INT:RUN \"a;b, \"\"c\"\"\",3", "PROG:INT:RUN a;b, \"c\",3"},
             {"LOG:REC ON,'run.csv'", "LOG:REC ON,run.csv"},
-            {"PROG:INT:RUN \"open", "-102"},
-            {"VOLT% 5", "-102"},
+            {"PROG:INT:RUN \"open", " !-102"},
+            {"VOLT 5;PROG:INT:RUN \"open;CURR 1", "VOLT 5 !-102"},
+            {"VOLT 5;VOLT% 5;CURR 1", "VOLT 5 !-102"},
         };
         for (const auto &[line, expected] : cases) {
             const Message m = Split(line);
             QStringList got;
             for (const Command &c : m.commands)
                 got << c.Text();
-            QCOMPARE(m.error ? QString::number(m.error) : got.join(" ; "), QString(expected));
+            QCOMPARE(got.join(" ; ") + (m.error ? " !" + QString::number(m.error) : ""),
+                     QString(expected));
         }
         QCOMPARE(Split(QByteArray(MaxLine + 1, 'A')).error, -223);
         QVERIFY(Split(QByteArray(MaxLine, 'A')).error == 0);
         QCOMPARE(Split("VOLT 5;CURR 1").commands.back().fromRoot, QString("CURR"));
+        const QByteArray in = "*IDN?\rVOLT 5\r\nCURR 1\n";
+        QCOMPARE(QList<qsizetype>({LineEnd(in), LineEnd(in, 6), LineEnd(in, 13), LineEnd(in, 14),
+                                   LineEnd("VOLT 5")}),
+                 QList<qsizetype>({5, 12, 13, 20, -1}));
+        for (const char *web : {"POST / HTTP/1.1", "GET /x?a=1 HTTP/1.0", "Host: 127.0.0.1:5025",
+                                "Content-Type: text/plain", "sec-fetch-mode:\tno-cors"})
+            QVERIFY2(WebRequest(web), web);
+        for (const char *scpi : {"MEAS:VOLT?", "SOUR:VOLT 5", "LOG:REC ON,\"a: b.csv\"", "*IDN?",
+                                 "GET", "POST / HTTX/1.1"})
+            QVERIFY2(!WebRequest(scpi), scpi);
+        QCOMPARE(QList<Keyword>({NumericKeyword("max"), NumericKeyword(" MINimum"),
+                                 NumericKeyword("DEF"), NumericKeyword("MAXI")}),
+                 QList<Keyword>({Keyword::Max, Keyword::Min, Keyword::Def, Keyword::None}));
     }
 
     void headers() {
@@ -85,12 +104,19 @@ private slots:
         for (int i = 1; i < QueueSize; ++i)
             QCOMPARE(q.Next(), QString("-113,\"Undefined header\""));
         QCOMPARE(q.Next(), QString("-350,\"Queue overflow\""));
+        // A long file name in an error is cut to SCPI's 255 characters of description.
+        q.Push(-200, QString(300, u'x'));
+        const QString cut = q.Next();
+        QCOMPARE(cut.size(), 6 + MaxErrorText + 1);
+        QVERIFY(cut.endsWith("xxx...\""));
     }
 
     // What a script sends to a window with a supply, in order: the reply, the bytes that went
     // out on the serial line for it, and the error it left ("" none). The window's own checks,
-    // lines and events hold; no box appears.
+    // rounding, lines and events hold; the IEEE 488.2 and SCPI-99 status model answers; no box
+    // appears.
     void commands() {
+        Setpoints::LastSent = {};
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
         const QString table = Tables::TableName(Tables::Family::Internal, "ramp");
@@ -100,24 +126,35 @@ private slots:
         w.internalPage->FillList(w.db().TableNames());
         const QString csv = f.dir.filePath("r.csv");
         ScpiCommands::Client client;
+        client.Baseline(ScpiCommands::ConditionsOf(w.supply));
         struct Row {
             QString line;
             QByteArray reply, wire, error;
         };
-        const QString volts = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
+        const QByteArray volts = "Voltage must be 0 or 0.1 - 30 and 1 digit of precision .";
+        const QByteArray amps = "Current must be 0.01 - 3 and 2 digit o precision .";
         const Row rows[] = {
+            {"VOLT?", "", "", "-200,\"Execution error; no voltage has been set yet\""},
             {"LOG:REC ON,\"" + csv + "\";:LOG:REC?", "1,\"" + csv.toUtf8() + "\"", "", ""},
-            {"*IDN?;SYST:VERS?", "QVR,30V-3A,0,2.0;1999.0", "", ""},
+            {"*IDN?;SYST:VERS?;*OPT?;*TST?", "QVR,30V-3A,0,2.0;1999.0;0;0", "", ""},
             {"volt 5;:CURR 500mA;VOLT?;CURR?", "5.0;0.50", "VOLT050\rCURR050\r", ""},
             {"MEAS:VOLT?;:FETC:CURR?;MODE?", "5.0;0.50;CV", "GETD\r", ""},
-            {"VOLT 31", "", "", "-222,\"Data out of range; " + volts.toUtf8() + "\""},
-            {"SOUR:VOLT:LEV 5.05", "", "", "-222,\"Data out of range; " + volts.toUtf8() + "\""},
-            {"CURR 0", "", "", "-222,\"Data out of range; Current must be 0.01 - 3 and 2 digit "
-                               "o precision .\""},
+            {"VOLT 31", "", "", "-222,\"Data out of range; " + volts + "\""},
+            // Rounded as the panel's Set rounds it; what would be 0 A is refused as 0 A is.
+            {"SOUR:VOLT:LEV 5.05;:VOLT?", "5.1", "VOLT051\r", ""},
+            {"CURR 0", "", "", "-222,\"Data out of range; " + amps + "\""},
+            {"CURR 1e-9", "", "", "-222,\"Data out of range; " + amps + "\""},
+            {"VOLT MAX;VOLT?;:CURR MIN;CURR?", "30.0;0.01", "VOLT300\rCURR001\r", ""},
+            {"VOLT? MAX;VOLT? MIN;CURR? maximum;CURR? DEF", "30.0;0.0;3.00;0.01", "", ""},
+            {"VOLT? 5", "", "", "-224,\"Illegal parameter value; MIN, MAX or DEF\""},
+            // A command error ends the line; what came before it is done.
+            {"VOLT five;:CURR 2", "", "", "-104,\"Data type error\""},
+            {"VOLT 2;:BOGUS 1;:CURR 2", "", "VOLT020\r", "-113,\"Undefined header; BOGUS\""},
+            {"VOLT 5;VOLT% 1;:CURR 0.5", "", "VOLT050\r", "-102,\"Syntax error\""},
+            {"CURR 0.5;:VOLT 40;:*IDN?", "QVR,30V-3A,0,2.0", "CURR050\r",
+             "-222,\"Data out of range; " + volts + "\""}, // an execution error goes on
             {"VOLT", "", "", "-109,\"Missing parameter\""},
-            {"VOLT five", "", "", "-104,\"Data type error\""},
             {"*IDN? 1", "", "", "-108,\"Parameter not allowed\""},
-            {"VOLT:X 1", "", "", "-113,\"Undefined header; VOLT:X\""},
             {"MEM:REC 10", "", "", "-222,\"Data out of range; memory 10 does not exist\""},
             {"PROG:INT:RUN \"nope\",1", "", "",
              "-200,\"Execution error; there is no table \"\"nope\"\" on the Internal Timed "
@@ -127,6 +164,15 @@ private slots:
              "-200,\"Execution error; Step 3 cannot be sent to the power supply: the voltage 45 V "
              "is above the maximum of 30 V .\""},
             {"*ESR?;*ESR?;*STB?", "48;0;0", "", ""},
+            {"*ESE 256", "", "", "-222,\"Data out of range; 0 to 255\""},
+            // *OPC's event, through *ESE into the status byte and through *SRE into its bit 6.
+            {"*CLS;*ESE 49;*SRE 32;*ESE?;*SRE?;*OPC;*STB?;*ESR?;*STB?", "49;32;96;1;0", "", ""},
+            // C.V. to C.C.: the OPERation condition, its latched event and the status byte.
+            {"STAT:OPER:COND?;:STAT:QUES:COND?;:STAT:OPER?", "256;0;0", "", ""},
+            {"STAT:OPER:ENAB 1024;:CURR 0.1;:MEAS:MODE?;:STAT:OPER:COND?;:*STB?;:STAT:OPER?;"
+             ":STAT:OPER?;:*STB?;:STAT:OPER:ENAB?",
+             "CC;1024;128;1024;0;0;1024", "CURR010\rGETD\r", ""},
+            {"STAT:PRES;:STAT:OPER:ENAB?;:STAT:QUES:ENAB?", "0;0", "", ""},
         };
         for (const Row &r : rows) {
             const qsizetype before = f.port.sent.size();
@@ -136,16 +182,18 @@ private slots:
             QCOMPARE(client.errors.Count() ? client.errors.Next() : QString(), QString(r.error));
             QVERIFY2(client.errors.Count() == 0, qPrintable(r.line));
         }
-        QCOMPARE(w.panel->Text2[0]->text() + w.panel->Text2[1]->text(), QString("05.0V0.50A"));
+        QCOMPARE(w.panel->Text2[0]->text() + w.panel->Text2[1]->text(), QString("05.0V0.10A"));
+        auto run = [&](const QByteArray &line) {
+            return ScpiCommands::ExecuteLine(line, client, w.supply, "2.0").value_or("");
+        };
+        QCOMPARE(run("CURR 0.5;:SYST:ERR?"), "0,\"No error\"");
 
         // A run the page carries out, locked as for the operator; Stop from the script ends it.
         w.db().RewriteTable(table, Tables::Fields(Tables::Family::Internal),
                             QList<QStringList>(10, {"2.0", "0.50", "0", "10"}));
         w.internalPage->SetName("ramp");
-        auto run = [&](const QByteArray &line) {
-            return ScpiCommands::ExecuteLine(line, client, w.supply, "2.0").value_or("");
-        };
-        QCOMPARE(run("PROG:INT:RUN \"ramp\",2;:PROG:STAT?"), QByteArray("INT"));
+        QCOMPARE(run("STAT:OPER:ENAB 16384;:PROG:INT:RUN \"ramp\",2;:PROG:STAT?;:STAT:OPER?"),
+                 QByteArray("INT;16384"));
         QVERIFY(f.port.sent.endsWith("RUNP2\r") && w.internalPage->Running());
         QVERIFY(!w.panel->Text2[0]->isEnabled());
         QCOMPARE(run("VOLT 1;SYST:ERR?"), "-221,\"Settings conflict; an internal program runs\"");
@@ -157,8 +205,8 @@ private slots:
                             QList<QStringList>(2, {"3.0", "0.20", "0", "5"}));
         w.externalPage->FillList(w.db().TableNames());
         qsizetype before = f.port.sent.size();
-        QCOMPARE(run("PROG:EXT:RUN \"steps\",1;:PROG:STAT?"), QByteArray("EXT 0,1"));
-        QTRY_COMPARE(run("PROG:STAT?"), QByteArray("EXT 1,1")); // its first step went out
+        QCOMPARE(run("PROG:EXT:RUN \"steps\",1;:PROG:STAT?"), QByteArray("EXT,0,1"));
+        QTRY_COMPARE(run("PROG:STAT?"), QByteArray("EXT,1,1")); // its first step went out
         QCOMPARE(run("PROG:STOP;:PROG:STAT?;:SYST:ERR?"), QByteArray("IDLE;0,\"No error\""));
         QCOMPARE(f.port.sent.mid(before).replace("GETD\r", ""), "VOLT030\rCURR020\r");
         w.presetPage->FGrid->SetDataRow(2, {"", " 2", "03.0", "0.30"});
@@ -166,9 +214,20 @@ private slots:
         QCOMPARE(run("MEM:REC 2;:SYST:ERR?"), QByteArray("0,\"No error\""));
         QCOMPARE(f.port.sent.mid(before), "PROM2030030\rRUNM2\r");
         w.centralWidget()->setEnabled(false); // as while Options is open
-        QCOMPARE(run("VOLT 1;SYST:ERR?"),
-                 "-221,\"Settings conflict; the Options dialog is open\"");
+        for (const char *change : {"VOLT 1", "SENS:COUN:ZERO", "LOG:REC OFF"})
+            QCOMPARE(run(change + QByteArray(";:SYST:ERR?")),
+                     "-221,\"Settings conflict; the Options dialog is open\"");
         w.centralWidget()->setEnabled(true);
+        for (int poll = 0; poll <= 36; ++poll) { // memory 2: 0.3 A for 72 s
+            f.clock.advance(2000);
+            run("MEAS:CURR?");
+        }
+        QCOMPARE(run("MEAS:CHAR?;:SENS:COUN:ZERO;:MEAS:CHAR?"), QByteArray("0.006;0.000"));
+        // A reply cut short tells the reading but no mode: the script hears no mode.
+        f.supply.faults.cutChars = 3;
+        QCOMPARE(run("MEAS:VOLT?;:MEAS:MODE?;:SYST:ERR?"),
+                 "3.0;-240,\"Hardware error; the supply did not tell its mode\"");
+        f.supply.faults.cutChars = 0;
 
         // The port gone under a script's reading: -240 at once, the window's one message after.
         f.supply.faults.unplugAt = 1;
@@ -178,18 +237,31 @@ private slots:
                  QByteArray("-240,\"Hardware error; the supply gave no reading\""));
         QTRY_VERIFY(!Module1::Connected);
         QVERIFY(f.dialogs.allShown());
-        QCOMPARE(run("FETC:VOLT?;:SYST:ERR?"), "-240,\"Hardware error; no supply answers\"");
-        w.dataLogPage->StopRecording();
+        QCOMPARE(run("FETC:VOLT?;:SYST:ERR?;:STAT:QUES:COND?;:*TST?"),
+                 "-240,\"Hardware error; no supply answers\";515;1");
+        // The script ends its own recording; the operator's is the operator's to end.
+        QCOMPARE(run("LOG:REC OFF;:LOG:REC?"), QByteArray("0,\"\""));
         const QString events = ReadFile(csv);
-        for (const char *event : {"script: VOLT 5", "script: CURR 0.5",
-                                  "script: internal program ramp, 2 cycles",
-                                  "script: program stopped", "port lost"})
+        for (const char *event :
+             {"script: Set 5.0 V", "script: Set 0.50 A", "script: Set 5.1 V",
+              "script: internal program ramp, 2 cycles", "script: program stopped",
+              "script: counters zeroed", "port lost"})
             QVERIFY2(events.contains(event), event);
+        const QString mine = f.dir.filePath("operator.csv");
+        f.dialogs.expectSave(mine);
+        w.dataLogPage->MnuRecord->trigger();
+        QCOMPARE(run("LOG:REC OFF;:SYST:ERR?;:LOG:REC ON,\"x.csv\";:SYST:ERR?;:LOG:REC?"),
+                 "-221,\"Settings conflict; the recording to " + mine.toUtf8() +
+                     " was started by the operator\";-221,\"Settings conflict; a recording to " +
+                     mine.toUtf8() + " runs\";1,\"" + mine.toUtf8() + "\"");
+        QVERIFY(w.dataLogPage->Rec.Active() && f.dialogs.allShown());
     }
 
-    // The loopback server as scripts meet it: replies line by line, a 1 MB line refused whole, a
-    // fifth client and a client that never reads sent away, a half command dropped with its
-    // client, and the panel's count of scripts all along.
+    // The loopback server as scripts meet it: replies line by line whatever ends the lines, a
+    // 1 MB line refused whole, a fifth client and a client that never reads sent away, a half
+    // command dropped with its client while its whole lines are carried out, a long compound
+    // line that waits its turns beside another client, a web browser's request refused before
+    // any of it runs, and the panel's count of scripts all along.
     void server() {
         WindowFixture f;
         TabbedFrm &w = f.startConnected();
@@ -205,10 +277,31 @@ private slots:
         auto label = [&] { return w.panel->RemoteLabel->text(); };
         QTcpSocket *a = connectOne();
         QTRY_COMPARE(label(), QString("Remote: port %1, 1 script").arg(port));
-        a->write("*IDN?\n" + QByteArray(1 << 20, 'A') + "\nSYST:ERR?\r\n*OPC?\n");
+        a->write("*IDN?\n" + QByteArray(1 << 20, 'A') + "\nSYST:ERR?\r\n*OPC?\r*STB?\n");
         QByteArray got;
-        QTRY_VERIFY((got += a->readAll()).count('\n') == 3);
-        QCOMPARE(got, "QVR,30V-3A,0,2.0\n-223,\"Too much data\"\n1\n");
+        QTRY_VERIFY((got += a->readAll()).count('\n') == 4);
+        QCOMPARE(got, "QVR,30V-3A,0,2.0\n-223,\"Too much data\"\n1\n0\n");
+
+        // 581 settings on one line, and another script's question meanwhile: answered within
+        // the first few turns, long before the line is through.
+        QTcpSocket *b = connectOne();
+        QTRY_COMPARE(w.remote->Clients(), 2);
+        qsizetype voltsWhenAnswered = -1;
+        connect(b, &QTcpSocket::readyRead, [&] {
+            if (voltsWhenAnswered < 0)
+                voltsWhenAnswered = f.port.sent.count("VOLT");
+        });
+        const qsizetype volts0 = f.port.sent.count("VOLT");
+        a->write("VOLT 1" + QByteArray(";VOLT 2").repeated(580) + ";:*OPC?\n");
+        QVERIFY(a->waitForBytesWritten(1000));
+        QTRY_VERIFY(f.port.sent.count("VOLT") > volts0);
+        b->write("*IDN?\n");
+        got.clear();
+        QTRY_VERIFY((got += a->readAll()) == "1\n");
+        QVERIFY2(voltsWhenAnswered - volts0 < 581 - 3 * RemoteServer::CommandsPerTurn,
+                 qPrintable(QString::number(voltsWhenAnswered - volts0)));
+        QCOMPARE(f.port.sent.count("VOLT") - volts0, 581);
+        b->abort();
 
         QList<QTcpSocket *> more{connectOne(), connectOne(), connectOne(false), connectOne()};
         QTRY_COMPARE(w.remote->Clients(), 4);
@@ -219,25 +312,53 @@ private slots:
         // Dropped by the server: it cannot tell, reading nothing.
         QTRY_COMPARE_WITH_TIMEOUT(w.remote->Clients(), 3, 20000);
 
-        const qsizetype sent = f.port.sent.size();
-        more[0]->write("VOLT 7");
+        // Whole lines sent before closing are carried out, the half one after them is not.
+        qsizetype sent = f.port.sent.size();
+        more[0]->write("VOLT 1\nVOLT 2\rVOLT 3\r\nVOLT 7");
         more[0]->disconnectFromHost();
         QTRY_COMPARE(w.remote->Clients(), 2);
+        QCOMPARE(f.port.sent.mid(sent).replace("GETD\r", ""), "VOLT010\rVOLT020\rVOLT030\r");
         for (int i = 0; i < 100; ++i) {
             QTcpSocket *c = connectOne();
             QTRY_COMPARE(w.remote->Clients(), 3);
             c->abort();
             QTRY_COMPARE(w.remote->Clients(), 2);
         }
-        QVERIFY(!f.port.sent.mid(sent).contains("VOLT"));
         QCOMPARE(label(), QString("Remote: port %1, 2 scripts").arg(port));
-        QTcpServer squatter; // a port another program holds is told, and nothing listens
-        QVERIFY(squatter.listen(QHostAddress::LocalHost));
-        QCOMPARE(w.SetRemote(true, squatter.serverPort(), false),
-                 QString("Remote control cannot listen on port %1: The bound address is already "
-                         "in use .")
-                     .arg(squatter.serverPort()));
-        QVERIFY(!w.remote && w.panel->RemoteLabel->isHidden());
+
+        // A web page's form posted by a browser: the request line sends it away, alone, with
+        // its headers, or with its body in a later packet; a header alone does too.
+        sent = f.port.sent.size();
+        const QByteArray post = "POST / HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                                "\r\nContent-Type: text/plain\r\n\r\n";
+        for (const QByteArray &request : {post + "\nVOLT 12\n", post,
+                                          QByteArray("GET / HTTP/1.1"
+                                                     "\r\n"),
+                                          QByteArray("Host: x\nVOLT 12\n")}) {
+            QTcpSocket *web = connectOne();
+            QTRY_COMPARE(w.remote->Clients(), 3);
+            web->write(request);
+            QTRY_COMPARE(w.remote->Clients(), 2);
+            web->write("\nVOLT 12\nCURR 2\n");
+            QTRY_COMPARE(web->state(), QAbstractSocket::UnconnectedState);
+        }
+        QVERIFY(!f.port.sent.mid(sent).contains("VOLT") && !f.port.sent.contains("CURR200"));
+        QVERIFY2(w.statusBar()->currentMessage().startsWith(
+                     "Remote control refused a web browser's request from port "),
+                 qPrintable(w.statusBar()->currentMessage()));
+
+        // A port another program holds, on either address, is told, and nothing listens.
+        for (const QHostAddress &address : {QHostAddress::LocalHost, QHostAddress::LocalHostIPv6}) {
+            QTcpServer squatter;
+            if (!squatter.listen(address))
+                continue; // a machine without ::1
+            QCOMPARE(w.SetRemote(true, squatter.serverPort(), false),
+                     QString("Remote control cannot listen on port %1: The bound address is "
+                             "already in use (%2) .")
+                         .arg(squatter.serverPort())
+                         .arg(address.toString()));
+            QVERIFY(!w.remote && w.panel->RemoteLabel->isHidden());
+        }
         QVERIFY(a->state() == QAbstractSocket::UnconnectedState || a->waitForDisconnected(1000));
     }
 
