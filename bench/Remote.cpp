@@ -1,5 +1,5 @@
 // Remote control's figures: a script's reading and setting against the serial line's own time,
-// the CPU four silent scripts cost, and the polling while a script floods the server.
+// the CPU four silent scripts cost, and the polling while scripts flood the server.
 #include "Bench.h"
 
 #include <QTcpSocket>
@@ -108,9 +108,12 @@ bool remoteFigures() {
     print("remote_idle_cpu_pct_alone", (alone[0] + alone[1]) / 2);
     figure("remote_idle_cpu_pct", std::max(0.0, (added[0] + added[1]) / 2), 0.1);
     QThread::msleep(200);
-    Script flood(port);
+    Script flood(port), compound(port);
 
-    // A script asking *IDN? as fast as it can for 10 s: the longest gap between polls.
+    // A script asking *IDN? as fast as it can for 10 s, and another sending lines of 581
+    // settings (4 KB, 11 s of the line each): the longest gap between polls.
+    const QByteArray settings = "VOLT 1" + QByteArray(";VOLT 2").repeated(580) + ";:*OPC?\n";
+    compound.s.write(settings);
     const double f0 = wallSeconds();
     while (wallSeconds() - f0 < 10) {
         flood.s.write(QByteArray("*IDN?\n").repeated(50));
@@ -118,6 +121,8 @@ bool remoteFigures() {
         int lines = 0;
         while (lines < 50 && flood.s.waitForReadyRead(2000))
             lines += int(flood.s.readAll().count('\n'));
+        if (compound.s.waitForReadyRead(0) && compound.s.readAll().contains('\n'))
+            compound.s.write(settings);
     }
     double gap = 0, last = f0;
     for (double at : LineTimes(times, "GETD"))

@@ -90,7 +90,7 @@ signals:
     void setpointsChanged();
     void runChanged();
     void recordingChanged();
-    // A change a script made, in words for the recording ("script: VOLT 5").
+    // A change a script made, in words for the recording ("script: Set 5.0 V").
     void happened(const QString &text);
 
 private:

@@ -18,9 +18,11 @@
 #include "WindowFixture.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QStatusBar>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -105,6 +107,7 @@ const QString ExternalTail =
 
 class FaultRow : public QObject {
     Q_OBJECT
+    void pacedScripts(TabbedFrm &w, Line &line, QTcpSocket &script);
 private slots:
     void matrix_data() {
         QTest::addColumn<QStringList>("faults");
@@ -388,12 +391,14 @@ private slots:
         }
     }
 
-    // A script on the real port: the port lost while it waits on a reading, and a flood of
-    // queries while the window polls a supply at 9600-baud pace.
+    // A script on the real port: the port lost while it waits on a reading, a flood of queries
+    // while the window polls a supply at 9600-baud pace, and at that pace the scripts whose
+    // faults an instant line hides.
     void remote_data() {
         QTest::addColumn<QStringList>("faults");
         QTest::newRow("port lost under MEAS") << QStringList{"--unplug-at", "1"};
         QTest::newRow("flood of 100000") << QStringList{"--baud", "9600"};
+        QTest::newRow("paced scripts") << QStringList{"--baud", "9600"};
     }
     void remote() {
         QFETCH(QStringList, faults);
@@ -424,6 +429,10 @@ private slots:
                      qPrintable(shown.join(" | ")));
             return;
         }
+        if (QByteArray(QTest::currentDataTag()) == "paced scripts") {
+            pacedScripts(w, line, script);
+            return;
+        }
         const qsizetype polls0 = ReadFile(line.log).count("GETD");
         QElapsedTimer t;
         t.start();
@@ -432,12 +441,93 @@ private slots:
             replies((i + 1) * 1000, 20000);
         }
         const qsizetype polls = ReadFile(line.log).count("GETD") - polls0;
-        QVERIFY2(polls >= t.elapsed() / 300 - 2, qPrintable(QString("%1 polls in %2 ms")
-                                                                .arg(polls)
-                                                                .arg(t.elapsed())));
+        QVERIFY2(polls >= t.elapsed() / 300 - 2,
+                 qPrintable(QString("%1 polls in %2 ms").arg(polls).arg(t.elapsed())));
         QCOMPARE(got.count("QVR,30V-3A,0,2.0\n"), 100000);
     }
 };
+
+void FaultRow::pacedScripts(TabbedFrm &w, Line &line, QTcpSocket &script) {
+    // What reached the supply after `from` bytes of its log, polls left out.
+    const auto since = [&](qsizetype from) {
+        return ReadFile(line.log).mid(from).replace("GETD\r", "");
+    };
+    // The server is in this process: the answer is waited for with the event loop running.
+    const auto ask = [](QTcpSocket &s, const QByteArray &question) {
+        s.write(question + '\n');
+        QByteArray reply;
+        for (QDeadlineTimer d(5000); !reply.endsWith('\n') && !d.hasExpired(); QTest::qWait(2))
+            reply += s.readAll();
+        return reply.trimmed();
+    };
+    QTRY_VERIFY(ReadFile(line.log).contains("SESS\r")); // past start-up
+    // Ten settings sent and the line closed at once: all ten go out, in order.
+    QByteArray settings;
+    for (int v = 1; v <= 10; ++v)
+        settings += "VOLT " + QByteArray::number(v) + '\n';
+    qsizetype from = ReadFile(line.log).size();
+    {
+        QTcpSocket brief;
+        brief.connectToHost(QHostAddress::LocalHost, w.remote->Port());
+        QVERIFY(brief.waitForConnected(3000));
+        brief.write(settings);
+        brief.disconnectFromHost();
+        QTRY_COMPARE_WITH_TIMEOUT(since(from).count("VOLT"), 10, 5000);
+    }
+    QCOMPARE(since(from), "VOLT010\rVOLT020\rVOLT030\rVOLT040\rVOLT050\rVOLT060\rVOLT070\r"
+                          "VOLT080\rVOLT090\rVOLT100\r");
+    QCOMPARE(ask(script, "VOLT?"), QByteArray("10.0"));
+
+    // 150 settings on one line (3 s of the line) while another script asks who is there: its
+    // answer comes within a few turns, and the polls go on.
+    QTcpSocket other;
+    other.connectToHost(QHostAddress::LocalHost, w.remote->Port());
+    QVERIFY(other.waitForConnected(3000));
+    from = ReadFile(line.log).size();
+    QElapsedTimer t;
+    t.start();
+    script.write("VOLT 1" + QByteArray(";VOLT 2").repeated(149) + ";:*OPC?\n");
+    QTest::qWait(100);
+    QCOMPARE(ask(other, "*IDN?"), QByteArray("QVR,30V-3A,0,2.0"));
+    QVERIFY2(t.elapsed() < 600, qPrintable(QString::number(t.elapsed())));
+    QVERIFY(since(from).count("VOLT") < 100);
+    QByteArray done;
+    QTRY_VERIFY_WITH_TIMEOUT((done += script.readAll()) == "1\n", 10000);
+    const QByteArray during = ReadFile(line.log).mid(from);
+    QVERIFY2(during.count("GETD") >= t.elapsed() / 300 - 2,
+             qPrintable(QString("%1 polls in %2 ms").arg(during.count("GETD")).arg(t.elapsed())));
+    QCOMPARE(during.count("VOLT"), 150);
+    QCOMPARE(ask(script, "SYST:ERR?"), QByteArray("0,\"No error\""));
+
+    // A script setting every 100 ms for 10 s: the polls keep their pace, and the recording's
+    // readings follow the settings rather than standing still.
+    Module1::SampleMs = 500;
+    const QString csv = line.dir.filePath("ramp.csv");
+    QVERIFY(w.dataLogPage->StartRecording(csv));
+    QCOMPARE(ask(script, "CURR 3;:SYST:ERR?"), QByteArray("0,\"No error\""));
+    from = ReadFile(line.log).size();
+    t.restart();
+    for (int i = 0; t.elapsed() < 10000; ++i) {
+        script.write("VOLT " + QByteArray::number(1 + i % 50 / 10.0) + '\n');
+        QTest::qWait(100 - int(t.elapsed() % 100));
+    }
+    w.dataLogPage->StopRecording();
+    const qsizetype polls = ReadFile(line.log).mid(from).count("GETD");
+    QVERIFY2(polls >= 30, qPrintable(QString("%1 polls").arg(polls)));
+    int samples = 0;
+    QSet<QByteArray> seen;
+    for (const QByteArray &row : ReadFile(csv).split('\n')) {
+        const QList<QByteArray> f = row.split(',');
+        if (f.size() < 8 || f[2].isEmpty() || f[6].isEmpty())
+            continue;
+        ++samples;
+        seen << f[2];
+        // The reading is at most a poll and the setting's exchange behind the setting.
+        QVERIFY2(std::abs(f[2].toDouble() - f[6].toDouble()) <= 0.45, row.constData());
+    }
+    QVERIFY2(samples >= 15 && seen.size() >= 10,
+             qPrintable(QString("%1 samples, %2 voltages").arg(samples).arg(seen.size())));
+}
 
 // The rows of the matrix side by side, each in a process of its own.
 class TestFaults : public QObject {
@@ -448,7 +538,7 @@ private slots:
         // at once than the matrix has, so that none starves the others' start-up.
         const QStringList rows =
             QString("matrix:silent,remote:port lost under MEAS;matrix:cut short,remote:flood of "
-                    "100000;matrix:answer from 3;"
+                    "100000;matrix:answer from 3,remote:paced scripts;"
                     "matrix:port vanishes,link:Reset during tries;matrix:garbage,link:fails three "
                     "times;matrix:long replies,link:GMAX then silence;matrix:9600 baud,link:"
                     "blocking read at 0.5 s")

@@ -348,7 +348,7 @@ private slots:
                  qPrintable(w.statusBar()->currentMessage()));
 
         // A port another program holds, on either address, is told, and nothing listens.
-        for (const QHostAddress &address : {QHostAddress::LocalHost, QHostAddress::LocalHostIPv6}) {
+        for (const QHostAddress address : {QHostAddress::LocalHost, QHostAddress::LocalHostIPv6}) {
             QTcpServer squatter;
             if (!squatter.listen(address))
                 continue; // a machine without ::1
