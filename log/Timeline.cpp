@@ -12,7 +12,8 @@ qint64 NowMs(Clock &clock) {
 }
 
 bool ReadingFresh(qint64 nowMs, qint64 readAtMs, int pollMs) {
-    return nowMs - readAtMs <= 2 * qint64(pollMs) + 400;
+    constexpr qint64 StepMs = 250 + 2 * 200;
+    return nowMs - readAtMs <= 2 * qint64(pollMs) + StepMs;
 }
 
 Tick Next(qint64 nowMs, qint64 startMs, qint64 count, qint64 sampleMs) {

@@ -26,9 +26,9 @@ struct Tick {
 Tick Next(qint64 nowMs, qint64 startMs, qint64 count, qint64 sampleMs);
 
 // Whether a reading taken at `readAtMs` may still stand for the output at `nowMs`: polls come
-// every `pollMs`, one may be skipped for an external step due sooner, and the step's two
-// exchanges take up to 0.2 s each. Anything older means the polls have stopped, and a sample
-// from it would show a frozen output as live.
+// every `pollMs`, and one may be skipped for an external step due within 250 ms, whose two
+// exchanges wait up to 0.2 s each before the polling starts again. Anything older means the polls
+// have stopped, and a sample from it would show a frozen output as live.
 bool ReadingFresh(qint64 nowMs, qint64 readAtMs, int pollMs);
 
 // A new timeline from now: LogStartMs and LogCount.

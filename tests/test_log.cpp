@@ -261,7 +261,7 @@ private slots:
         // empty, and the samples and cursors before stay as far back as they were taken.
         f.page.Cursors.a = 2;
         f.clock.advance(7000);
-        MeasAtMs = f.clock.MonotonicMs() - 2 * PollInterval - 400; // as old as a fresh one gets
+        MeasAtMs = f.clock.MonotonicMs() - 2 * PollInterval - 650; // as old as a fresh one gets
         f.page.PVCPicTimer_Timer();
         QCOMPARE(QList<float>({LiveStore.at(1, 1), LiveStore.at(1, 2), LiveStore.at(1, 3),
                                LiveStore.at(1, 4), LiveStore.at(1, 6), LiveStore.at(1, 7),
@@ -278,7 +278,7 @@ private slots:
         // is no sample either.
         Connected = true;
         f.clock.advance(2000);
-        MeasAtMs = f.clock.MonotonicMs() - 2 * PollInterval - 401;
+        MeasAtMs = f.clock.MonotonicMs() - 2 * PollInterval - 651;
         f.page.PVCPicTimer_Timer();
         QCOMPARE(LiveStore.at(1, 1), -1.0f);
     }
