@@ -489,7 +489,7 @@ void FaultRow::pacedScripts(TabbedFrm &w, Line &line, QTcpSocket &script) {
     script.write("VOLT 1" + QByteArray(";VOLT 2").repeated(149) + ";:*OPC?\n");
     QTest::qWait(100);
     QCOMPARE(ask(other, "*IDN?"), QByteArray("QVR,30V-3A,0,2.0"));
-    QVERIFY2(t.elapsed() < 600, qPrintable(QString::number(t.elapsed())));
+    QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed()))); // the line: 3 s
     QVERIFY(since(from).count("VOLT") < 100);
     QByteArray done;
     QTRY_VERIFY_WITH_TIMEOUT((done += script.readAll()) == "1\n", 10000);
@@ -508,7 +508,7 @@ void FaultRow::pacedScripts(TabbedFrm &w, Line &line, QTcpSocket &script) {
     from = ReadFile(line.log).size();
     t.restart();
     for (int i = 0; t.elapsed() < 10000; ++i) {
-        script.write("VOLT " + QByteArray::number(1 + i % 50 / 10.0) + '\n');
+        script.write("VOLT " + QByteArray::number(1 + std::abs(i % 100 - 50) / 10.0) + '\n');
         QTest::qWait(100 - int(t.elapsed() % 100));
     }
     w.dataLogPage->StopRecording();
@@ -522,8 +522,9 @@ void FaultRow::pacedScripts(TabbedFrm &w, Line &line, QTcpSocket &script) {
             continue;
         ++samples;
         seen << f[2];
-        // The reading is at most a poll and the setting's exchange behind the setting.
-        QVERIFY2(std::abs(f[2].toDouble() - f[6].toDouble()) <= 0.45, row.constData());
+        // 1 V to 6 V and back in 0.1 V steps: the reading is at most a poll and an exchange,
+        // four or five settings, behind the setting.
+        QVERIFY2(std::abs(f[2].toDouble() - f[6].toDouble()) <= 0.65, row.constData());
     }
     QVERIFY2(samples >= 15 && seen.size() >= 10,
              qPrintable(QString("%1 samples, %2 voltages").arg(samples).arg(seen.size())));
