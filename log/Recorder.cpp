@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +84,13 @@ QString CheckPath(const QString &path) {
         .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+qint64 WholeLinesEnd(const QByteArray &tail, qint64 tailFrom) {
+    const qsizetype end = tail.lastIndexOf('\n');
+    if (end >= 0)
+        return tailFrom + end + 1;
+    return tailFrom == 0 ? 0 : tailFrom + tail.size();
+}
+
 namespace {
 QString Seconds(double s) {
     return Format(s, QStringLiteral("0.000"));
@@ -140,7 +148,9 @@ void Recorder::Start(const QString &path, const QString &startEvent) {
     // A pipe, a FIFO or a terminal has nothing to sync and no size to cut back to.
     regular_ = S_ISREG(st.st_mode);
     startMs_ = syncedMs_ = clock_.MonotonicMs();
-    if ((size_ == 0 && !write(Recording::Header())) || !Event(startEvent)) {
+    const qint64 cut = regular_ ? cutUnfinished() : 0;
+    if ((size_ == 0 && !write(Recording::Header())) || !Event(startEvent) ||
+        (cut > 0 && !Event(QStringLiteral("%1 bytes of an unfinished line removed").arg(cut)))) {
         const QString why = failure_;
         Close();
         throw std::runtime_error(why.toStdString());
@@ -178,6 +188,23 @@ bool Recorder::Event(const QString &event) {
     const double seconds = (clock_.MonotonicMs() - startMs_) / 1000.0;
     return write(Recording::EventLine(clock_.CurrentDateTime(), seconds, event)) &&
            syncIfDue(false);
+}
+
+qint64 Recorder::cutUnfinished() {
+    if (size_ == 0)
+        return 0;
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0; // unreadable: appended to as it is
+    const qint64 from = std::max<qint64>(0, size_ - Recording::TailBytes);
+    if (!file.seek(from))
+        return 0;
+    const qint64 end = Recording::WholeLinesEnd(file.read(size_ - from), from);
+    if (end >= size_ || ftruncate(fd_, end) != 0)
+        return 0;
+    const qint64 cut = size_ - end;
+    size_ = end;
+    return cut;
 }
 
 bool Recorder::write(const QByteArray &line) {

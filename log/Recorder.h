@@ -37,6 +37,13 @@ QString DefaultName(const QDateTime &at);
 // end): "Cannot record to <path>: <reason>", or nothing.
 QString CheckPath(const QString &path);
 
+// How far a file holds whole lines, from its last `tail` bytes starting at `tailFrom`: just past
+// the last line end. A power cut may leave half a line or zeros after it, which an appended line
+// must not be glued to. A tail without a line end that is the whole file is one unfinished line
+// (0); one that is not is no recording's end, and the file's whole size is kept.
+qint64 WholeLinesEnd(const QByteArray &tail, qint64 tailFrom);
+constexpr qint64 TailBytes = 64 * 1024; // far longer than any line a recording writes
+
 } // namespace Recording
 
 class Recorder {
@@ -50,6 +57,7 @@ public:
     Recorder &operator=(const Recorder &) = delete;
 
     // Opens `path` for appending (a header first when it is new or empty) and writes the start
+    // event. An unfinished line at the end of a file is cut off first, and said after the start
     // event. Throws std::runtime_error "Cannot record to <path>: <reason>".
     void Start(const QString &path, const QString &startEvent);
     // The end event, a final sync, closed. Nothing when not recording.
@@ -68,6 +76,8 @@ public:
 
 private:
     bool write(const QByteArray &line);
+    // Cuts an unfinished last line off the open file; the bytes removed.
+    qint64 cutUnfinished();
     bool syncIfDue(bool now);
     void fail(const QString &reason);
     void Close();

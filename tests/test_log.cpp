@@ -757,6 +757,30 @@ void TestLog::recordingFile() {
                      "%1T10:00:04.500%2,4.500,,,,none,,,\n"
                      "%1T10:00:04.500%2,4.500,,,,,,,recording ended\n")
                  .arg(day, zone));
+    // Appended to after a power cut left half a line and zeros: cut back to its last whole line
+    // first, and said; a file of nothing but an unfinished line starts afresh with its header.
+    const QByteArray whole = ReadFile(path);
+    for (const QByteArray &torn : {QByteArray("2026-12-0") + QByteArray(5, '\0'), QByteArray()}) {
+        for (const QByteArray &before : {whole, QByteArray()}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(before + torn);
+            file.close();
+            f.clock.advance(1000);
+            QVERIFY(p.StartRecording(path));
+            p.StopRecording();
+            const QList<QByteArray> lines = ReadFile(path).split('\n');
+            // After the start event, before the end line.
+            const QByteArray said =
+                torn.isEmpty() ? "limits 30 V 3 A\"" : "14 bytes of an unfinished line removed";
+            QVERIFY2(ReadFile(path).startsWith(before.isEmpty() ? Recording::Header() : whole) &&
+                         lines.value(lines.size() - 3).endsWith(said) &&
+                         !ReadFile(path).contains('\0'),
+                     ReadFile(path).constData());
+        }
+    }
+    QCOMPARE(Recording::WholeLinesEnd("a\nbc", 100), qint64(102));
+    QCOMPARE(Recording::WholeLinesEnd("bc", 100), qint64(102)); // no recording's end: kept
 #ifndef Q_OS_WIN // a file open there cannot be removed, and there are no FIFOs
     // The file taken away under a recording: the sync due within syncMs of a line, with no
     // further sample, finds it out, and says so once.
