@@ -114,7 +114,9 @@ void Database::Open(const QString &path) {
                          .arg(QDir::toNativeSeparators(path));
         throw StoreError(openError_);
     }
-    const QByteArray file = QFile::encodeName(path);
+    // The engine reads UTF-8 names on every system (Windows' ANSI code page would lose a user
+    // name such as "Jürgen").
+    const QByteArray file = path.toUtf8();
     const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE);
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(file.constData(), &db, flags, nullptr);

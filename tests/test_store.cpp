@@ -207,6 +207,15 @@ private slots:
                                    .arg(QDir::toNativeSeparators(app + "/QVRdb.mdb"),
                                         QDir::toNativeSeparators(user + "/QVRdb.mdb")));
         QVERIFY(QFileInfo(user).isDir());
+        // A folder named in letters outside ASCII, as a user's profile may be.
+        QVERIFY(QDir().mkpath(path("Grüße Ω")));
+        Database named;
+        named.Open(path("Grüße Ω/QVRdb.mdb"));
+        QVERIFY(SettingsTable::RememberPort(named, 2));
+        named.Close();
+        QVERIFY(QFileInfo::exists(path("Grüße Ω/QVRdb.mdb")));
+        named.Open(path("Grüße Ω/QVRdb.mdb"));
+        QCOMPARE(SettingsTable::ReadCommPort(named), 2);
         qputenv("QVR_DATA_DIR", QFile::encodeName(path("new/data")));
         QCOMPARE(Database::ProgramPlace().dir, path("new/data"));
         QVERIFY(QFileInfo(path("new/data")).isDir()); // made, as the per-user folder is
