@@ -502,13 +502,13 @@ void FaultRow::pacedScripts(TabbedFrm &w, Line &line, QTcpSocket &script) {
     // A script setting every 100 ms for 10 s: the polls keep their pace, and the recording's
     // readings follow the settings rather than standing still.
     Module1::SampleMs = 500;
+    QCOMPARE(ask(script, "CURR 3;:VOLT 1;:MEAS:VOLT?"), QByteArray("1.0")); // where it starts
     const QString csv = line.dir.filePath("ramp.csv");
     QVERIFY(w.dataLogPage->StartRecording(csv));
-    QCOMPARE(ask(script, "CURR 3;:SYST:ERR?"), QByteArray("0,\"No error\""));
     from = ReadFile(line.log).size();
     t.restart();
-    for (int i = 0; t.elapsed() < 10000; ++i) {
-        script.write("VOLT " + QByteArray::number(1 + std::abs(i % 100 - 50) / 10.0) + '\n');
+    for (int i = 1; t.elapsed() < 10000; ++i) {
+        script.write("VOLT " + QByteArray::number(1 + std::abs((i + 50) % 100 - 50) / 10.0) + '\n');
         QTest::qWait(100 - int(t.elapsed() % 100));
     }
     w.dataLogPage->StopRecording();
