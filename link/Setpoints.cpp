@@ -20,16 +20,22 @@ bool CurrValid(float amps) {
     return amps > 0 && amps <= MaxCurr && SentAmps(amps).value_or(0) > 0;
 }
 
-std::optional<float> SentVolts(float volts) {
-    if (const auto digits = Protocol::FitDigits(double(volts * 10.0f), 3))
-        return float(digits->toInt()) / 10.0f;
+namespace {
+// The three digits the line carries for `value` in steps of 1/`scale`, as the line's own rule
+// makes them.
+std::optional<float> Carried(float value, int scale) {
+    if (const auto digits = Protocol::FitDigits(double(value * float(scale)), 3))
+        return float(digits->toInt()) / float(scale);
     return std::nullopt;
+}
+} // namespace
+
+std::optional<float> SentVolts(float volts) {
+    return Carried(volts, 10);
 }
 
 std::optional<float> SentAmps(float amps) {
-    if (const auto digits = Protocol::FitDigits(double(amps * 100.0f), 3))
-        return float(digits->toInt()) / 100.0f;
-    return std::nullopt;
+    return Carried(amps, 100);
 }
 
 QString VoltMessage(bool onEnter) {

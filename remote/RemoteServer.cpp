@@ -66,9 +66,7 @@ void RemoteServer::Close() {
     v4_.close();
     v6_.close();
     while (!clients_.empty())
-        Drop(clients_.front().socket, QStringLiteral("script from port %1 dropped: remote "
-                                                     "control off")
-                                          .arg(clients_.front().from));
+        Drop(clients_.front().socket, QStringLiteral("dropped: remote control off"));
     port_ = 0;
     emit clientsChanged();
 }
@@ -146,15 +144,16 @@ RemoteServer::Client *RemoteServer::Find(QTcpSocket *socket) {
     return nullptr;
 }
 
-void RemoteServer::Drop(QTcpSocket *socket, const QString &event) {
+void RemoteServer::Drop(QTcpSocket *socket, const QString &why) {
     for (auto it = clients_.begin(); it != clients_.end(); ++it) {
         if (it->socket != socket)
             continue;
+        const quint16 from = it->from; // the socket forgets it once closed
         clients_.erase(it);
         socket->disconnect(this);
         socket->abort();
         socket->deleteLater();
-        emit happened(event);
+        emit happened(QStringLiteral("script from port %1 %2").arg(from).arg(why));
         emit clientsChanged();
         return;
     }
@@ -189,9 +188,9 @@ bool RemoteServer::TakeLine(Client &c) {
         return true;
     }
     if (Scpi::WebRequest(line)) {
-        const QString text = QStringLiteral("refused a web browser's request from port %1");
-        emit warning(QStringLiteral("Remote control ") + text.arg(c.from));
-        Drop(c.socket, text.arg(c.from));
+        emit warning(QStringLiteral("Remote control refused a web browser's request from port %1")
+                         .arg(c.from));
+        Drop(c.socket, QStringLiteral("sent away: refused a web browser's request"));
         return false;
     }
     c.line.emplace(line);
@@ -230,9 +229,7 @@ void RemoteServer::Serve(Client &c) {
         if (reply && !c.closed) {
             socket->write(*reply + '\n');
             if (socket->bytesToWrite() > MaxPending) {
-                Drop(socket, QStringLiteral("script from port %1 dropped: it does not read its "
-                                            "replies")
-                                 .arg(c.from));
+                Drop(socket, QStringLiteral("dropped: it does not read its replies"));
                 return;
             }
         }
@@ -240,7 +237,7 @@ void RemoteServer::Serve(Client &c) {
     if (c.line || Scpi::LineEnd(c.in) >= 0 || socket->bytesAvailable())
         Schedule(c);   // more waits: the next turn, after what else the event loop has to do
     else if (c.closed) // all it sent is done
-        Drop(socket, QStringLiteral("script from port %1 left").arg(c.from));
+        Drop(socket, QStringLiteral("left"));
 }
 
 void RemoteServer::Schedule(Client &c) {

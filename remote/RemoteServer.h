@@ -63,7 +63,7 @@ private:
     // The next complete line into c.line; false when none has arrived whole.
     bool TakeLine(Client &c);
     void Schedule(Client &c);
-    void Drop(QTcpSocket *socket, const QString &event);
+    void Drop(QTcpSocket *socket, const QString &why); // "script from port N <why>"
     Client *Find(QTcpSocket *socket);
     void ObserveSupply();
 
