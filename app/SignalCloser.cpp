@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #ifdef Q_OS_WIN
-#include <QSessionManager>
+#include <QAbstractNativeEventFilter>
 #include <windows.h>
 #else
 #include <QSocketNotifier>
@@ -22,40 +22,36 @@ void SignalCloser::closeInOrder() {
 
 #ifdef Q_OS_WIN
 
-namespace {
-SignalCloser *instance = nullptr;
-HANDLE closed = nullptr; // set once the window has closed
-} // namespace
+// Windows asks first (WM_QUERYENDSESSION, Qt's commitDataRequest) and may still cancel, when
+// another program refuses: nothing is stopped then. Only WM_ENDSESSION with its "yes" ends the
+// session, and the process is ended once every window has answered it, so the close runs inside
+// the message itself (a few exchanges: about a second even with a silent supply).
+class SignalCloser::SessionEnd : public QAbstractNativeEventFilter {
+public:
+    explicit SessionEnd(SignalCloser *closer) : closer_(closer) {}
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override {
+        const MSG *msg = static_cast<const MSG *>(message);
+        if (type == "windows_generic_MSG" && msg->message == WM_ENDSESSION && msg->wParam &&
+            !done_) {
+            done_ = true; // each of the program's windows is told
+            closer_->closeInOrder();
+        }
+        return false;
+    }
 
-int __stdcall SignalCloser::ConsoleEvent(unsigned long type) {
-    if (!instance)
-        return FALSE;
-    ResetEvent(closed);
-    QMetaObject::invokeMethod(
-        instance,
-        [] {
-            instance->closeInOrder();
-            SetEvent(closed);
-        },
-        Qt::QueuedConnection);
-    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
-        WaitForSingleObject(closed, 10000);
-    return TRUE;
-}
+private:
+    SignalCloser *closer_;
+    bool done_ = false;
+};
 
-SignalCloser::SignalCloser(QWidget *window) : QObject(window), window_(window) {
-    instance = this;
-    closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    SetConsoleCtrlHandler(reinterpret_cast<PHANDLER_ROUTINE>(&SignalCloser::ConsoleEvent), TRUE);
-    // A logoff or shutdown of a program without a console comes as a request to save.
-    connect(qApp, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager &) { closeInOrder(); });
+SignalCloser::SignalCloser(QWidget *window)
+    : QObject(window), window_(window), sessionEnd_(new SessionEnd(this)) {
+    qApp->installNativeEventFilter(sessionEnd_);
 }
 
 SignalCloser::~SignalCloser() {
-    SetConsoleCtrlHandler(reinterpret_cast<PHANDLER_ROUTINE>(&SignalCloser::ConsoleEvent), FALSE);
-    instance = nullptr;
-    SetEvent(closed); // a handler still waiting goes on
+    qApp->removeNativeEventFilter(sessionEnd_);
+    delete sessionEnd_;
 }
 
 #else

@@ -7,6 +7,7 @@
 #include "Dialogs.h"
 #include "EventHook.h"
 #include "GridEditor.h"
+#include "KeepAwake.h"
 #include "Module1.h"
 #include "Panel.h"
 #include "PortDevices.h"
@@ -84,6 +85,17 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     connect(dataLogPage, &DataLogPage::recordingStatus, this, [this] {
         supply.SetRecording(dataLogPage->Rec.Active() ? dataLogPage->Rec.Path() : QString());
     });
+    AwakeStatus = new QLabel(this);
+    AwakeStatus->setObjectName(QStringLiteral("AwakeStatus"));
+    statusBar()->addPermanentWidget(AwakeStatus);
+    awake_ = new KeepAwake(this);
+    connect(awake_, &KeepAwake::heldChanged, this, [this](bool held, const QString &reason) {
+        AwakeStatus->setText(held ? QString::fromLatin1(KeepAwake::HeldText) : QString());
+        AwakeStatus->setToolTip(reason);
+    });
+    connect(awake_, &KeepAwake::failed, this, &TabbedFrm::NoteAwakeFailure);
+    connect(&supply, &Supply::recordingChanged, this, &TabbedFrm::WantAwake);
+    connect(&supply, &Supply::runChanged, this, &TabbedFrm::WantAwake);
     column->addWidget(Tab1, 1);
     column->addWidget(panel);
     setCentralWidget(central);
@@ -306,6 +318,22 @@ void TabbedFrm::SamplingChanged() {
 
 void TabbedFrm::NoteEvent(const QString &event) {
     dataLogPage->Note(event);
+}
+
+void TabbedFrm::WantAwake() {
+    const bool stepping = supply.Running().where == Supply::Where::External;
+    awake_->Want(AwakeReason(supply.RecordingFile(),
+                             stepping ? externalPage->Combo1[0]->currentText() : QString()));
+    NoteAwakeFailure();
+}
+
+void TabbedFrm::NoteAwakeFailure() {
+    // Once in each recording, so that whoever reads it knows why a night may have a hole.
+    const QString &file = supply.RecordingFile();
+    if (awake_->Failure().isEmpty() || file.isEmpty() || file == awakeFailureNotedIn_)
+        return;
+    awakeFailureNotedIn_ = file;
+    NoteEvent(awake_->Failure());
 }
 
 void TabbedFrm::SetpointsSent(float volts, float amps) {

@@ -20,6 +20,7 @@ class Clock;
 class Comm1;
 class DataLogPage;
 class GridEditor;
+class KeepAwake;
 class Panel;
 class RemoteServer;
 
@@ -97,6 +98,8 @@ public:
     void SetpointsSent(float volts, float amps);
     // The status line's recording part; the rest says what just went well for TellMs.
     QLabel *RecordStatus = nullptr;
+    // "Computer kept awake" while a recording or a stepped program holds off sleep.
+    QLabel *AwakeStatus = nullptr;
     static constexpr int TellMs = 5000;
 
     // "Reconnect automatically" (Options): after a lost port, a try every 2 s to open it again
@@ -127,6 +130,8 @@ protected:
 private:
     friend class ScriptHandlers;
     void SetUpPages();
+    void WantAwake(); // what runs now, told to the computer's sleep
+    void NoteAwakeFailure();
     // The core's copy of the reading, the setpoints, the counters and what runs.
     void SyncSupply();
     void LoadRemote(); // the remembered remote control, at start-up // grids, name lists and boxes
@@ -158,5 +163,7 @@ private:
     int linkWork_ = 0;     // LinkWork held
     ScriptHandlers scripts_{*this};
     quint16 remotePort_ = 5025;
+    KeepAwake *awake_ = nullptr;
+    QString awakeFailureNotedIn_; // the recording already told the computer may sleep
     Recording::Context RecordingContext() const;
 };

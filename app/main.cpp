@@ -1,5 +1,6 @@
 #include "Clock.h"
 #include "CommandLine.h"
+#include "Console.h"
 #include "DataLogPage.h"
 #include "QtDialogs.h"
 #include "SignalCloser.h"
@@ -10,34 +11,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <cstdio>
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 int main(int argc, char *argv[]) {
-#ifdef Q_OS_WIN
-    // A windowed program: --help, --version and errors go to the console it was started from.
-    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-        [[maybe_unused]] FILE *out = std::freopen("CONOUT$", "w", stdout);
-        [[maybe_unused]] FILE *err = std::freopen("CONOUT$", "w", stderr);
-    }
-#endif
     // Read before the application object: --help and --version need no display.
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    const CommandLine::Options options = CommandLine::Parse(args);
+    const CommandLine::Options options = CommandLine::Parse(Console::Arguments(argc, argv));
     switch (options.action) {
     case CommandLine::Options::Action::Help:
-        std::fputs(qPrintable(CommandLine::Usage()), stdout);
+        Console::Print(CommandLine::Usage());
         return 0;
     case CommandLine::Options::Action::Version:
-        std::fputs(qPrintable(CommandLine::Version()), stdout);
+        Console::Print(CommandLine::Version());
         return 0;
     case CommandLine::Options::Action::Error:
-        std::fprintf(stderr, "qvr: %s\n%s", qPrintable(options.error),
-                     qPrintable(CommandLine::Usage()));
+        Console::Print(QStringLiteral("qvr: %1\n%2").arg(options.error, CommandLine::Usage()), true);
         return 2;
     case CommandLine::Options::Action::Run:
         break;
@@ -47,7 +33,7 @@ int main(int argc, char *argv[]) {
         options.recordFile.isEmpty() ? QString() : QFileInfo(options.recordFile).absoluteFilePath();
     if (const QString why = recordFile.isEmpty() ? QString() : Recording::CheckPath(recordFile);
         !why.isEmpty()) {
-        std::fprintf(stderr, "qvr: %s\n", qPrintable(why));
+        Console::Print(QStringLiteral("qvr: %1\n").arg(why), true);
         return 2;
     }
 
@@ -72,7 +58,7 @@ int main(int argc, char *argv[]) {
     // at log-in); a recording that cannot start ends the run before the window opens.
     if (!recordFile.isEmpty()) {
         if (const QString why = window.dataLogPage->TryRecording(recordFile); !why.isEmpty()) {
-            std::fprintf(stderr, "qvr: %s\n", qPrintable(why));
+            Console::Print(QStringLiteral("qvr: %1\n").arg(why), true);
             window.Form_Unload();
             return 2;
         }
@@ -81,7 +67,7 @@ int main(int argc, char *argv[]) {
     if (options.remotePort) {
         if (const QString why = window.SetRemote(true, *options.remotePort, false);
             !why.isEmpty()) {
-            std::fprintf(stderr, "qvr: %s\n", qPrintable(why));
+            Console::Print(QStringLiteral("qvr: %1\n").arg(why), true);
             window.Form_Unload();
             return 2;
         }

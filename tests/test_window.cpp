@@ -1,5 +1,6 @@
 // The main window's start-up, reconnect, polling and shutdown against the in-process supply.
 #include "DataLogPage.h"
+#include "KeepAwake.h"
 #include "Database.h"
 #include "Module1.h"
 #include "Panel.h"
@@ -9,6 +10,7 @@
 #include "SystemFace.h"
 #include "WindowFixture.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -16,18 +18,58 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QTest>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTimer>
 #include <csignal>
 #include <thread>
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <QDBusConnection>
+#include <QDBusUnixFileDescriptor>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 using namespace Module1;
 
+#ifndef Q_OS_WIN
+// logind as far as QVR uses it, on a bus of the test's own: each Inhibit hands out the write end
+// of a pipe, whose read end sees its end once QVR lets go.
+class FakeLogind : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    QList<QStringList> calls;
+    QList<int> readEnds;
+    bool Released(int i) const { // the inhibitor's descriptor closed everywhere
+        char byte;
+        return ::read(readEnds.value(i, -1), &byte, 1) == 0;
+    }
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why,
+                                    const QString &mode) {
+        calls << QStringList{what, who, why, mode};
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return {};
+        ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        readEnds << fds[0];
+        QDBusUnixFileDescriptor fd(fds[1]);
+        ::close(fds[1]);
+        return fd;
+    }
+};
+#endif
+
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
+    // No login manager, whatever the machine has: the window's sleep inhibitor fails alike
+    // everywhere (keptAwake gives one of its own).
+    void initTestCase() { qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/qvr"); }
+
     // A first start asks for the limits in two boxes: an answer that is no usable limit is
     // refused with its reason and asked again; Cancel ends the program.
     void limitAnswers_data() {
@@ -134,7 +176,6 @@ private slots:
         TabbedFrm w(f.port, dialogs, f.clock, f.dbPath());
         dialogs.setParent(&w);
         SignalCloser closer(&w);
-        std::thread console;
         int answered = 0;
         QTimer driver;
         connect(&driver, &QTimer::timeout, [&] {
@@ -149,9 +190,20 @@ private slots:
             }
             driver.stop();
 #ifdef Q_OS_WIN
-            // A logoff, as Windows delivers it: on a thread of its own, which the system ends
-            // the process after.
-            console = std::thread([] { SignalCloser::ConsoleEvent(CTRL_LOGOFF_EVENT); });
+            // A logoff, as Windows delivers it: asked first, which stops nothing (another
+            // program may still cancel it), then ended.
+            auto deliver = [](UINT message, WPARAM yes) {
+                MSG msg{nullptr, message, yes, LPARAM(ENDSESSION_LOGOFF), 0, {}};
+                qintptr result = 0;
+                QAbstractEventDispatcher::instance()->filterNativeEvent("windows_generic_MSG",
+                                                                        &msg, &result);
+            };
+            const QByteArray before = f.port.sent;
+            deliver(WM_QUERYENDSESSION, 0);
+            deliver(WM_ENDSESSION, FALSE); // cancelled
+            QVERIFY(f.port.sent == before && !f.port.sent.contains("ENDS"));
+            deliver(WM_ENDSESSION, TRUE);
+            QVERIFY(f.port.sent.endsWith("ENDS\r")); // closed before the message returned
 #else
             std::raise(SIGTERM);
 #endif
@@ -167,14 +219,79 @@ private slots:
                 QTRY_VERIFY(!driver.isActive());
         }
         QTRY_VERIFY(!f.port.PortOpen());
-        if (console.joinable())
-            console.join(); // returned once the window had closed
         QCOMPARE(w.exitCode(), 0);
         QCOMPARE(f.port.sent.count("ENDS"), 1);
         QVERIFY(f.port.sent.endsWith("ENDS\r"));
         QVERIFY(!w.db().IsOpen() && !w.isVisible() && !w.Timer1->isActive());
         QVERIFY(!QApplication::activeModalWidget());
         QCOMPARE(MaxVolt, connected ? 30.0f : boxesAnswered >= 2 ? 3.0f : 0.0f);
+    }
+
+    // The computer kept awake while a recording or a stepped program runs, and let go after;
+    // where no login manager answers, the recording says so once.
+    void keptAwake() {
+        QCOMPARE(AwakeReason("/tmp/a/run.csv", ""), QString("Recording to run.csv"));
+        QCOMPARE(AwakeReason("", "ramp"), QString("Stepping the user table ramp"));
+        QCOMPARE(AwakeReason("C:/x/run.csv", "ramp"),
+                 QString("Recording to run.csv and stepping the user table ramp"));
+        QCOMPARE(AwakeReason("", ""), QString());
+#ifndef Q_OS_WIN
+        QProcess daemon;
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address"});
+        QVERIFY(daemon.waitForReadyRead(5000));
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        {
+            KeepAwake nobody(nullptr, address); // a bus without a login manager
+            QSignalSpy failed(&nobody, &KeepAwake::failed);
+            nobody.Want("Recording to run.csv");
+            QTRY_COMPARE(failed.count(), 1);
+            nobody.Want("Stepping the user table ramp"); // not asked again, not said again
+            QTest::qWait(100);
+            QVERIFY(failed.count() == 1 && !nobody.Held());
+            QVERIFY(nobody.Failure().startsWith(
+                "the computer may go to sleep: nothing keeps it awake ("));
+        }
+        QDBusConnection bus = QDBusConnection::connectToBus(address, "logind");
+        FakeLogind logind;
+        QVERIFY(bus.registerService("org.freedesktop.login1") &&
+                bus.registerObject("/org/freedesktop/login1", &logind,
+                                   QDBusConnection::ExportAllSlots));
+        {
+            KeepAwake awake(nullptr, address);
+            awake.Want("Recording to run.csv");
+            QTRY_VERIFY(awake.Held());
+            QCOMPARE(logind.calls.value(0),
+                     QStringList({"sleep:idle", "QVR", "Recording to run.csv", "block"}));
+            awake.Want("Recording to run.csv and stepping the user table ramp");
+            QTRY_VERIFY(logind.Released(0)); // the new one taken first, then the old let go
+            QVERIFY(awake.Held() && logind.calls.size() == 2 && !logind.Released(1));
+            awake.Want("");
+            QTRY_VERIFY(logind.Released(1));
+            QVERIFY(!awake.Held());
+        }
+        bus.unregisterService("org.freedesktop.login1");
+        QDBusConnection::disconnectFromBus("logind");
+        daemon.kill();
+        daemon.waitForFinished();
+#endif
+        // The window, with the system's bus (none here): the recording says it, once.
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        const QString path = f.dir.filePath("run.csv");
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(w.dataLogPage->TryRecording(path).isEmpty());
+            QTest::qWait(100);
+            w.dataLogPage->StopRecording();
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray lines = file.readAll();
+#ifdef Q_OS_WIN
+        QVERIFY(!lines.contains("the computer may go to sleep"));
+#else
+        QVERIFY2(lines.count("the computer may go to sleep: nothing keeps it awake (") == 1, lines.constData());
+#endif
+        QVERIFY(w.AwakeStatus->text().isEmpty()); // nothing needs it now
     }
 
     // Start-up asks GMAX four times, a reconnect three; the port a reconnect found is
