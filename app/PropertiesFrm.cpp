@@ -260,6 +260,14 @@ void PropertiesFrm::CmdDefault_Click() {
 }
 
 void PropertiesFrm::CmdOK_Click() {
+    // Settings the system would refuse are said here, with the dialog still open to mend them.
+    if (const auto chosen = PortSettings::parse(SettingsText())) {
+        if (const QString why = chosen->refusal(); !why.isEmpty()) {
+            dialogs_.MsgBox(why, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+            CboStopBits->setFocus();
+            return;
+        }
+    }
     hide();
     const double seconds = LeadingNumber(CboAS->currentText());
     if (seconds != SampleMs / 1000.0 &&
@@ -302,11 +310,8 @@ void PropertiesFrm::CmdOK_Click() {
             return fail(e);
         }
     }
-    const QString settings =
-        CboSpeed->currentText().trimmed() + u',' + CboParity->currentText().trimmed().left(1) +
-        u',' + CboDataBits->currentText().trimmed() + u',' + CboStopBits->currentText().trimmed();
     try {
-        comm1_.setSettings(settings);
+        comm1_.setSettings(SettingsText());
     } catch (const CommError &e) {
         return fail(e);
     }
@@ -317,6 +322,11 @@ void PropertiesFrm::CmdOK_Click() {
     }
     emit liveChartChanged();
     accept();
+}
+
+QString PropertiesFrm::SettingsText() const {
+    return CboSpeed->currentText().trimmed() + u',' + CboParity->currentText().trimmed().left(1) +
+           u',' + CboDataBits->currentText().trimmed() + u',' + CboStopBits->currentText().trimmed();
 }
 
 void PropertiesFrm::CmdCancel_Click() {

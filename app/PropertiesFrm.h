@@ -60,6 +60,7 @@ public slots:
     void CmdCancel_Click();
 
 private:
+    QString SettingsText() const; // "9600,N,8,1" from the boxes
     void ShowDevice();   // the selected port's device in LblDevice and CboDevice
     void DevicePicked(); // CboDevice's choice for the selected port
     QWidget *buildSamplingPage();

@@ -30,6 +30,19 @@ std::optional<PortSettings> PortSettings::parse(const QString &text) {
     return s;
 }
 
+QString PortSettings::refusal() const {
+#ifdef Q_OS_WIN
+    if (stopBits == u"1.5" && dataBits != 5)
+        return QStringLiteral("The port cannot use 1.5 stop bits with %1 data bits: Windows allows "
+                              "1.5 stop bits with 5 data bits only.")
+            .arg(dataBits);
+    if (stopBits == u"2" && dataBits == 5)
+        return QStringLiteral("The port cannot use 2 stop bits with 5 data bits: Windows allows 2 "
+                              "stop bits with 6 to 8 data bits only.");
+#endif
+    return {};
+}
+
 QString DevicePathFor(int port) {
     return DevicePathFor(port, PortDevices::Assigned(port));
 }

@@ -13,6 +13,10 @@ struct PortSettings {
     QString text() const;
     // Nothing when the text is not of the form speed,parity,data bits,stop bits.
     static std::optional<PortSettings> parse(const QString &text);
+    // Why the system's serial driver would refuse these settings, for the dialog to say before
+    // the port does; empty when it takes them. Windows takes 1.5 stop bits with 5 data bits only
+    // and 2 with 6 to 8 (its own refusal reads "The parameter is incorrect").
+    QString refusal() const;
 };
 
 // Port n is the device named by the environment variable QVR_COM<n> when set, else the device

@@ -1,5 +1,6 @@
 #include "ChartImage.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -46,7 +47,7 @@ void Write(const QString &path, const LogPrint::Page &page) {
     const auto fail = [&](const QString &reason) {
         file.cancelWriting();
         throw std::runtime_error(
-            QStringLiteral("Cannot write %1: %2").arg(target, reason).toStdString());
+            QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(target), reason).toStdString());
     };
     if (!file.open(QIODevice::WriteOnly))
         fail(file.errorString());

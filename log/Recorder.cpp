@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Module1.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -81,7 +82,7 @@ QString CheckPath(const QString &path) {
     if (ok)
         return {};
     return QStringLiteral("Cannot record to %1: %2")
-        .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 qint64 WholeLinesEnd(const QByteArray &tail, qint64 tailFrom) {
@@ -139,7 +140,7 @@ void Recorder::Start(const QString &path, const QString &startEvent) {
         if (fd >= 0)
             ::close(fd);
         throw std::runtime_error(
-            QStringLiteral("Cannot record to %1: %2").arg(path, reason).toStdString());
+            QStringLiteral("Cannot record to %1: %2").arg(QDir::toNativeSeparators(path), reason).toStdString());
     }
     fd_ = fd;
     path_ = path;
@@ -268,7 +269,7 @@ bool Recorder::syncIfDue(bool now) {
 }
 
 void Recorder::fail(const QString &reason) {
-    failure_ = QStringLiteral("Recording to %1 stopped: %2").arg(path_, reason);
+    failure_ = QStringLiteral("Recording to %1 stopped: %2").arg(QDir::toNativeSeparators(path_), reason);
     Close();
 }
 

@@ -90,11 +90,13 @@ bool RemoteServer::SameUser(const QTcpSocket &socket) {
     }
     const auto uid = PeerCheck::ClientUid(tables, socket.localPort(), socket.peerPort());
     return uid && *uid == unsigned(getuid());
+#elif defined(Q_OS_WIN)
+    const auto pid =
+        PeerCheck::ClientOwner(PeerCheck::SystemSockets(), socket.localPort(), socket.peerPort());
+    return pid && PeerCheck::SameUserAsMe(*pid);
 #else
     Q_UNUSED(socket);
-    // Loopback only. Windows (the one other system built) has no such table to read: a client
-    // of another user signed in to the same machine at the same time is not told apart there.
-    return true;
+    return false; // no way to tell who it is
 #endif
 }
 

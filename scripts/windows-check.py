@@ -8,7 +8,7 @@ that connects and is driven over SCPI. The simulator's log is checked byte for b
 and a screenshot of the window come last."""
 import glob, os, re, shutil, socket, subprocess, sys, time, zipfile
 
-top, build, prefix, zip_path = sys.argv[1:5]
+top, build, prefix, zip_path, setup_path = sys.argv[1:6]
 linux_bin = os.path.join(top, "build", "bin")
 work = os.path.join(build, "check")
 shutil.rmtree(work, ignore_errors=True)
@@ -182,6 +182,21 @@ def scpi_connect():
     raise RuntimeError("qvr.exe does not listen on its remote port")
 
 
+# A script of a Linux process: Wine names no Windows process for it, so it is not known to be
+# this user's and is closed at once. Scripts reach qvr.exe through a Windows program instead.
+s = scpi_connect()
+s.settimeout(5)
+try:
+    s.sendall(b"*IDN?\n")
+    refused = s.recv(100) == b""
+except OSError:
+    refused = True
+s.close()
+check("remote control: a process Wine cannot name refused", refused)
+relay_port = free_port()
+relay = subprocess.Popen(["wine", os.path.join(build, "bin", "qvr-relay.exe"), str(relay_port),
+                          str(port)], env=test_env, **quiet)
+port = relay_port
 s = scpi_connect()
 reader = s.makefile("rb")
 
@@ -215,6 +230,7 @@ check("wire of the run: ten PROP, RUNP2, STOP",
       [l for l in lines_from(mark) if l != b"GETD"] ==
       [b"PROP%d0200500010" % k for k in range(10)] + [b"RUNP2", b"STOP"], lines_from(mark))
 s.close()
+relay.kill()
 check("closed with status 0", close(qvr) == 0)
 check("closing sends ENDS", open(wire, "rb").read().endswith(b"\rENDS\r"),
       open(wire, "rb").read()[-40:])
@@ -222,11 +238,78 @@ r = subprocess.run(["sqlcipher", db], capture_output=True, text=True,
                    input="PRAGMA key='wkzt';\nSELECT count(*) FROM \"A_ramp\";\n")
 check("Linux reads the file again after Windows", r.stdout.strip() == "10", r.stdout + r.stderr)
 
+# 4. A user whose folders hold letters outside ASCII: the same program unpacked into "Grüße Ω",
+# its database carried along, recording to "Läufe Ω.csv" from the start; then the session ends
+# as at a logoff: the recording's end line, STOP's and ENDS's turn on the wire, status 0.
+home = os.path.join(work, "Grüße Ω")
+shutil.copytree(folder, os.path.join(home, "qvr"))
+record = os.path.join(home, "Läufe Ω.csv")
+offset = os.path.getsize(wire)
+qvr = subprocess.Popen(["wine", os.path.join(home, "qvr", "qvr.exe"), "--record",
+                        winpath(record)], env=env, cwd=os.path.join(home, "qvr"), **quiet)
+check("non-ASCII folder: the database opened and the supply polled",
+      wait_for(lambda: lines_from(offset).count(b"GETD") >= 4, 60), lines_from(offset)[:6])
+check("non-ASCII --record: the file made", wait_for(lambda: os.path.exists(record), 10))
+time.sleep(2)
+shot(os.path.join(work, "recording.png"))
+ended = wine("wineboot", "--end-session", **quiet).returncode
+try:
+    code = qvr.wait(30)
+except subprocess.TimeoutExpired:
+    qvr.kill()
+    code = None
+check("end of session: qvr.exe closed with status 0", ended == 0 and code == 0, (ended, code))
+check("end of session: ENDS sent", open(wire, "rb").read().endswith(b"\rENDS\r"),
+      open(wire, "rb").read()[-40:])
+text = open(record, encoding="utf-8").read() if os.path.exists(record) else ""
+check("end of session: the recording's end line", text.rstrip().endswith("recording ended"),
+      text[-200:])
+
+# 5. The console: --version into a redirection of cmd's, an error on its standard error.
+out = os.path.join(work, "version.txt")
+wine("cmd", "/c", f'"{winpath(exe)}" --version > "{winpath(out)}" 2>&1', cwd=folder, **quiet)
+got = open(out, errors="replace").read() if os.path.exists(out) else ""
+check("qvr.exe --version > file", got.strip() == "qvr 2.0", repr(got))
+err = os.path.join(work, "error.txt")
+code = wine("cmd", "/c", f'"{winpath(exe)}" --bogus 2> "{winpath(err)}"', cwd=folder,
+            **quiet).returncode
+got = open(err, errors="replace").read() if os.path.exists(err) else ""
+check("qvr.exe --bogus: its error on standard error, status 2",
+      got.startswith("qvr: ") and code == 2, (code, got[:80]))
+
+# 6. The installer: silent, per user; the Start-menu entry starts QVR, which makes its database
+# beside itself; the silent uninstaller takes the program and leaves the database.
+wine(setup_path, "/S", **quiet)
+appdata = subprocess.run(["wine", "cmd", "/c", "echo %LOCALAPPDATA%|%APPDATA%"], env=env,
+                         capture_output=True, text=True).stdout.strip().split("|")
+unix = lambda p: subprocess.run(["winepath", "-u", p], env=env, capture_output=True,
+                                text=True).stdout.strip()
+installed = unix(appdata[0] + r"\Programs\QVR")
+link = unix(appdata[1] + r"\Microsoft\Windows\Start Menu\Programs\QVR.lnk")
+check("installer: qvr.exe and its Start-menu entry", os.path.exists(f"{installed}/qvr.exe") and
+      os.path.exists(link), (installed, link))
+wine("start", "/unix", link, **quiet)
+check("installer: the Start-menu entry starts QVR, its database beside it",
+      wait_for(lambda: os.path.exists(f"{installed}/QVRdb.mdb"), 60))
+time.sleep(3)
+shot(os.path.join(work, "installed.png"))
+keys("Escape")
+wine("taskkill", "/im", "qvr.exe", **quiet)
+wait_for(lambda: "qvr.exe" not in subprocess.run(["wine", "tasklist"], env=env,
+                                                 capture_output=True, text=True).stdout, 30)
+# _?= keeps the uninstaller in place, so that it runs before this returns.
+wine(f"{installed}/uninstall.exe", "/S", "_?=" + winpath(installed), **quiet)
+check("uninstaller: the program gone, the database kept, the entry gone",
+      not os.path.exists(f"{installed}/qvr.exe") and os.path.exists(f"{installed}/QVRdb.mdb")
+      and not os.path.exists(link), sorted(os.listdir(installed)) if os.path.isdir(installed)
+      else "no folder")
+
 subprocess.run(["wineserver", "-k"], env=env, **quiet)
 sim.terminate()
 xvfb.terminate()
 print(f"windows_zip_mb={os.path.getsize(zip_path) / 1e6:.1f}")
+print(f"windows_installer_mb={os.path.getsize(setup_path) / 1e6:.1f}")
 print(f"windows_startup_ms={startup_ms:.0f}")
-print(f"screenshots: {work}/first-start.png, first-window.png, window.png")
+print(f"screenshots: {work}/first-start.png, first-window.png, window.png, recording.png, installed.png")
 print("\n".join(["Windows check failed:"] + failures) if failures else "Windows check: all passed")
 sys.exit(1 if failures else 0)

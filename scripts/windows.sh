@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds QVR for 64-bit Windows on Debian 12 and packs dist/qvr-<version>-windows-x64.zip.
+# Cross-builds QVR for 64-bit Windows on Debian 12 and packs dist/qvr-<version>-windows-x64.zip
+# and its installer dist/qvr-<version>-windows-x64-setup.exe.
 #   bash scripts/windows.sh           installs what is missing, builds, packs
 #   bash scripts/windows.sh --check   also runs the Windows tests and qvr.exe under Wine against
 #                                     the simulated supply, and prints the figures
@@ -13,7 +14,7 @@ jobs=$(nproc)
 host=x86_64-w64-mingw32
 
 bash "$top/scripts/deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 \
-    ninja-build tcl zip imagemagick xdotool
+    ninja-build tcl zip imagemagick xdotool nsis
 
 # A private apt configuration with deb-src entries, the same archives as the machine's own
 # (read from its sources), so that its own package lists stay as they are.
@@ -145,17 +146,30 @@ runtime=("$($host-g++-posix -print-file-name=libstdc++-6.dll)"
 cp "${runtime[@]}" "$stage/"
 $host-strip "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
 cp "$top/README.md" "$stage/README.md"
+sed "s/@VERSION@/$version/g" "$top/packaging/windows/README-Windows.txt" |
+    sed 's/$/\r/' >"$stage/README-Windows.txt"
+cp "$build/app/qvr.ico" "$stage/"
 cp "$top/packaging/copyright" "$stage/licenses/QVR.txt"
 cp -r "$prefix/licenses/." "$stage/licenses/"
+# The compilers' runtime DLLs travel too: their licences (GPL with the GCC Runtime Library
+# Exception; winpthreads' MIT-style terms) as Debian states them.
+mkdir -p "$stage/licenses/mingw-w64-runtime"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/mingw-w64-runtime/libgcc-libstdc++.txt"
+cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/mingw-w64-runtime/libwinpthread.txt"
 mkdir -p "$top/dist"
-rm -f "$top/dist/$name.zip"
+rm -f "$top/dist/$name.zip" "$top/dist/$name-setup.exe"
 (cd "$build/stage" && zip -qr9 "$top/dist/$name.zip" "$name")
 echo "Built dist/$name.zip"
+# The installer, from the same files.
+makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUT="$top/dist/$name-setup.exe" \
+    "$top/packaging/windows/installer.nsi" >"$build/installer.log" 2>&1 ||
+    { tail -20 "$build/installer.log"; exit 1; }
+echo "Built dist/$name-setup.exe"
 
 if ((check)); then
     # The Linux build's simulator and store tool take part.
     cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$top/build" -j"$jobs" --target qvr-supply-sim qvr-setport >/dev/null
     exec /usr/bin/python3 "$top/scripts/windows-check.py" "$top" "$build" "$prefix" \
-        "$top/dist/$name.zip"
+        "$top/dist/$name.zip" "$top/dist/$name-setup.exe"
 fi

@@ -213,6 +213,15 @@ private slots:
             listed << d.path + " | " + d.label;
         QCOMPARE(listed, QStringList({"COM1 | COM1 - Serial0", "COM3 | COM3 - USBSER000",
                                       "COM10 | COM10 - VCP0"}));
+        // An adapter SetupAPI describes: its friendly name, remembered by its interface path.
+        const QString usb = "\\\\?\\usb#vid_0403&pid_6001#6&1a2b&0&2#{86e0d1e0-8089-11d0-9ce4-"
+                            "08003e301f73}";
+        listed.clear();
+        for (const auto &d : Win32Port::Listed({{"\\Device\\VCP0", "COM10"},
+                                                {"\\Device\\USBSER000", "COM5"}},
+                                               {{usb, "USB Serial Port (COM5)", "com5"}}))
+            listed << d.path + " | " + d.label;
+        QCOMPARE(listed, QStringList({usb + " | USB Serial Port (COM5)", "COM10 | COM10 - VCP0"}));
     }
 
     // The real port under Wine, where scripts/windows.sh has put the simulated supply on COM1:
@@ -247,8 +256,8 @@ private slots:
             missing.setPortOpen(true);
             QFAIL("opened COM200");
         } catch (const CommError &e) {
-            QVERIFY2(e.description().startsWith("Cannot open serial port (port 200, COM200): "),
-                     e.what());
+            QCOMPARE(e.description(), QString("Cannot open serial port (port 200, COM200): COM200 "
+                                              "does not exist (adapter unplugged?)"));
         }
         QVERIFY_THROWS_EXCEPTION(CommError, missing.Output("GETD\r"));
     }

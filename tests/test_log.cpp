@@ -694,7 +694,8 @@ void TestLog::cursorsOnThePage() {
     f.dialogs.expectSave(f.dir.filePath("gone/chart.png"));
     f.dialogs.expectMsg(
         QString("Cannot write %1: %2")
-            .arg(f.dir.filePath("gone/chart.png"), NoFolderText(f.dir.filePath("gone/chart.png"))));
+            .arg(QDir::toNativeSeparators(f.dir.filePath("gone/chart.png")),
+                 NoFolderText(f.dir.filePath("gone/chart.png"))));
     p.MnuImage->trigger();
     const QByteArray before = ReadFile(f.dir.filePath("chart.png"));
     f.dialogs.expectSave(f.dir.filePath("chart.png"));
@@ -808,7 +809,7 @@ void TestLog::recordingFile() {
 #endif
     f.dialogs.expectSave(f.dir.filePath("gone/run.csv"));
     f.dialogs.expectMsg(QString("Cannot record to %1: No such file or directory")
-                            .arg(f.dir.filePath("gone/run.csv")));
+                            .arg(QDir::toNativeSeparators(f.dir.filePath("gone/run.csv"))));
     p.MnuRecord_Click();
     QVERIFY(!p.Rec.Active() && !p.MnuRecord->isChecked() && f.dialogs.allShown());
 }

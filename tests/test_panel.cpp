@@ -204,6 +204,17 @@ private slots:
         QCOMPARE(boxes(), QString("9600 None 8 1.5 2s Com1"));
         QVERIFY(d.OptFlow[2]->isChecked() && d.OptEcho[0]->isChecked() && d.CboPort->isEnabled());
         QCOMPARE(d.CboPort->itemText(15), QString("Com16"));
+#ifdef Q_OS_WIN
+        // Settings Windows would refuse: said by the dialog, which stays open to mend them.
+        d.show();
+        f.dialogs.expectMsg("The port cannot use 1.5 stop bits with 8 data bits: Windows allows "
+                            "1.5 stop bits with 5 data bits only.");
+        QTest::mouseClick(d.CmdOK, Qt::LeftButton);
+        QVERIFY(d.isVisible() && f.dialogs.allShown());
+        QCOMPARE(f.port.Settings(), QString("9600,n,8,1.5"));
+        QVERIFY(PortSettings{9600, 'N', 5, "1.5"}.refusal().isEmpty());
+        QVERIFY(!PortSettings{9600, 'N', 5, "2"}.refusal().isEmpty());
+#endif
 
         // No keeps the interval but the port settings still apply.
         d.CboAS->setCurrentText("0.5s");

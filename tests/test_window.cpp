@@ -281,6 +281,11 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             QVERIFY(w.dataLogPage->TryRecording(path).isEmpty());
             QTest::qWait(100);
+#ifdef Q_OS_WIN
+            QCOMPARE(w.AwakeStatus->text(), QString(KeepAwake::HeldText));
+#else
+            QVERIFY(w.AwakeStatus->text().isEmpty());
+#endif
             w.dataLogPage->StopRecording();
         }
         QFile file(path);

@@ -121,6 +121,15 @@ void Win32Comm1::setPortOpen(bool open) {
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
             // The usual cause on Windows, rather than a bare "Access is denied".
             fail(QStringLiteral("Cannot open serial port: another program is using it"), error);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            // What a pulled USB adapter gives: its COM name is gone from the system.
+            throw CommError(QStringLiteral("Cannot open serial port (port %1, %2): %3 does not "
+                                           "exist (adapter unplugged?)")
+                                .arg(port_)
+                                .arg(device_,
+                                     device_.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)
+                                         ? device_
+                                         : QStringLiteral("the adapter")));
         fail(QStringLiteral("Cannot open serial port"), error);
     }
     handle_ = h;

@@ -17,8 +17,16 @@ QString DeviceName(const QString &device);
 // The line settings and flow control (0 none, 1 Xon/Xoff, 2 RTS/CTS, 3 both) put into a DCB.
 // False for what the hardware cannot do (fewer than 5 data bits).
 bool FillDcb(_DCB &dcb, const PortSettings &settings, int handshaking);
-// The ports offered in Options from the registry's (driver device, "COM<n>") pairs, by number.
-QList<PortDevices::Device> Listed(const QList<QPair<QString, QString>> &entries);
+// A device of the COM-port interface class, as SetupAPI describes it.
+struct Interface {
+    QString path;         // "\\?\usb#vid_0403&pid_6001#...#{86e0d1e0-...}": what is remembered
+    QString friendlyName; // "USB Serial Port (COM5)"
+    QString portName;     // "COM5"
+};
+// The ports offered in Options, by number: each interface by its friendly name and path, then
+// the registry's (driver device, "COM<n>") pairs no interface has named, as "COM3 - VCP0".
+QList<PortDevices::Device> Listed(const QList<QPair<QString, QString>> &entries,
+                                  const QList<Interface> &interfaces = {});
 } // namespace Win32Port
 
 class Win32Comm1 : public RealComm1 {
