@@ -13,5 +13,8 @@ if ((${#missing[@]})); then
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+    # Without the packages merely recommended (pymeasure's plotting stack, GTK themes, LLVM):
+    # half the download, a fraction of the unpacking, and nothing QVR or its tests use.
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
 fi
