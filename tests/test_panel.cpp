@@ -212,8 +212,8 @@ private slots:
         QTest::mouseClick(d.CmdOK, Qt::LeftButton);
         QVERIFY(d.isVisible() && f.dialogs.allShown());
         QCOMPARE(f.port.Settings(), QString("9600,n,8,1.5"));
-        QVERIFY(PortSettings{9600, 'N', 5, "1.5"}.refusal().isEmpty());
-        QVERIFY(!PortSettings{9600, 'N', 5, "2"}.refusal().isEmpty());
+        QVERIFY((PortSettings{9600, 'N', 5, "1.5"}.refusal().isEmpty()));
+        QVERIFY((!PortSettings{9600, 'N', 5, "2"}.refusal().isEmpty()));
 #endif
 
         // No keeps the interval but the port settings still apply.
