@@ -1,6 +1,9 @@
 #include "RemoteServer.h"
 
 #include "PeerCheck.h"
+#include <cstdio>
+#include <cstdio>
+#include <windows.h>
 #include "Supply.h"
 
 #include <QElapsedTimer>
@@ -80,7 +83,7 @@ QString RemoteServer::Status() const {
         .arg(clients_.size() == 1 ? QString() : QStringLiteral("s"));
 }
 
-bool RemoteServer::SameUser(const QTcpSocket &socket) {
+RemoteServer::Owner RemoteServer::OwnerOf(const QTcpSocket &socket) {
 #ifdef Q_OS_LINUX
     QByteArray tables;
     for (const char *path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
@@ -89,21 +92,27 @@ bool RemoteServer::SameUser(const QTcpSocket &socket) {
             tables += f.readAll(); // a virtual file: its size is 0 until read
     }
     const auto uid = PeerCheck::ClientUid(tables, socket.localPort(), socket.peerPort());
-    return uid && *uid == unsigned(getuid());
+    return uid && *uid == unsigned(getuid()) ? Owner::Mine : Owner::Other;
 #elif defined(Q_OS_WIN)
+    // Wine names a socket's process only once that process has used it (it holds sockets in
+    // its server until then): such a client is placed when its first bytes come.
     const auto pid =
         PeerCheck::ClientOwner(PeerCheck::SystemSockets(), socket.localPort(), socket.peerPort());
-    return pid && PeerCheck::SameUserAsMe(*pid);
+    fprintf(stderr, "OWNER local=%d peer=%d pid=%d\n", socket.localPort(), socket.peerPort(), pid ? int(*pid) : -1);
+    if (!pid || *pid == 0)
+        return Owner::Unknown;
+    return PeerCheck::SameUserAsMe(*pid) ? Owner::Mine : Owner::Other;
 #else
     Q_UNUSED(socket);
-    return false; // no way to tell who it is
+    return Owner::Other; // no way to tell who it is
 #endif
 }
 
 void RemoteServer::Accept(QTcpServer &server) {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
         const quint16 from = socket->peerPort();
-        if (int(clients_.size()) >= MaxClients || !SameUser(*socket)) {
+        const Owner owner = int(clients_.size()) >= MaxClients ? Owner::Other : OwnerOf(*socket);
+        if (owner == Owner::Other) {
             emit happened(
                 int(clients_.size()) >= MaxClients
                     ? QStringLiteral("script from port %1 refused: %2 connected already")
@@ -121,7 +130,8 @@ void RemoteServer::Accept(QTcpServer &server) {
         // And the kernel keeps little of what the client has not read, so that MaxPending is
         // what bounds a client that stops reading.
         socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 64 * 1024);
-        clients_.push_back(Client{socket, from, {}, false, false, false, std::nullopt, {}});
+        clients_.push_back(
+            Client{socket, from, owner == Owner::Mine, {}, false, false, false, std::nullopt, {}});
         clients_.back().state.Baseline(ScpiCommands::ConditionsOf(supply_));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             if (Client *c = Find(socket))
@@ -134,7 +144,8 @@ void RemoteServer::Accept(QTcpServer &server) {
                 Schedule(*c);
             }
         });
-        emit happened(QStringLiteral("script connected from port %1").arg(from));
+        if (owner == Owner::Mine)
+            emit happened(QStringLiteral("script connected from port %1").arg(from));
         emit clientsChanged();
     }
 }
@@ -201,6 +212,12 @@ bool RemoteServer::TakeLine(Client &c) {
 
 void RemoteServer::Serve(Client &c) {
     const QPointer<QTcpSocket> socket = c.socket;
+    if (!c.placed) { // nothing it sent runs before it is known to be this user's
+        if (OwnerOf(*socket) != Owner::Mine)
+            return Drop(socket, QStringLiteral("refused: another user's"));
+        c.placed = true;
+        emit happened(QStringLiteral("script connected from port %1").arg(c.from));
+    }
     // A turn ends after a few commands or as soon as they took a poll's time (readings,
     // settings): the window's own timers come between, also inside one long compound line.
     QElapsedTimer turn;

@@ -35,8 +35,11 @@ public:
     int Clients() const { return int(clients_.size()); }
     // "Remote: port 5025, 1 script", or empty when off.
     QString Status() const;
-    // The connection's peer check: the owner of the client's socket must be this user.
-    static bool SameUser(const QTcpSocket &socket);
+    // The connection's peer check: the owner of the client's socket must be this user; one the
+    // system cannot name yet (Wine, before the client has used its socket) is asked again when
+    // its first bytes come, and any other refused.
+    enum class Owner { Mine, Other, Unknown };
+    static Owner OwnerOf(const QTcpSocket &socket);
 
 signals:
     void clientsChanged();
@@ -49,6 +52,7 @@ private:
     struct Client {
         QTcpSocket *socket = nullptr;
         quint16 from = 0; // its port, kept for the notes after it has gone
+        bool placed = false; // known to be this user's
         QByteArray in;
         bool discarding = false; // the rest of a line past MaxLine
         bool scheduled = false;  // a turn to read more is queued

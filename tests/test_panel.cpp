@@ -208,7 +208,8 @@ private slots:
         // Settings Windows would refuse: said by the dialog, which stays open to mend them.
         d.show();
         f.dialogs.expectMsg("The port cannot use 1.5 stop bits with 8 data bits: Windows allows "
-                            "1.5 stop bits with 5 data bits only.");
+                            "1.5 stop bits with 5 data bits only.",
+                            Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
         QTest::mouseClick(d.CmdOK, Qt::LeftButton);
         QVERIFY(d.isVisible() && f.dialogs.allShown());
         QCOMPARE(f.port.Settings(), QString("9600,n,8,1.5"));
