@@ -35,6 +35,10 @@ public:
             !done_) {
             done_ = true; // each of the program's windows is told
             closer_->closeInOrder();
+            // Closed in order: the system would end the process now anyway; ended here, it
+            // ends with success for a script that started it.
+            if (closer_->exitAtSessionEnd_)
+                ExitProcess(0);
         }
         return false;
     }
@@ -44,8 +48,9 @@ private:
     bool done_ = false;
 };
 
-SignalCloser::SignalCloser(QWidget *window)
-    : QObject(window), window_(window), sessionEnd_(new SessionEnd(this)) {
+SignalCloser::SignalCloser(QWidget *window, bool exitAtSessionEnd)
+    : QObject(window), window_(window), exitAtSessionEnd_(exitAtSessionEnd),
+      sessionEnd_(new SessionEnd(this)) {
     qApp->installNativeEventFilter(sessionEnd_);
 }
 
@@ -63,7 +68,7 @@ void SignalCloser::onSignal(int) {
     [[maybe_unused]] ssize_t n = ::write(fds_[0], &byte, 1);
 }
 
-SignalCloser::SignalCloser(QWidget *window) : QObject(window), window_(window) {
+SignalCloser::SignalCloser(QWidget *window, bool) : QObject(window), window_(window) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0)
         return;
     notifier_ = new QSocketNotifier(fds_[1], QSocketNotifier::Read, this);

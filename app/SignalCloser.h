@@ -14,7 +14,9 @@ class QWidget;
 class SignalCloser : public QObject {
     Q_OBJECT
 public:
-    explicit SignalCloser(QWidget *window);
+    // `exitAtSessionEnd`: on Windows the process ends (status 0) once the session's end has
+    // closed the window; a test keeps it.
+    explicit SignalCloser(QWidget *window, bool exitAtSessionEnd = true);
     ~SignalCloser() override;
 
 private:
@@ -22,6 +24,7 @@ private:
 
     QPointer<QWidget> window_;
 #ifdef Q_OS_WIN
+    bool exitAtSessionEnd_;
     class SessionEnd;
     SessionEnd *sessionEnd_ = nullptr;
 #else

@@ -1,9 +1,6 @@
 #include "RemoteServer.h"
 
 #include "PeerCheck.h"
-#include <cstdio>
-#include <cstdio>
-#include <windows.h>
 #include "Supply.h"
 
 #include <QElapsedTimer>
@@ -98,7 +95,6 @@ RemoteServer::Owner RemoteServer::OwnerOf(const QTcpSocket &socket) {
     // its server until then): such a client is placed when its first bytes come.
     const auto pid =
         PeerCheck::ClientOwner(PeerCheck::SystemSockets(), socket.localPort(), socket.peerPort());
-    fprintf(stderr, "OWNER local=%d peer=%d pid=%d\n", socket.localPort(), socket.peerPort(), pid ? int(*pid) : -1);
     if (!pid || *pid == 0)
         return Owner::Unknown;
     return PeerCheck::SameUserAsMe(*pid) ? Owner::Mine : Owner::Other;

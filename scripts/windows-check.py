@@ -267,11 +267,12 @@ check("end of session: the recording's end line", text.rstrip().endswith("record
 
 # 5. The console: --version into a redirection of cmd's, an error on its standard error.
 out = os.path.join(work, "version.txt")
-wine("cmd", "/c", f'"{winpath(exe)}" --version > "{winpath(out)}" 2>&1', cwd=folder, **quiet)
+# (Paths without blanks: cmd takes the quotes of a line such as this one its own way.)
+wine("cmd", "/c", f'{winpath(exe)} --version > {winpath(out)}', cwd=folder, **quiet)
 got = open(out, errors="replace").read() if os.path.exists(out) else ""
 check("qvr.exe --version > file", got.strip() == "qvr 2.0", repr(got))
 err = os.path.join(work, "error.txt")
-code = wine("cmd", "/c", f'"{winpath(exe)}" --bogus 2> "{winpath(err)}"', cwd=folder,
+code = wine("cmd", "/c", f'{winpath(exe)} --bogus 2> {winpath(err)}', cwd=folder,
             **quiet).returncode
 got = open(err, errors="replace").read() if os.path.exists(err) else ""
 check("qvr.exe --bogus: its error on standard error, status 2",
@@ -280,8 +281,8 @@ check("qvr.exe --bogus: its error on standard error, status 2",
 # 6. The installer: silent, per user; the Start-menu entry starts QVR, which makes its database
 # beside itself; the silent uninstaller takes the program and leaves the database.
 wine(setup_path, "/S", **quiet)
-appdata = subprocess.run(["wine", "cmd", "/c", "echo %LOCALAPPDATA%|%APPDATA%"], env=env,
-                         capture_output=True, text=True).stdout.strip().split("|")
+appdata = subprocess.run(["wine", "cmd", "/c", "echo %LOCALAPPDATA%;%APPDATA%"], env=env,
+                         capture_output=True, text=True).stdout.strip().split(";")
 unix = lambda p: subprocess.run(["winepath", "-u", p], env=env, capture_output=True,
                                 text=True).stdout.strip()
 installed = unix(appdata[0] + r"\Programs\QVR")

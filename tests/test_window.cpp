@@ -175,7 +175,7 @@ private slots:
         QtDialogs dialogs;
         TabbedFrm w(f.port, dialogs, f.clock, f.dbPath());
         dialogs.setParent(&w);
-        SignalCloser closer(&w);
+        SignalCloser closer(&w, false);
         int answered = 0;
         QTimer driver;
         connect(&driver, &QTimer::timeout, [&] {
