@@ -6,7 +6,7 @@ start in the empty folder it was unpacked to (its boxes answered from the keyboa
 the Linux build has remembered port 1 and stored a table in the database qvr.exe made, a start
 that connects and is driven over SCPI. The simulator's log is checked byte for byte; the figures
 and a screenshot of the window come last."""
-import glob, os, re, shutil, socket, subprocess, sys, time, zipfile
+import atexit, glob, os, re, shutil, socket, subprocess, sys, time, zipfile
 
 top, build, prefix, zip_path, setup_path = sys.argv[1:6]
 linux_bin = os.path.join(top, "build", "bin")
@@ -62,6 +62,10 @@ wire, times = os.path.join(work, "wire.log"), os.path.join(work, "times.log")
 sim = subprocess.Popen([f"{linux_bin}/qvr-supply-sim", "--log", wire, "--line-times", times],
                        stdout=subprocess.PIPE, text=True)
 pty = sim.stdout.readline().strip().split("=", 1)[1]
+# A server left by an earlier check that failed half-way would hold this one up.
+subprocess.run(["wineserver", "-k"], env=env, **quiet)
+atexit.register(lambda: (subprocess.run(["wineserver", "-k"], env=env, **quiet),
+                         sim.terminate(), xvfb.terminate()))
 wine("wineboot", "-i", **quiet)
 wine("reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/t", "REG_SZ", "/d", pty, "/f",
      **quiet)
@@ -278,7 +282,33 @@ got = open(err, errors="replace").read() if os.path.exists(err) else ""
 check("qvr.exe --bogus: its error on standard error, status 2",
       got.startswith("qvr: ") and code == 2, (code, got[:80]))
 
-# 6. The installer: silent, per user; the Start-menu entry starts QVR, which makes its database
+# 6. The supply unplugged and back: the simulator gone under a running qvr.exe with "Reconnect
+# automatically" on, a new one on another pseudo-terminal that COM1 now leads to; QVR finds it
+# by itself and goes on polling.
+r = subprocess.run(["sqlcipher", db], capture_output=True, text=True,
+                   input="PRAGMA key='wkzt';\nINSERT INTO \"QVRSYS\" VALUES ('AutoReconnect','1');\n")
+check("reconnect switched on in the database", r.returncode == 0 and not r.stderr, r.stderr)
+offset = os.path.getsize(wire)
+qvr = subprocess.Popen(["wine", exe], env=env, cwd=folder, **quiet)
+check("unplugged: polling before", wait_for(lambda: lines_from(offset).count(b"GETD") >= 4, 60))
+sim.terminate()
+sim.wait(10)
+time.sleep(3)
+wire2 = os.path.join(work, "wire2.log")
+sim = subprocess.Popen([f"{linux_bin}/qvr-supply-sim", "--log", wire2], stdout=subprocess.PIPE,
+                       text=True)
+pty2 = sim.stdout.readline().strip().split("=", 1)[1]
+com1 = os.path.join(env["WINEPREFIX"], "dosdevices", "com1")
+os.remove(com1)
+os.symlink(pty2, com1)
+back = lambda: open(wire2, "rb").read().split(b"\r") if os.path.exists(wire2) else []
+check("plugged back: found again and polled, without a box",
+      wait_for(lambda: b"GMAX" in back() and back().count(b"GETD") >= 4, 40), back()[:8])
+shot(os.path.join(work, "reconnected.png"))
+check("plugged back: closed with status 0, ENDS to the new supply",
+      close(qvr) == 0 and back()[-2:] == [b"ENDS", b""], back()[-4:])
+
+# 7. The installer: silent, per user; the Start-menu entry starts QVR, which makes its database
 # beside itself; the silent uninstaller takes the program and leaves the database.
 wine(setup_path, "/S", **quiet)
 appdata = subprocess.run(["wine", "cmd", "/c", "echo %LOCALAPPDATA%;%APPDATA%"], env=env,
@@ -311,6 +341,6 @@ xvfb.terminate()
 print(f"windows_zip_mb={os.path.getsize(zip_path) / 1e6:.1f}")
 print(f"windows_installer_mb={os.path.getsize(setup_path) / 1e6:.1f}")
 print(f"windows_startup_ms={startup_ms:.0f}")
-print(f"screenshots: {work}/first-start.png, first-window.png, window.png, recording.png, installed.png")
+print(f"screenshots: {work}/first-start.png, first-window.png, window.png, recording.png, reconnected.png, installed.png")
 print("\n".join(["Windows check failed:"] + failures) if failures else "Windows check: all passed")
 sys.exit(1 if failures else 0)
