@@ -3,7 +3,8 @@
 ;   makensis -DVERSION=2.0 -DSTAGE=<unpacked zip folder> -DOUT=<installer.exe> installer.nsi
 ; The uninstaller removes the program's files and keeps the database QVRdb.mdb (and the
 ; recordings, which live elsewhere) unless the user says otherwise.
-Unicode true
+; A 64-bit installer for the 64-bit program (and Wine without its 32-bit half runs it).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 Name "QVR ${VERSION}"
