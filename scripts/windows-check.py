@@ -132,6 +132,18 @@ def close(qvr):
     return qvr.returncode
 
 
+# The program's resources: the manifest (as the user, UTF-8, long paths), the version
+# Explorer shows, the icon; and the zip's Windows README and runtime licences.
+binary = open(exe, "rb").read()
+check("qvr.exe: manifest, version information and icon",
+      all(k in binary for k in (b'level="asInvoker"', b"<activeCodePage", b"<longPathAware",
+                                "QVR: control and log".encode("utf-16-le"),
+                                "ProductVersion".encode("utf-16-le"))) and
+      os.path.exists(os.path.join(folder, "qvr.ico")))
+check("the zip: README-Windows.txt and the MinGW runtime's licences",
+      os.path.exists(os.path.join(folder, "README-Windows.txt")) and
+      len(glob.glob(os.path.join(folder, "licenses", "mingw-w64-runtime", "*.txt"))) == 2)
+
 # 1. A first start: no database, no port; the not-ready box and the two limits answered.
 offset = os.path.getsize(wire)
 qvr = subprocess.Popen(["wine", exe], env=env, cwd=folder, **quiet)
