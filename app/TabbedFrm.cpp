@@ -87,6 +87,8 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     });
     AwakeStatus = new QLabel(this);
     AwakeStatus->setObjectName(QStringLiteral("AwakeStatus"));
+    for (QLabel *l : {RecordStatus, AwakeStatus})
+        l->setContentsMargins(6, 0, 6, 0); // clear of the status line's dividers
     statusBar()->addPermanentWidget(AwakeStatus);
     awake_ = new KeepAwake(this);
     connect(awake_, &KeepAwake::heldChanged, this, [this](bool held, const QString &reason) {

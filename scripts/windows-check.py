@@ -335,17 +335,50 @@ wine("start", "/unix", link, **quiet)
 check("installer: the Start-menu entry starts QVR, its database beside it",
       wait_for(lambda: os.path.exists(f"{installed}/QVRdb.mdb"), 60))
 time.sleep(3)
+keys("Return")  # the first start's boxes, as in 1
+for value in ("3 0", "3"):
+    time.sleep(2)
+    keys("ctrl+a", *value.split(), "Return")
+time.sleep(4)
 shot(os.path.join(work, "installed.png"))
-keys("Escape")
-wine("taskkill", "/im", "qvr.exe", **quiet)
-wait_for(lambda: "qvr.exe" not in subprocess.run(["wine", "tasklist"], env=env,
-                                                 capture_output=True, text=True).stdout, 30)
+# Ended outright, so that its files are free before the uninstaller.
+wine("taskkill", "/f", "/im", "qvr.exe", **quiet)
+wait_for(lambda: subprocess.run(["pgrep", "-f", r"Programs\\QVR\\qvr\.exe"],
+                                **quiet).returncode != 0, 30)
 # _?= keeps the uninstaller in place, so that it runs before this returns.
 wine(f"{installed}/uninstall.exe", "/S", "_?=" + winpath(installed), **quiet)
 check("uninstaller: the program gone, the database kept, the entry gone",
       not os.path.exists(f"{installed}/qvr.exe") and os.path.exists(f"{installed}/QVRdb.mdb")
       and not os.path.exists(link), sorted(os.listdir(installed)) if os.path.isdir(installed)
       else "no folder")
+
+# 8. A folder that takes no new files (as C:\Program Files for a user): the database goes to
+# %APPDATA%\QVR2. Root writes anywhere, so this runs as nobody, in a Wine prefix of its own.
+nobody = os.path.join(work, "nobody")
+os.makedirs(os.path.join(nobody, "wine"))
+zipfile.ZipFile(zip_path).extractall(os.path.join(nobody, "ro"))
+ro = glob.glob(os.path.join(nobody, "ro", "qvr-*-windows-x64"))[0]
+for root, dirs, files in os.walk(nobody):
+    for d in dirs:
+        os.chmod(os.path.join(root, d), 0o755)
+    for f in files:
+        os.chmod(os.path.join(root, f), 0o644)
+os.chmod(ro, 0o555)
+for root, dirs, files in os.walk(os.path.join(nobody, "wine")):
+    os.chown(root, 65534, 65534)
+os.chown(nobody, 65534, 65534)
+as_nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+nobody_env = dict(env, WINEPREFIX=os.path.join(nobody, "wine"), HOME=nobody, USER="nobody")
+subprocess.run(as_nobody + ["wine", "wineboot", "-i"], env=nobody_env, **quiet)
+qvr = subprocess.Popen(as_nobody + ["wine", os.path.join(ro, "qvr.exe")], env=nobody_env,
+                       cwd=nobody, **quiet)
+user_db = os.path.join(nobody, "wine", "drive_c", "users", "nobody", "AppData", "Roaming", "QVR2",
+                       "QVRdb.mdb")
+check("read-only folder: the database in %APPDATA%\\QVR2, nothing beside qvr.exe",
+      wait_for(lambda: os.path.exists(user_db), 90) and
+      not os.path.exists(os.path.join(ro, "QVRdb.mdb")), user_db)
+qvr.kill()
+subprocess.run(as_nobody + ["wineserver", "-k"], env=nobody_env, **quiet)
 
 subprocess.run(["wineserver", "-k"], env=env, **quiet)
 sim.terminate()
