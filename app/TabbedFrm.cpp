@@ -81,19 +81,25 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     RecordStatus = new QLabel(this);
     RecordStatus->setObjectName(QStringLiteral("RecordStatus"));
     statusBar()->addPermanentWidget(RecordStatus);
-    connect(dataLogPage, &DataLogPage::recordingStatus, RecordStatus, &QLabel::setText);
+    connect(dataLogPage, &DataLogPage::recordingStatus, RecordStatus, [this](const QString &t) {
+        RecordStatus->setText(t);
+        RecordStatus->setVisible(!t.isEmpty()); // no empty box at the status line's end
+    });
     connect(dataLogPage, &DataLogPage::recordingStatus, this, [this] {
         supply.SetRecording(dataLogPage->Rec.Active() ? dataLogPage->Rec.Path() : QString());
     });
     AwakeStatus = new QLabel(this);
     AwakeStatus->setObjectName(QStringLiteral("AwakeStatus"));
-    for (QLabel *l : {RecordStatus, AwakeStatus})
+    for (QLabel *l : {RecordStatus, AwakeStatus}) {
         l->setContentsMargins(6, 0, 6, 0); // clear of the status line's dividers
+        l->hide();
+    }
     statusBar()->addPermanentWidget(AwakeStatus);
     awake_ = new KeepAwake(this);
     connect(awake_, &KeepAwake::heldChanged, this, [this](bool held, const QString &reason) {
         AwakeStatus->setText(held ? QString::fromLatin1(KeepAwake::HeldText) : QString());
         AwakeStatus->setToolTip(reason);
+        AwakeStatus->setVisible(held);
     });
     connect(awake_, &KeepAwake::failed, this, &TabbedFrm::NoteAwakeFailure);
     connect(&supply, &Supply::recordingChanged, this, &TabbedFrm::WantAwake);
