@@ -320,6 +320,31 @@ shot(os.path.join(work, "reconnected.png"))
 check("plugged back: closed with status 0, ENDS to the new supply",
       close(qvr) == 0 and back()[-2:] == [b"ENDS", b""], back()[-4:])
 
+# A fault row of the Linux tests over Wine's COM1: a supply that never answers. Start-up asks
+# GMAX four times, each wait bounded by the port's own time-out (0.3 s), and says the supply is
+# not ready; nothing but GMAX goes out (the automatic reconnect, on since 6, asks it too).
+sim.terminate()
+sim.wait(10)
+wire3, times3 = os.path.join(work, "wire3.log"), os.path.join(work, "times3.log")
+sim = subprocess.Popen([f"{linux_bin}/qvr-supply-sim", "--silent", "--log", wire3,
+                        "--line-times", times3], stdout=subprocess.PIPE, text=True)
+pty3 = sim.stdout.readline().strip().split("=", 1)[1]
+os.remove(com1)
+os.symlink(pty3, com1)
+qvr = subprocess.Popen(["wine", exe], env=env, cwd=folder, **quiet)
+silent = lambda: open(wire3, "rb").read().split(b"\r") if os.path.exists(wire3) else []
+asked = wait_for(lambda: silent().count(b"GMAX") >= 4, 60)
+time.sleep(2)
+shot(os.path.join(work, "silent.png"))
+stamps = [int(l.split()[0]) for l in open(times3, "rb").read().splitlines()] \
+    if os.path.exists(times3) else []
+gaps = [(b - a) / 1000 for a, b in zip(stamps, stamps[1:4])]
+check("silent supply: GMAX four times, 0.3 s apart, nothing but GMAX",
+      asked and set(silent()) == {b"GMAX", b""} and len(gaps) == 3 and
+      all(280 <= g <= 1000 for g in gaps), (silent()[:8], gaps))
+wine("taskkill", "/f", "/im", "qvr.exe", **quiet)
+qvr.wait(30)
+
 # 7. The installer: silent, per user; the Start-menu entry starts QVR, which makes its database
 # beside itself; the silent uninstaller takes the program and leaves the database.
 wine(setup_path, "/S", **quiet)
@@ -386,6 +411,6 @@ xvfb.terminate()
 print(f"windows_zip_mb={os.path.getsize(zip_path) / 1e6:.1f}")
 print(f"windows_installer_mb={os.path.getsize(setup_path) / 1e6:.1f}")
 print(f"windows_startup_ms={startup_ms:.0f}")
-print(f"screenshots: {work}/first-start.png, first-window.png, window.png, recording.png, reconnected.png, installed.png")
+print(f"screenshots: {work}/first-start.png, first-window.png, window.png, recording.png, reconnected.png, silent.png, installed.png")
 print("\n".join(["Windows check failed:"] + failures) if failures else "Windows check: all passed")
 sys.exit(1 if failures else 0)
