@@ -268,6 +268,16 @@ check("non-ASCII folder: the database opened and the supply polled",
 check("non-ASCII --record: the file made", wait_for(lambda: os.path.exists(record), 10))
 time.sleep(2)
 shot(os.path.join(work, "recording.png"))
+# First a logoff another program cancels, as Windows delivers it (asked, then told "no"): nothing
+# may have stopped.
+mark = os.path.getsize(wire)
+subprocess.run(["wine", os.path.join(build, "bin", "qvr-end-session.exe")], env=test_env, **quiet)
+time.sleep(1)
+text = open(record, encoding="utf-8").read() if os.path.exists(record) else ""
+check("a logoff cancelled: QVR runs on, nothing stopped, still polling",
+      qvr.poll() is None and "recording ended" not in text and
+      b"ENDS" not in open(wire, "rb").read()[mark:] and
+      wait_for(lambda: lines_from(mark).count(b"GETD") >= 3, 5), (qvr.poll(), lines_from(mark)))
 ended = wine("wineboot", "--end-session", **quiet).returncode
 try:
     code = qvr.wait(30)
