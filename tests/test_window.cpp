@@ -66,8 +66,8 @@ public slots:
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
-    // No login manager, whatever the machine has: the window's sleep inhibitor fails alike
-    // everywhere (keptAwake gives one of its own).
+    // No login manager, whatever the machine has (also when run outside ctest): the window's
+    // sleep inhibitor fails alike everywhere (keptAwake gives one of its own).
     void initTestCase() { qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/qvr"); }
 
     // A first start asks for the limits in two boxes: an answer that is no usable limit is
