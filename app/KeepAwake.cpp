@@ -47,18 +47,9 @@ struct KeepAwake::Backend {
 KeepAwake::KeepAwake(QObject *parent, const QString &systemBus)
     : QObject(parent), backend_(std::make_unique<Backend>(systemBus)) {}
 
-void KeepAwake::Want(const QString &reason) {
-    if (reason == wanted_)
-        return;
-    wanted_ = reason;
-    if (reason.isEmpty()) {
-        backend_->inhibitor = QDBusUnixFileDescriptor();
-        if (held_)
-            emit heldChanged(held_ = false, QString());
-        return;
-    }
-    if (!failure_.isEmpty())
-        return;
+KeepAwake::~KeepAwake() = default;
+
+void KeepAwake::Ask(const QString &reason) {
     if (!backend_->bus.isConnected()) { // no system bus at all: a container, most often
         Answered(reason, false, backend_->bus.lastError().message());
         return;
@@ -73,11 +64,15 @@ void KeepAwake::Want(const QString &reason) {
     connect(watch, &QDBusPendingCallWatcher::finished, this, [this, watch, reason] {
         watch->deleteLater();
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *watch;
-        if (reply.isValid() && reply.value().isValid() && reason == wanted_)
+        const bool ok = reply.isValid() && reply.value().isValid();
+        if (ok && reason == wanted_)
             backend_->inhibitor = reply.value();
-        Answered(reason, reply.isValid() && reply.value().isValid(),
-                 reply.isError() ? reply.error().message() : QString());
+        Answered(reason, ok, reply.isError() ? reply.error().message() : QString());
     });
+}
+
+void KeepAwake::Release() {
+    backend_->inhibitor = QDBusUnixFileDescriptor();
 }
 
 #else
@@ -86,34 +81,40 @@ struct KeepAwake::Backend {};
 
 KeepAwake::KeepAwake(QObject *parent, const QString &) : QObject(parent) {}
 
-void KeepAwake::Want(const QString &reason) {
-    if (reason == wanted_)
-        return;
-    wanted_ = reason;
+KeepAwake::~KeepAwake() {
+    if (held_)
+        Release();
+}
+
+// Per thread: the window's thread holds it until it says otherwise.
+void KeepAwake::Ask(const QString &reason) {
 #ifdef Q_OS_WIN
-    // Per thread: the window's thread holds it until it says otherwise.
-    const bool ok = SetThreadExecutionState(reason.isEmpty()
-                                                ? ES_CONTINUOUS
-                                                : ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0;
-    if (reason.isEmpty()) {
-        if (held_)
-            emit heldChanged(held_ = false, QString());
-        return;
-    }
-    Answered(reason, ok, QStringLiteral("the system refused"));
+    Answered(reason, SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0,
+             QStringLiteral("the system refused"));
 #else
-    if (!reason.isEmpty())
-        Answered(reason, false, QStringLiteral("not on this system"));
+    Answered(reason, false, QStringLiteral("not on this system"));
+#endif
+}
+
+void KeepAwake::Release() {
+#ifdef Q_OS_WIN
+    SetThreadExecutionState(ES_CONTINUOUS);
 #endif
 }
 
 #endif
 
-KeepAwake::~KeepAwake() {
-#ifdef Q_OS_WIN
-    if (held_)
-        SetThreadExecutionState(ES_CONTINUOUS);
-#endif
+void KeepAwake::Want(const QString &reason) {
+    if (reason == wanted_)
+        return;
+    wanted_ = reason;
+    if (reason.isEmpty()) {
+        Release();
+        if (held_)
+            emit heldChanged(held_ = false, QString());
+    } else if (failure_.isEmpty()) {
+        Ask(reason);
+    }
 }
 
 void KeepAwake::Answered(const QString &reason, bool ok, const QString &error) {

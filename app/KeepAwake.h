@@ -34,6 +34,8 @@ signals:
 
 private:
     struct Backend;
+    void Ask(const QString &reason); // the system's answer comes to Answered
+    void Release();
     void Answered(const QString &reason, bool ok, const QString &error);
 
     std::unique_ptr<Backend> backend_;
