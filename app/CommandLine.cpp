@@ -19,10 +19,13 @@ const QStringList QtFlags{"reverse", "widgetcount", "nograb", "dograb", "sync"};
 QString Usage() {
     return QStringLiteral(
         "Usage: qvr [--record FILE] [--remote [PORT]]\n"
+        "       qvr --view FILE...\n"
         "Controls and logs a programmable DC bench power supply over one RS-232 line.\n"
         "\n"
         "Options:\n"
         "  --record FILE  record every sample to FILE (CSV, appended) once the window is up\n"
+        "  --view FILE... read recordings back, each in a window of its own; no port is\n"
+        "                 opened and nothing goes to any supply\n"
         "  --remote [PORT]  accept SCPI commands from scripts of this user on 127.0.0.1 and\n"
         "                 ::1, port PORT (default 5025), for this run\n"
         "  -h, --help     show this help and exit\n"
@@ -64,9 +67,10 @@ Options Parse(const QStringList &given) {
     // "-platform offscreen" as Qt spells its options; "--record" works all the same.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption record(QStringLiteral("record"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption view(QStringLiteral("view"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({record, help, version});
+    parser.addOptions({record, view, help, version});
     for (const QString &name : QtValueOptions)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
     for (const QString &name : QtFlags)
@@ -79,6 +83,16 @@ Options Parse(const QStringList &given) {
         out.action = Options::Action::Help;
     } else if (parser.isSet(version)) {
         out.action = Options::Action::Version;
+    } else if (parser.isSet(view)) {
+        out.viewFiles = parser.positionalArguments();
+        if (out.viewFiles.isEmpty()) {
+            out.action = Options::Action::Error;
+            out.error = QStringLiteral("--view needs the recordings to read.");
+        } else if (parser.isSet(record) || out.remotePort) {
+            out.action = Options::Action::Error;
+            out.error = QStringLiteral("--view reads recordings only: it cannot be used with "
+                                       "--record or --remote.");
+        }
     } else if (!parser.positionalArguments().isEmpty()) {
         out.action = Options::Action::Error;
         out.error = QStringLiteral("Unexpected argument '%1'.")

@@ -13,6 +13,7 @@ struct Options {
     Action action = Action::Run;
     QString recordFile; // --record FILE; empty when not given
     std::optional<quint16> remotePort; // --remote [PORT]
+    QStringList viewFiles; // --view FILE...: recordings read back, without the supply
     QString error;      // what was wrong, for Action::Error
 };
 

@@ -5,6 +5,7 @@
 #include "CounterBox.h"
 #include "DataLogPage.h"
 #include "Dialogs.h"
+#include "HistoryWindow.h"
 #include "EventHook.h"
 #include "GridEditor.h"
 #include "KeepAwake.h"
@@ -18,7 +19,9 @@
 #include "Tables.h"
 #include "Timeline.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QMimeData>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <cmath>
@@ -53,6 +56,9 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     pages_.Tab1 = Tab1;
     dataLogPage = new DataLogPage(db_, dialogs_, clock, Tab1);
     dataLogPage->Tab1 = Tab1;
+    connect(dataLogPage->Commands->OpenRecording, &QAction::triggered, this,
+            [this] { OpenRecordings(); });
+    setAcceptDrops(true); // a recording dropped on the window opens beside it
     dataLogPage->HideEditor = [this] { editor->HideEditor(); };
     Tab1->addTab(internalPage, PageCaptions[0]);
     Tab1->addTab(externalPage, PageCaptions[1]);
@@ -369,7 +375,28 @@ Recording::Context TabbedFrm::RecordingContext() const {
 
 void TabbedFrm::closeEvent(QCloseEvent *event) {
     Form_Unload();
+    // The recordings read beside the run close with it.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<History::HistoryWindow *>(w))
+            w->close();
     event->accept();
+}
+
+void TabbedFrm::OpenRecordings(const QStringList &paths) {
+    History::OpenRecordings(dialogs_, paths);
+}
+
+void TabbedFrm::dragEnterEvent(QDragEnterEvent *event) {
+    if (!History::HistoryWindow::Dropped(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TabbedFrm::dropEvent(QDropEvent *event) {
+    if (const QStringList paths = History::HistoryWindow::Dropped(event->mimeData());
+        !paths.isEmpty()) {
+        event->acceptProposedAction();
+        OpenRecordings(paths);
+    }
 }
 
 void TabbedFrm::Form_Unload() {

@@ -124,8 +124,13 @@ public slots:
     // period has run out.
     void SamplingChanged();
 
+    // Recordings read back, each in a window of its own beside the live run (none given: asked).
+    void OpenRecordings(const QStringList &paths = {});
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     friend class ScriptHandlers;

@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "DataLogPage.h"
+#include "HistoryWindow.h"
 #include "QtDialogs.h"
 #include "SignalCloser.h"
 #include "SystemComm1.h"
@@ -41,6 +42,16 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("QVR2"));
     QApplication::setApplicationVersion(QStringLiteral(QVR_VERSION));
     SystemFace::Apply();
+
+    // "--view FILE...": yesterday's run read on any computer, without a port or the database.
+    if (!options.viewFiles.isEmpty()) {
+        QtDialogs dialogs;
+        QStringList errors;
+        const bool opened = !History::OpenRecordings(dialogs, options.viewFiles, &errors).isEmpty();
+        for (const QString &error : errors)
+            Console::Print(QStringLiteral("qvr: %1\n").arg(error), true);
+        return opened ? QApplication::exec() : 2;
+    }
 
     // QVR_DATA_DIR moves the database elsewhere (the demo keeps its own).
     const Database::Place place = Database::ProgramPlace();

@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QPrinter;
@@ -28,6 +29,11 @@ public:
     virtual std::optional<QString> SaveFileName(const QString &caption, const QString &fileName,
                                                 const QString &filter,
                                                 const QString &defaultSuffix = QString()) = 0;
+    // Files to open, chosen by the operator; none when cancelled.
+    virtual QStringList OpenFileNames(const QString & /*caption*/, const QString & /*folder*/,
+                                      const QString & /*filter*/) {
+        return {};
+    }
     // The system print dialog; false when the operator cancels.
     virtual bool PrintSetup(QPrinter &printer) = 0;
 

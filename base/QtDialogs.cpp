@@ -85,6 +85,16 @@ std::optional<QString> QtDialogs::SaveFileName(const QString &caption, const QSt
     return dialog.selectedFiles().constFirst();
 }
 
+QStringList QtDialogs::OpenFileNames(const QString &caption, const QString &folder,
+                                     const QString &filter) {
+    QFileDialog dialog(parent_, caption, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
 bool QtDialogs::PrintSetup(QPrinter &printer) {
     QPrintDialog dialog(&printer, parent_);
     return dialog.exec() == QDialog::Accepted;

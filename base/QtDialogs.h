@@ -12,6 +12,8 @@ public:
     Answer MsgBox(const QString &text, Buttons buttons, Icon icon, const QString &title) override;
     std::optional<QString> InputBox(const QString &prompt, const QString &defaultText,
                                     const QString &title) override;
+    QStringList OpenFileNames(const QString &caption, const QString &folder,
+                              const QString &filter) override;
     std::optional<QString> SaveFileName(const QString &caption, const QString &fileName,
                                         const QString &filter,
                                         const QString &defaultSuffix) override;

@@ -154,6 +154,10 @@ private:
 // Remote control's figures (Remote.cpp).
 bool remoteFigures();
 
+// Recordings read back (History.cpp); the bench's week, also for a look by hand.
+bool viewFigures();
+void WriteWeek(const QString &path, qint64 samples);
+
 // The long unattended checks (Soak.cpp).
 bool reconnectTime();
 bool soak(double minutes);

@@ -613,6 +613,7 @@ int main(int argc, char *argv[]) {
             {"startup", startupTime},
             {"polling", pollCpu},
             {"remote", remoteFigures},
+            {"view", viewFigures},
         };
         QStringList only;
         if (args.size() == 3 && args[1] == QLatin1String("--only"))
@@ -626,6 +627,10 @@ int main(int argc, char *argv[]) {
                 std::printf("%.3f %.3f\n", g.startMs, g.endMs);
             return 0;
         }
+        if (args.size() == 3 && args[1] == QLatin1String("--write-week")) {
+            WriteWeek(args[2], 7LL * 24 * 3600 * 2);
+            return 0;
+        }
         if (args.size() == 3 && args[1] == QLatin1String("--soak") && args[2].toDouble() > 0) {
             ok = soak(args[2].toDouble());
         } else if (args.size() > 1 && only.isEmpty()) {
@@ -633,7 +638,7 @@ int main(int argc, char *argv[]) {
             for (const auto &group : groups)
                 names << group.first;
             std::fprintf(stderr,
-                         "Usage: qvr-bench [--only GROUP,...] | --soak MINUTES\n"
+                         "Usage: qvr-bench [--only GROUP,...] | --soak MINUTES | --write-week FILE\n"
                          "Groups: %s\n",
                          qPrintable(names.join(u' ')));
             return 2;

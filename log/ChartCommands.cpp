@@ -53,6 +53,11 @@ ChartCommands::ChartCommands(QWidget *page) : QObject(page) {
         tools_[size_t(i - 1)] = a;
     }
     ToolButton(6)->setCheckable(true);
+    Toolbar1->addSeparator();
+    OpenRecording = Toolbar1->addAction(QStringLiteral("Open Recording..."));
+    OpenRecording->setObjectName(QStringLiteral("OpenRecording"));
+    OpenRecording->setToolTip(QStringLiteral("Read a recording back, zoomed from the whole run "
+                                             "down to one sample"));
     ToolButton(6)->setToolTip(QStringLiteral("Record every sample to a file, for as long as it "
                                              "runs"));
 
@@ -84,6 +89,8 @@ ChartCommands::ChartCommands(QWidget *page) : QObject(page) {
     item(MnuImage, "MnuImage", "Save Chart Image...");
     item(MnuClear, "MnuClear", "Clear Cursors");
     item(MnuRecord, "MnuRecord", "Record...", true);
+    item(MnuOpenRec, "MnuOpenRec", "Open Recording...");
+    connect(MnuOpenRec, &QAction::triggered, OpenRecording, &QAction::trigger);
     ChartMenu->addSeparator();
     item(MnuDefa, "MnuDefa", "Default");
 }

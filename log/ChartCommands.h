@@ -22,6 +22,9 @@ public:
             *MnuExit = nullptr, *MnuVolt = nullptr, *MnuCurr = nullptr, *MnuTime = nullptr,
             *MnuSave = nullptr, *MnuDele = nullptr, *MnuExport = nullptr, *MnuPrin = nullptr,
             *MnuDefa = nullptr, *MnuClear = nullptr, *MnuImage = nullptr, *MnuRecord = nullptr;
+    // "Open Recording...": a recording read back in a window of its own (the menu's item
+    // triggers the toolbar's); the window that owns the page opens it.
+    QAction *OpenRecording = nullptr, *MnuOpenRec = nullptr;
 
     // The mouse mode lives in the enabled states of "Move" and "Zoom".
     bool MoveMode() const { return !ToolButton(1)->isEnabled(); }

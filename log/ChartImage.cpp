@@ -41,6 +41,12 @@ Format FormatOf(QString &path) {
 }
 
 void Write(const QString &path, const LogPrint::Page &page) {
+    Write(path, page.description, Pixels,
+          [&page](QPainter &p, const QRect &area) { LogPrint::Draw(p, area, page); });
+}
+
+void Write(const QString &path, const QString &title, QSize pixels,
+           const std::function<void(QPainter &, const QRect &)> &draw) {
     QString target = path;
     const Format format = FormatOf(target);
     QSaveFile file(target);
@@ -53,10 +59,10 @@ void Write(const QString &path, const LogPrint::Page &page) {
         fail(file.errorString());
     bool drawn = false;
     if (format == Format::Png) {
-        QImage image(Pixels, QImage::Format_RGB32);
+        QImage image(pixels, QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter p(&image);
-        LogPrint::Draw(p, image.rect().adjusted(40, 40, -40, -40), page);
+        draw(p, image.rect().adjusted(40, 40, -40, -40));
         p.end();
         drawn = image.save(&file, "PNG",
                            80); // light compression: a chart of flat colours packs well anyway
@@ -64,13 +70,13 @@ void Write(const QString &path, const LogPrint::Page &page) {
 #ifndef QVR_NO_SVG
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
-        svg.setSize(Pixels);
-        svg.setViewBox(QRect(QPoint(0, 0), Pixels));
-        svg.setTitle(page.description);
+        svg.setSize(pixels);
+        svg.setViewBox(QRect(QPoint(0, 0), pixels));
+        svg.setTitle(title);
         QPainter p;
         drawn = p.begin(&svg);
         if (drawn) {
-            LogPrint::Draw(p, QRect(QPoint(40, 40), Pixels - QSize(80, 80)), page);
+            draw(p, QRect(QPoint(40, 40), pixels - QSize(80, 80)));
             drawn = p.end();
         }
 #endif
@@ -78,12 +84,12 @@ void Write(const QString &path, const LogPrint::Page &page) {
         QPdfWriter pdf(&file);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        pdf.setTitle(page.description);
+        pdf.setTitle(title);
         QPainter p;
         drawn = p.begin(&pdf);
         if (drawn) {
             const QSize area = pdf.pageLayout().paintRectPixels(pdf.resolution()).size();
-            LogPrint::Draw(p, QRect(QPoint(0, 0), area), page);
+            draw(p, QRect(QPoint(0, 0), area));
             drawn = p.end();
         }
     }

@@ -5,6 +5,9 @@
 
 #include "LogPrint.h"
 
+#include <QSize>
+#include <functional>
+
 namespace ChartImage {
 
 enum class Format { Png, Svg, Pdf };
@@ -14,5 +17,9 @@ QString Filter();
 Format FormatOf(QString &path);
 // Throws std::runtime_error "Cannot write <path>: <reason>"; an existing file stays whole.
 void Write(const QString &path, const LogPrint::Page &page);
+// Any drawing written the same way: `draw` fills the area it is given (device units), an image
+// of `pixels` or an A4 page.
+void Write(const QString &path, const QString &title, QSize pixels,
+           const std::function<void(QPainter &, const QRect &)> &draw);
 
 } // namespace ChartImage

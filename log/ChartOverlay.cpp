@@ -9,8 +9,6 @@ namespace ChartOverlay {
 
 namespace {
 
-const QColor Hover(200, 200, 200), CursorA(0, 200, 255), CursorB(255, 0, 255);
-
 void Line(QPainter &p, const ChartScale::Mapping &m, double x, const QColor &colour,
           const QString &name, qreal scale) {
     if (x < 0 || x > m.W)

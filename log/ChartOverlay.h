@@ -4,9 +4,13 @@
 
 #include "ChartReadout.h"
 
+#include <QColor>
+
 class QPainter;
 
 namespace ChartOverlay {
+
+inline const QColor Hover{200, 200, 200}, CursorA{0, 200, 255}, CursorB{255, 0, 255};
 
 // `scale` multiplies line widths and the readout's font, for images larger than the screen.
 void Draw(QPainter &p, const ChartScale::Mapping &m, const ChartReadout::Slots &chart,

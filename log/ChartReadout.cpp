@@ -81,13 +81,16 @@ QStringList Readout(const Slots &chart, int slot) {
         when += QStringLiteral("  ") + clock->toString(chart.intervalMs % 1000
                                                            ? QStringLiteral("hh:mm:ss.z")
                                                            : QStringLiteral("hh:mm:ss"));
-    return {when, Format(v, QStringLiteral("00.00")) + QStringLiteral(" V"),
+    return QStringList{when} + ValueTexts(v, i);
+}
+
+QStringList ValueTexts(double v, double i) {
+    return {Format(v, QStringLiteral("00.00")) + QStringLiteral(" V"),
             Format(i, QStringLiteral("0.000")) + QStringLiteral(" A"),
             Format(v * i, QStringLiteral("0.00")) + QStringLiteral(" W")};
 }
 
 Stats Compute(const SampleStore &store, int a, int b, qint64 intervalMs, bool pair) {
-    Stats s;
     const int from = std::clamp(std::min(a, b), 1, SampleStore::Slots);
     int to = std::clamp(std::max(a, b), 1, SampleStore::Slots);
     // Slots older than the first sample were never sampled: not gaps, not part of the stretch.
@@ -96,40 +99,14 @@ Stats Compute(const SampleStore &store, int a, int b, qint64 intervalMs, bool pa
         --oldest;
     to = std::min(to, oldest);
     if (to < from)
-        return s;
-    const double dt = intervalMs / 1000.0;
-    s.seconds = (to - from) * dt;
-    double vSum = 0, iSum = 0, charge = 0, energy = 0; // ampere- and watt-seconds
+        return {};
+    StretchStats::Accumulator sum;
     for (int k = from; k <= to; ++k) {
-        if (!store.Present(k)) {
-            ++s.gaps;
-            continue;
-        }
-        const double v = store.at(1, k), i = store.at(2, k);
-        if (s.samples++ == 0) {
-            s.vMin = s.vMax = v;
-            s.iMin = s.iMax = i;
-        }
-        s.vMin = std::min(s.vMin, v), s.vMax = std::max(s.vMax, v);
-        s.iMin = std::min(s.iMin, i), s.iMax = std::max(s.iMax, i);
-        vSum += v, iSum += i;
+        const bool here = store.Present(k);
+        sum.Add(double(k) * intervalMs / 1000, here ? store.at(1, k) : NAN,
+                here ? store.at(2, k) : NAN);
     }
-    for (int k = from; k < to; ++k) {
-        if (!store.Present(k) || !store.Present(k + 1)) {
-            ++s.skipped;
-            continue;
-        }
-        const double v0 = store.at(1, k), i0 = store.at(2, k);
-        const double v1 = store.at(1, k + 1), i1 = store.at(2, k + 1);
-        charge += (i0 + i1) / 2 * dt;
-        energy += (v0 * i0 + v1 * i1) / 2 * dt;
-    }
-    if (s.samples) {
-        s.vMean = vSum / s.samples;
-        s.iMean = iSum / s.samples;
-    }
-    s.ah = charge / 3600;
-    s.wh = energy / 3600;
+    Stats s = sum.Result();
     if (pair && store.Present(a) && store.Present(b)) {
         s.dV = double(store.at(1, b)) - store.at(1, a);
         s.dI = double(store.at(2, b)) - store.at(2, a);

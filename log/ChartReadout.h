@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ChartScale.h"
+#include "StretchStats.h"
 
 #include <QDateTime>
 #include <QString>
@@ -51,16 +52,11 @@ std::optional<std::pair<int, int>> WindowSlots(const Slots &chart, const ChartSc
 
 // "-12s  10:15:03.5", "12.30 V", "1.230 A", "15.13 W": the hover readout of a slot with a sample.
 QStringList Readout(const Slots &chart, int slot);
+// "12.30 V", "1.230 A", "15.13 W": the values of a readout.
+QStringList ValueTexts(double volt, double curr);
 QString AxisText(double seconds); // "90s", "2m", "1.5s"
 
-struct Stats {
-    double seconds = 0; // from the newest to the oldest slot of the stretch
-    int samples = 0, gaps = 0;
-    int skipped = 0; // segments left out because a side of them holds no sample
-    double vMin = 0, vMax = 0, vMean = 0, iMin = 0, iMax = 0, iMean = 0;
-    double ah = 0, wh = 0;
-    std::optional<double> dV, dI; // cursor B minus cursor A, with a pair of cursors
-};
+using Stats = StretchStats::Stats;
 // Statistics over chart `a`..`b` (either order); with `pair` the deltas run from a to b.
 Stats Compute(const SampleStore &store, int a, int b, qint64 intervalMs, bool pair);
 

@@ -58,8 +58,18 @@ bool Exists(const QString &path) {
 
 namespace Recording {
 
+const char *ColumnName(Column c) {
+    static const char *const names[ColumnCount] = {"time",    "seconds",     "voltage",
+                                                   "current", "mode",        "running",
+                                                   "set_voltage", "set_current", "event"};
+    return names[c];
+}
+
 QByteArray Header() {
-    return "time,seconds,voltage,current,mode,running,set_voltage,set_current,event\n";
+    QByteArray line;
+    for (int c = 0; c < ColumnCount; ++c)
+        line += (c ? "," : "") + QByteArray(ColumnName(Column(c)));
+    return line + '\n';
 }
 
 QString IsoTime(const QDateTime &at) {
@@ -93,7 +103,7 @@ qint64 WholeLinesEnd(const QByteArray &tail, qint64 tailFrom) {
 }
 
 namespace {
-QString Seconds(double s) {
+QString SecondsText(double s) {
     return Format(s, QStringLiteral("0.000"));
 }
 // A field as CSV wants it: quoted when it holds a comma, a quote or a line break.
@@ -112,7 +122,7 @@ QByteArray SampleLine(const QDateTime &at, double seconds, float volt, float cur
     const bool reading = volt >= 0 && curr >= 0;
     const QStringList fields{
         IsoTime(at),
-        Seconds(seconds),
+        SecondsText(seconds),
         reading ? Format(volt, QStringLiteral("0.00")) : QString(),
         reading ? Format(curr, QStringLiteral("0.000")) : QString(),
         reading ? c.mode : QString(),
@@ -125,7 +135,7 @@ QByteArray SampleLine(const QDateTime &at, double seconds, float volt, float cur
 }
 
 QByteArray EventLine(const QDateTime &at, double seconds, const QString &event) {
-    QString line = IsoTime(at) + u',' + Seconds(seconds) + QStringLiteral(",,,,,,,") + Field(event);
+    QString line = IsoTime(at) + u',' + SecondsText(seconds) + QStringLiteral(",,,,,,,") + Field(event);
     return line.toUtf8() + '\n';
 }
 

@@ -14,6 +14,10 @@ class Clock;
 
 namespace Recording {
 
+// The columns of every line, in their order; a reader finds them by these names.
+enum Column { Time, Seconds, Voltage, Current, Mode, Running, SetVoltage, SetCurrent, Event,
+              ColumnCount };
+const char *ColumnName(Column c);
 // "time,seconds,voltage,current,mode,running,set_voltage,set_current,event"
 QByteArray Header();
 

@@ -101,6 +101,18 @@ std::optional<QString> ScriptedDialogs::InputBox(const QString &prompt, const QS
     return e.cancelled ? std::nullopt : std::optional<QString>(e.reply);
 }
 
+void ScriptedDialogs::expectOpen(std::optional<QString> fileName) {
+    expect(QStringLiteral("open"), QString(), fileName);
+}
+
+QStringList ScriptedDialogs::OpenFileNames(const QString &caption, const QString &folder,
+                                           const QString &filter) {
+    shown.append({QStringLiteral("open"), caption + u'|' + folder + u'|' + filter,
+                  Buttons::OkCancel, Icon::None, QString()});
+    const Expected e = take(QStringLiteral("open"), caption);
+    return e.cancelled ? QStringList() : QStringList{e.reply};
+}
+
 std::optional<QString> ScriptedDialogs::SaveFileName(const QString &caption,
                                                      const QString &fileName, const QString &filter,
                                                      const QString &defaultSuffix) {

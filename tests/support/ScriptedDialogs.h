@@ -22,6 +22,7 @@ public:
     void expectInput(const QString &prompt, std::optional<QString> answer);
     void expectSave(std::optional<QString> fileName);
     void expectPrint(std::optional<QString> pdfPath);
+    void expectOpen(std::optional<QString> fileName);
     // True when every expected dialog was shown; reports the rest as a failure.
     bool allShown();
 
@@ -31,6 +32,8 @@ public:
     std::optional<QString> SaveFileName(const QString &caption, const QString &fileName,
                                         const QString &filter,
                                         const QString &defaultSuffix) override;
+    QStringList OpenFileNames(const QString &caption, const QString &folder,
+                              const QString &filter) override;
     // Prints into the PDF file given by expectPrint.
     bool PrintSetup(QPrinter &printer) override;
 
