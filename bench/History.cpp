@@ -47,7 +47,8 @@ double DirectChargeAh(const QString &path) {
 
 double PandasSeconds(const QString &path) {
     QProcess python;
-    python.start(QStringLiteral("python3"),
+    python.start(QStringLiteral("/usr/bin/python3"), // Debian's, with its pandas
+                 
                  {QStringLiteral("-c"),
                   QStringLiteral("import sys, time, pandas\n"
                                  "t = time.perf_counter()\n"

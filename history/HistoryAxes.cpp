@@ -73,14 +73,15 @@ std::vector<TimeTick> TimeTicks(double t0, double t1, int widthPx, qint64 firstM
         step = std::ceil(least / 604800) * 604800;
     // Whole steps of the local clock: local seconds since the epoch, cut to the step.
     const double base = double(firstMs) / 1000 + offsetAt(t0);
-    double local = std::ceil((base + t0) / step - 1e-9) * step;
+    const double first = std::ceil((base + t0) / step - 1e-6);
     const QString format = step < 1    ? QStringLiteral("hh:mm:ss.z")
                            : step < 60 ? QStringLiteral("hh:mm:ss")
                                        : QStringLiteral("hh:mm");
     QDate lastDate;
-    for (int k = 0; k < 1000; ++k, local += step) {
-        const double t = local - base;
-        if (t > t1 + 1e-9)
+    for (int k = 0; k < 1000; ++k) {
+        // From the tick's number each time: the epoch's seconds leave little room for sums.
+        const double t = (first + k) * step - base;
+        if (t > t1 + step * 1e-3)
             break;
         const QDateTime when = Local(firstMs, t, offsetAt(t));
         QString clock = QLocale::c().toString(when, format);

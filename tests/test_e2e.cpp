@@ -45,7 +45,11 @@ private slots:
             {{"-platform", "offscreen", "-v"}, 0, "qvr 2.0\n", ""},
             {{"--bogus"}, 2, "", "qvr: Unknown option 'bogus'.\nUsage: qvr"},
             {{"--record"}, 2, "", "qvr: Missing value after '--record'.\n"},
-            {{"--record", "/no/r.csv"}, 2, "", "qvr: Cannot record to /no/r.csv: No such file"}};
+            {{"--record", "/no/r.csv"}, 2, "", "qvr: Cannot record to /no/r.csv: No such file"},
+            {{"--view"}, 2, "", "qvr: --view needs the recordings to read.\n"},
+            {{"--view", "a.csv", "--remote"}, 2, "", "qvr: --view reads recordings only: it "},
+            {{"-platform", "offscreen", "--view", "/no/r.csv"}, 2, "",
+             "qvr: Cannot open /no/r.csv: No such file"}};
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(display);
@@ -54,8 +58,9 @@ private slots:
             qvr.setProcessEnvironment(env);
             qvr.start(QCoreApplication::applicationDirPath() + "/qvr", args);
             QVERIFY(qvr.waitForFinished(5000) && qvr.exitCode() == code);
+            // Qt may warn first once a display is asked for (a missing runtime folder).
             QVERIFY(qvr.readAllStandardOutput().startsWith(out) &&
-                    qvr.readAllStandardError().startsWith(err));
+                    qvr.readAllStandardError().contains(err));
         }
     }
 };

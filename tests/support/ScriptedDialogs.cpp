@@ -58,9 +58,9 @@ ScriptedDialogs::Expected ScriptedDialogs::take(const QString &kind, const QStri
                 *answerAll,
                 Icon::None,
                 QStringLiteral("3"),
-                kind == u"save" || kind == u"print"};
+                kind == u"save" || kind == u"print" || kind == u"open"};
     if (queue_.empty() || queue_.front().kind != kind ||
-        (kind != u"save" && queue_.front().text != text)) {
+        (kind != u"save" && kind != u"open" && queue_.front().text != text)) {
         const QString want = queue_.empty()
                                  ? QStringLiteral("nothing")
                                  : queue_.front().kind + " \"" + queue_.front().text + '"';

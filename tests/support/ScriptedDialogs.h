@@ -11,7 +11,7 @@
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        QString kind; // "msg", "input" or "save"
+        QString kind; // "msg", "input", "save", "print" or "open"
         QString text;
         Buttons buttons = Buttons::Ok;
         Icon icon = Icon::None;
