@@ -52,9 +52,8 @@ QString ElapsedText(double seconds, double step) {
     return text;
 }
 
-QString ClockText(qint64 firstMs, double t, int offsetS) {
-    return QLocale::c().toString(Local(firstMs, t, offsetS),
-                                 QStringLiteral("ddd d MMM yyyy hh:mm:ss.zzz"));
+QString ClockText(qint64 firstMs, double t, int offsetS, const QString &format) {
+    return QLocale::c().toString(Local(firstMs, t, offsetS), format);
 }
 
 std::vector<TimeTick> TimeTicks(double t0, double t1, int widthPx, qint64 firstMs,
@@ -108,7 +107,8 @@ Scales Fit(const Extremes &e) {
     };
     double vLo = e.vMin, vHi = e.vMax, iLo = e.iMin, iHi = e.iMax;
     widen(vLo, vHi), widen(iLo, iHi);
-    double step = NiceStep((vHi - vLo) / 10);
+    // No finer than the readings themselves: 0.01 V and 0.001 A.
+    double step = std::max(0.01, NiceStep((vHi - vLo) / 10));
     for (; std::ceil(vHi / step - 1e-9) - std::floor(vLo / step + 1e-9) > 10;)
         step = NiceStep(step * 1.0001);
     ValueScale &v = out.volt;
@@ -119,7 +119,7 @@ Scales Fit(const Extremes &e) {
     // Current on the same divisions: the smallest round step that holds it in as many.
     ValueScale &c = out.curr;
     c.divisions = v.divisions;
-    c.step = NiceStep((iHi - iLo) / c.divisions);
+    c.step = std::max(0.001, NiceStep((iHi - iLo) / c.divisions));
     for (; std::floor(iLo / c.step + 1e-9) * c.step + c.divisions * c.step < iHi - 1e-12;)
         c.step = NiceStep(c.step * 1.0001);
     c.min = std::floor(iLo / c.step + 1e-9) * c.step;

@@ -23,8 +23,9 @@ std::vector<TimeTick> TimeTicks(double t0, double t1, int widthPx, qint64 firstM
 // "+0:15", "+1d 02:00"; with a tick step under a minute "+0:00:30", under a second "+0:00:30.5".
 QString ElapsedText(double seconds);
 QString ElapsedText(double seconds, double step);
-// "Mon 8 Dec 2026 10:15:30.500": a sample's clock time for the readout.
-QString ClockText(qint64 firstMs, double t, int offsetS);
+// "Mon 8 Dec 2026 10:15:30.500": a sample's clock time for the readout, or in `format`.
+QString ClockText(qint64 firstMs, double t, int offsetS,
+                  const QString &format = QStringLiteral("ddd d MMM yyyy hh:mm:ss.zzz"));
 
 struct ValueScale {
     double min = 0, max = 1, step = 0.1;

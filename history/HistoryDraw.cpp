@@ -254,10 +254,9 @@ void Draw(QPainter &p, const QRect &rect, const Scene &sc) {
         at = sc.pointerT;
     }
     if (sc.event && *sc.event < events.size()) {
-        if (lines.isEmpty())
-            lines << ClockText(run.FirstMs(), events[*sc.event].t,
-                               run.OffsetAt(events[*sc.event].t));
-        lines << events[*sc.event].text;
+        const Event &ev = events[*sc.event];
+        lines << ClockText(run.FirstMs(), ev.t, run.OffsetAt(ev.t), QStringLiteral("hh:mm:ss  ")) +
+                     QString(ev.text).replace(u'\n', u' ');
     }
     if (at && !lines.isEmpty()) {
         const double x = std::round(plot.X(*at)) + 0.5;

@@ -133,7 +133,8 @@ void HistoryWindow::addEvents(size_t from) {
     events_->setUpdatesEnabled(false);
     for (size_t k = from; k < events.size(); ++k) {
         const Event &e = events[k];
-        const QString when = ClockText(run_->FirstMs(), e.t, run_->OffsetAt(e.t)).mid(4, 15);
+        const QString when = ClockText(run_->FirstMs(), e.t, run_->OffsetAt(e.t),
+                                       QStringLiteral("d MMM hh:mm:ss"));
         events_->addItem(when + QStringLiteral("  ") + QString(e.text).replace(u'\n', u' '));
     }
     events_->setUpdatesEnabled(true);
@@ -141,11 +142,17 @@ void HistoryWindow::addEvents(size_t from) {
 
 QString HistoryWindow::StatusText() const {
     const SampleColumns &s = run_->Samples();
-    QString text = QStringLiteral("%1 samples from %2 to %3")
-                       .arg(s.Size())
-                       .arg(ClockText(run_->FirstMs(), 0, run_->OffsetAt(0)).left(26),
-                            ClockText(run_->FirstMs(), run_->EndT(), run_->OffsetAt(run_->EndT()))
-                                .left(26));
+    const auto when = [this](double t) {
+        return ClockText(run_->FirstMs(), t, run_->OffsetAt(t),
+                         QStringLiteral("ddd d MMM yyyy hh:mm:ss"));
+    };
+    qint64 gaps = 0;
+    if (s.Size())
+        gaps = s.Cumulative(s.Size()).gaps;
+    QString text = QStringLiteral("%1 samples and %2 gaps from %3 to %4")
+                       .arg(s.Size() - gaps)
+                       .arg(gaps)
+                       .arg(when(0), when(run_->EndT()));
     if (const QString problems = run_->Problems(); !problems.isEmpty())
         text += QStringLiteral(". ") + problems;
     if (!trouble_.isEmpty())
