@@ -95,9 +95,9 @@ void WriteWeek(const QString &path, qint64 samples) {
     for (qint64 k = 0; k < samples; ++k) {
         const double s = double(k) / 2;
         const QDateTime at = start.addMSecs(k * 500);
-        // A step program of 20-minute steps, a load that breathes over the day, and noise.
-        const int step = int(k / 2400) % 6;
-        if (k % 2400 == 0) {
+        // A step program of 200 s steps, a load that breathes over the day, and noise.
+        const int step = int(k / 400) % 6;
+        if (k % 400 == 0) {
             c.setVolt = float(5 + 3 * step);
             c.running = QStringLiteral("external step %1 pass 1").arg(step + 1);
             out += Recording::EventLine(at, s, QStringLiteral("Set %1 V, 1.50 A, \"step %2\"")

@@ -18,7 +18,7 @@ QDateTime Local(qint64 firstMs, double t, int offsetS) {
 // Steps a tick may take, in seconds: round numbers of the clock.
 constexpr double Steps[] = {0.1,  0.2,  0.5,   1,     2,     5,     10,    15,    30,     60,
                             120,  300,  600,   900,   1800,  3600,  7200,  10800, 21600,  43200,
-                            86400, 172800, 604800};
+                            86400, 172800, 259200, 604800};
 
 double NiceStep(double atLeast) {
     const double decade = std::pow(10.0, std::floor(std::log10(atLeast)));
@@ -64,7 +64,8 @@ std::vector<TimeTick> TimeTicks(double t0, double t1, int widthPx, qint64 firstM
     const double least = (t1 - t0) * minPx / widthPx;
     double step = Steps[std::size(Steps) - 1];
     for (const double s : Steps)
-        if (s >= least) {
+        // Labels with seconds, and tenths, are longer.
+        if (s >= least * (s < 1 ? 1.5 : s < 60 ? 1.3 : 1)) {
             step = s;
             break;
         }
@@ -83,8 +84,11 @@ std::vector<TimeTick> TimeTicks(double t0, double t1, int widthPx, qint64 firstM
         if (t > t1 + step * 1e-3)
             break;
         const QDateTime when = Local(firstMs, t, offsetAt(t));
-        QString clock = QLocale::c().toString(when, format);
-        if (when.date() != lastDate)
+        // Whole days are their dates alone.
+        QString clock = step >= 86400 ? QString() : QLocale::c().toString(when, format);
+        if (step >= 86400)
+            clock = QLocale::c().toString(when, QStringLiteral("d MMM"));
+        else if (when.date() != lastDate)
             clock = QLocale::c().toString(when, QStringLiteral("d MMM ")) + clock;
         lastDate = when.date();
         ticks.push_back({t, clock, ElapsedText(t, step)});

@@ -199,7 +199,7 @@ void Draw(QPainter &p, const QRect &rect, const Scene &sc) {
     // Time ticks: clock time, the date where it changes, and the time elapsed beneath.
     const auto ticks = TimeTicks(sc.t0, sc.t1, area.width(), run.FirstMs(),
                                  [&run](double t) { return run.OffsetAt(t); },
-                                 fm.horizontalAdvance(QStringLiteral("00 Mmm 00:00:00.0")) + 16);
+                                 fm.horizontalAdvance(QStringLiteral("00 Mmm 00:00")) + 20);
     const int row1 = area.bottom() + MarkPx + 4;
     for (const TimeTick &tick : ticks) {
         const double x = std::round(plot.X(tick.t)) + 0.5;
@@ -265,8 +265,12 @@ void Draw(QPainter &p, const QRect &rect, const Scene &sc) {
         int w = 0;
         for (const QString &l : lines)
             w = std::max(w, fm.horizontalAdvance(l));
-        QRectF box(0, area.top() + 4, w + 12, lines.size() * fm.height() + 8);
+        // Below the cursors' names, so that both stay readable.
+        QRectF box(0, area.top() + fm.height() + 6, w + 12, lines.size() * fm.height() + 8);
+        // Beside the line, on whichever side it fits; never over the scales.
         box.moveLeft(x + 8 + box.width() <= area.right() ? x + 8 : x - 8 - box.width());
+        if (box.left() < area.left())
+            box.moveLeft(std::max<double>(area.left(), area.right() - box.width()));
         p.setClipping(false);
         p.fillRect(box, QColor(0, 0, 0, 210));
         p.setPen(ChartOverlay::Hover);
