@@ -30,10 +30,8 @@ public:
                                                 const QString &filter,
                                                 const QString &defaultSuffix = QString()) = 0;
     // Files to open, chosen by the operator; none when cancelled.
-    virtual QStringList OpenFileNames(const QString & /*caption*/, const QString & /*folder*/,
-                                      const QString & /*filter*/) {
-        return {};
-    }
+    virtual QStringList OpenFileNames(const QString &caption, const QString &folder,
+                                      const QString &filter) = 0;
     // The system print dialog; false when the operator cancels.
     virtual bool PrintSetup(QPrinter &printer) = 0;
 

@@ -41,6 +41,12 @@ public:
             return std::nullopt;
         return shown_.SaveFileName(caption, fileName, filter, defaultSuffix);
     }
+    QStringList OpenFileNames(const QString &caption, const QString &folder,
+                              const QString &filter) override {
+        if (said_)
+            return {};
+        return shown_.OpenFileNames(caption, folder, filter);
+    }
     bool PrintSetup(QPrinter &printer) override { return !said_ && shown_.PrintSetup(printer); }
 
 private:

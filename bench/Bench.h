@@ -51,6 +51,9 @@ public:
                                         const QString &) override {
         return answer;
     }
+    QStringList OpenFileNames(const QString &, const QString &, const QString &) override {
+        return answer ? QStringList{*answer} : QStringList();
+    }
     bool PrintSetup(QPrinter &printer) override {
         if (!answer)
             return false;

@@ -1,13 +1,18 @@
 // Recordings read back: what the reader keeps, skips and says, the pyramid and the statistics
 // against a direct scan, and the viewer driven as an operator drives it.
+#include "DataLogPage.h"
 #include "HistoryWindow.h"
 #include "Recorder.h"
 #include "ScriptedDialogs.h"
 #include "StatsPanel.h"
 #include "StretchExport.h"
+#include "WindowFixture.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPointer>
+#include <QTabWidget>
 #include <QListWidget>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -270,6 +275,12 @@ private slots:
         for (const QByteArray &line : bytes.split('\n').mid(2 + 2002, 11))
             want += line + '\n';
         QCOMPARE(saved.readAll(), want);
+        // And the chart as an image, with the statistics beneath.
+        const QString image = dir.filePath(QStringLiteral("chart.png"));
+        dialogs.expectSave(image);
+        w->SaveImage->trigger();
+        QVERIFY(dialogs.allShown());
+        QCOMPARE(QImage(image).size(), QSize(1600, 1000));
         // Escape clears the cursors; an event picked in the list centres the view on it.
         QTest::keyClick(&chart, Qt::Key_Escape);
         QVERIFY(!chart.CursorA() && !chart.CursorB());
@@ -310,22 +321,37 @@ private slots:
         QCOMPARE(chart.T1(), 4.5);
     }
 
-    // "Open Recording..." on the Data Log's toolbar and chart menu opens a viewer beside the run.
+    // "Open Recording..." clicked on the Data Log's toolbar and picked in its chart menu opens a
+    // viewer beside the run, which closes with the main window.
     void openFromDataLog() {
         const QString path = dir.filePath(QStringLiteral("menu.csv"));
         WriteFile(path, Recording::Header() + Samples(0, 10));
-        ScriptedDialogs dialogs;
-        dialogs.expectOpen(path);
-        dialogs.expectOpen(dir.filePath(QStringLiteral("missing.csv")));
-        dialogs.expectMsg(QStringLiteral("Cannot open %1: No such file or directory")
-                              .arg(QDir::toNativeSeparators(dir.filePath("missing.csv"))),
-                          Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
-        const QList<HistoryWindow *> opened = OpenRecordings(dialogs);
-        QCOMPARE(opened.size(), 1);
-        QCOMPARE(opened.front()->windowTitle(), QStringLiteral("menu.csv - QVR"));
-        QVERIFY(OpenRecordings(dialogs).isEmpty());
-        QVERIFY(dialogs.allShown());
-        delete opened.front();
+        WindowFixture f;
+        TabbedFrm &w = f.startConnected();
+        w.show();
+        w.Tab1->setCurrentWidget(w.dataLogPage);
+        f.dialogs.expectOpen(path);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QWidget *button =
+            w.dataLogPage->Toolbar1->widgetForAction(w.dataLogPage->Commands->OpenRecording);
+        QVERIFY(button && button->isVisible()); // on the toolbar itself, not behind its arrow
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(f.dialogs.allShown());
+        QPointer<HistoryWindow> viewer;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *h = qobject_cast<HistoryWindow *>(top))
+                viewer = h;
+        QVERIFY(viewer && viewer->isVisible());
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("menu.csv - QVR"));
+        const QString missing = dir.filePath(QStringLiteral("missing.csv"));
+        f.dialogs.expectOpen(missing);
+        f.dialogs.expectMsg(QStringLiteral("Cannot open %1: No such file or directory")
+                                .arg(QDir::toNativeSeparators(missing)),
+                            Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
+        w.dataLogPage->Commands->MnuOpenRec->trigger();
+        QVERIFY(f.dialogs.allShown());
+        w.close();
+        QTRY_VERIFY(!viewer);
     }
 };
 
