@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMimeData>
 #include <QPointer>
 #include <QTabWidget>
 #include <QListWidget>
@@ -350,6 +351,24 @@ private slots:
                             Dialogs::Answer::Ok, Dialogs::Icon::Exclamation);
         w.dataLogPage->Commands->MnuOpenRec->trigger();
         QVERIFY(f.dialogs.allShown());
+        // A .csv dropped on the window opens too; anything else is not taken.
+        const auto drop = [&w](const QString &file) {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(file)});
+            QDragEnterEvent enter({20, 20}, Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(&w, &enter);
+            if (!enter.isAccepted())
+                return false;
+            QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(&w, &dropped);
+            return true;
+        };
+        QVERIFY(!drop(dir.filePath(QStringLiteral("notes.txt"))));
+        QVERIFY(drop(path));
+        int viewers = 0;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            viewers += qobject_cast<HistoryWindow *>(top) && top->isVisible();
+        QCOMPARE(viewers, 2);
         w.close();
         QTRY_VERIFY(!viewer);
     }
