@@ -179,8 +179,16 @@ SupplyModel::Output SupplyModel::output(qint64 nowMs) {
         v = s.deciVolt / 10.0f;
         i = s.centiAmp / 100.0f;
     }
-    // Constant voltage until the load would draw more than the current limit.
-    if (loadOhm > 0 && v / loadOhm > i)
-        return {i * loadOhm, i, true};
-    return {v, loadOhm > 0 ? v / loadOhm : 0.0f, false};
+    if (cell) {
+        const SimLoad::Flow f = cell->Feed(v, i, nowMs);
+        return {f.volt, f.curr, f.constantCurrent};
+    }
+    if (!loadOriginMs_)
+        loadOriginMs_ = nowMs;
+    float ohm = loadOhm;
+    for (const SimLoad::Step &s : loadSchedule)
+        if (nowMs - *loadOriginMs_ >= s.fromMs)
+            ohm = s.ohm;
+    const SimLoad::Flow f = SimLoad::IntoResistor(v, i, ohm);
+    return {f.volt, f.curr, f.constantCurrent};
 }

@@ -12,6 +12,8 @@
 // SRST makes the supply silent (no echo either) for 10 s (resetSilenceMs).
 #pragma once
 
+#include "SimLoad.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -50,6 +52,9 @@ public:
     float maxVolt = 30.0f;
     float maxCurr = 3.00f;
     float loadOhm = 10.0f;
+    // Resistances that take over at their times, counted from the first reading asked for.
+    std::vector<SimLoad::Step> loadSchedule;
+    std::optional<SimLoad::Cell> cell; // a cell to charge instead of a resistor
 
     // Inspection for tests and the log.
     bool remote() const { return remote_; }
@@ -89,5 +94,6 @@ private:
     bool running_ = false;
     int runCycles_ = 0;
     qint64 runStartMs_ = 0;
+    std::optional<qint64> loadOriginMs_;
     std::array<std::pair<int, int>, 9> memories_{}; // deci-volts, centi-amps
 };

@@ -28,7 +28,12 @@ const char *const Usage =
     "  --port N              port number for the printed variable (default 1)\n"
     "  --max-volt V          maximum voltage (default 30.0)\n"
     "  --max-curr A          maximum current (default 3.00)\n"
-    "  --load OHM            load resistance (default 10)\n"
+    "  --load OHM[,OHM@Ts]...  load resistance (default 10), and the resistances that take\n"
+    "                        over T seconds after the first reading, e.g. 10,2@30s,10@40s\n"
+    "  --battery AH[,V0,R]   a cell to charge instead of a resistor: AH ampere-hours, full at\n"
+    "                        V0 volts (default 4.2, a lithium-ion curve scaled to it), internal\n"
+    "                        resistance R ohm (default 0.1); it starts 20 % charged\n"
+    "  --speed N             the cell's chemistry runs N times faster than the clock\n"
     "  --demo                start as the demo: load 7.5 ohm, an internal program of three\n"
     "                        10 s steps (5.0 V 1.00 A, 12.0 V 1.50 A, 8.0 V 0.50 A) and the\n"
     "                        memories k = 1..9 at 3k V, 0.3k A\n"
@@ -59,6 +64,7 @@ int main(int argc, char *argv[]) {
     int port = 1;
     int charDelayUs = 0;
     bool faultsLater = false;
+    double speed = 1;
     QString logPath, timesPath;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -94,7 +100,32 @@ int main(int argc, char *argv[]) {
                                   .toLatin1(),
                               0);
         } else if (a == "--load") {
-            model.loadOhm = value().toFloat();
+            const QString text = value();
+            const auto schedule = SimLoad::ParseSchedule(text);
+            if (!schedule) {
+                std::fprintf(stderr, "qvr-supply-sim: --load wants OHM[,OHM@Ts]..., not %s\n",
+                             qPrintable(text));
+                return 2;
+            }
+            model.loadOhm = schedule->front().ohm;
+            model.loadSchedule.assign(schedule->begin() + 1, schedule->end());
+        } else if (a == "--battery") {
+            const QString text = value();
+            model.cell = SimLoad::Cell::Parse(text);
+            if (!model.cell) {
+                std::fprintf(stderr, "qvr-supply-sim: --battery wants AH[,V0,R], not %s\n",
+                             qPrintable(text));
+                return 2;
+            }
+            model.cell->speed = speed;
+        } else if (a == "--speed") {
+            speed = value().toDouble();
+            if (!(speed > 0)) {
+                std::fprintf(stderr, "qvr-supply-sim: --speed wants a number above 0\n");
+                return 2;
+            }
+            if (model.cell)
+                model.cell->speed = speed;
         } else if (a == "--baud") {
             charDelayUs = int(10'000'000LL / std::max(1, value().toInt()));
         } else if (a == "--char-delay-us") {

@@ -10,6 +10,7 @@
 #include "Protocol.h"
 #include "SimComm1.h"
 #include "SimProcess.h"
+#include "SupplyModel.h"
 #include "SystemComm1.h"
 
 #include <QDir>
@@ -104,6 +105,56 @@ private slots:
             ok += StopAccepted(reply) ? '1' : '0';
         QCOMPARE(ok, QString("11000"));
         QVERIFY(SetpointAccepted("VOLT123\rOK") && !SetpointAccepted("VOLT123\rO"));
+    }
+
+    // The simulated supply's loads: a schedule of resistances, and a cell charged at constant
+    // current, then constant voltage with the current tapering off, as the GETD replies say.
+    void simulatedLoads() {
+        using SimLoad::ParseSchedule;
+        QCOMPARE(ParseSchedule("10")->size(), size_t(1));
+        const auto s = ParseSchedule("10,2@30s,10@40.5s,3@41000ms");
+        QVERIFY(s && s->size() == 4 && (*s)[1].fromMs == 30000 && (*s)[2].fromMs == 40500 &&
+                (*s)[3].ohm == 3.0f);
+        for (const char *bad : {"x", "0", "10,2", "10,2@-1s", "10,2@30s,3@20s", "10,2@s"})
+            QVERIFY2(!ParseSchedule(bad), bad);
+        SupplyModel load;
+        load.loadSchedule = *ParseSchedule("2@30s,10@40s");
+        load.Receive("VOLT120\rCURR300\r", 0);
+        const auto getd = [](SupplyModel &m, qint64 ms) { return m.Receive("GETD\r", ms); };
+        QCOMPARE(getd(load, 5000), QByteArray("GETD\r1201200OK")); // the first reading: t = 0
+        QCOMPARE(getd(load, 34999), QByteArray("GETD\r1201200OK"));
+        QCOMPARE(getd(load, 35000), QByteArray("GETD\r0603001OK")); // 2 ohm: limited, C.C.
+        QCOMPARE(getd(load, 45000), QByteArray("GETD\r1201200OK"));
+
+        // 2 Ah at 4.2 V and 1 A, 100 times faster: C.C. until the open-circuit voltage plus
+        // what the internal 0.1 ohm drops reaches 4.2 V (about 91.7 % charged), then C.V.
+        SupplyModel battery;
+        battery.cell = SimLoad::Cell::Parse("2");
+        battery.cell->speed = 100;
+        battery.Receive("VOLT042\rCURR100\r", 0);
+        qint64 ms = 0, cvAt = -1;
+        QByteArray reply = getd(battery, 0);
+        QCOMPARE(reply, QByteArray("GETD\r0381001OK")); // 3.65 V + 0.1 V: below 4.2, C.C.
+        float lastCurr = 1;
+        for (; ms < 600000; ms += 300) {
+            reply = getd(battery, ms);
+            const Reading r = ParseGetd(reply);
+            if (cvAt < 0 && *r.mode == '0')
+                cvAt = ms;
+            if (cvAt >= 0) {
+                QCOMPARE(r.volt, 4.2f);
+                QVERIFY(r.curr <= lastCurr); // tapering, never rising again
+                lastCurr = r.curr;
+            }
+            if (r.curr < 0.05f)
+                break;
+        }
+        // (0.917 - 0.2) x 2 Ah at 1 A is 5160 s of chemistry: 51.6 s.
+        QVERIFY2(std::abs(cvAt - 51600) < 600, qPrintable(QString::number(cvAt)));
+        QVERIFY2(ms > cvAt + 10000 && battery.cell->charged < 1.0,
+                 qPrintable(QString::number(ms)));
+        QCOMPARE(SimLoad::Cell::Parse("2,12.6,0.3")->OpenVolt(1), 12.6);
+        QVERIFY(!SimLoad::Cell::Parse("2,4.2") && !SimLoad::Cell::Parse("-1"));
     }
 
     void portSettingsText() {
