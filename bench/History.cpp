@@ -163,9 +163,12 @@ bool viewFigures() {
 
     History::HistoryChart &chart = w->Chart();
     const double end = w->Run().EndT();
-    const double worst = std::max({RedrawMs(chart, 0, end), RedrawMs(chart, end / 2, end / 2 + 3600),
-                                   RedrawMs(chart, end / 2, end / 2 + 60)});
-    figure("view_redraw_ms", worst, 5);
+    const double week = RedrawMs(chart, 0, end), hour = RedrawMs(chart, end / 2, end / 2 + 3600),
+                 minute = RedrawMs(chart, end / 2, end / 2 + 60);
+    print("view_redraw_week_ms", week);
+    print("view_redraw_hour_ms", hour);
+    print("view_redraw_minute_ms", minute);
+    figure("view_redraw_ms", std::max({week, hour, minute}), 5);
 
     chart.SetCursors(1, samples - 1);
     std::vector<double> statsMs;

@@ -25,8 +25,15 @@ void SampleColumns::Append(const Sample &s) {
     }
 }
 
-qint64 SampleColumns::LowerBound(double t) const {
-    qint64 lo = 0, hi = samples_.size();
+qint64 SampleColumns::LowerBound(double t, qint64 from) const {
+    qint64 lo = std::clamp<qint64>(from, 0, samples_.size()), hi = samples_.size();
+    if (lo == hi || !(samples_[lo].t < t))
+        return lo;
+    // Galloping up from `from` first (the answer is usually near it), with samples_[lo] before t.
+    qint64 step = 1;
+    for (; lo + step < hi && samples_[lo + step].t < t; step *= 2)
+        lo += step;
+    hi = std::min(hi, lo + step + 1);
     while (lo < hi) {
         const qint64 mid = lo + (hi - lo) / 2;
         if (samples_[mid].t < t)

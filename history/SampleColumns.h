@@ -68,8 +68,9 @@ public:
     void Append(const Sample &s);
     qint64 Size() const { return samples_.size(); }
     const Sample &at(qint64 k) const { return samples_[k]; }
-    // The first sample at or after `t` (Size() when none).
-    qint64 LowerBound(double t) const;
+    // The first sample at or after `t` (Size() when none); searching up from `from`, known to be
+    // no later, keeps a scan across the view within nearby memory.
+    qint64 LowerBound(double t, qint64 from = 0) const;
     // Samples [from, to): extremes of the readings.
     Extremes Range(qint64 from, qint64 to) const;
     // Sums over samples before `x` and segments from a sample before `x` to the next one.

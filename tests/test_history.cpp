@@ -196,6 +196,11 @@ private slots:
             QVERIFY(std::abs(got.ah - want.ah) <= 1e-9 * std::max(1.0, want.ah));
             QVERIFY(std::abs(got.wh - want.wh) <= 1e-9 * std::max(1.0, want.wh));
             QVERIFY(std::abs(got.vMean - want.vMean) <= 1e-9);
+            // The search from a known earlier sample finds what the whole search finds.
+            const double t = random.bounded(double(n) / 2);
+            const qint64 k = s.LowerBound(t);
+            QCOMPARE(k, qint64(std::ceil(t * 2)));
+            QCOMPARE(s.LowerBound(t, k - random.bounded(int(std::min<qint64>(k, 5000)) + 1)), k);
             // Any pixel column holding the spike shows it, however wide.
             const qint64 width = 1 + random.bounded(50000);
             const qint64 from = std::max<qint64>(0, spike - random.bounded(int(width)));
