@@ -53,26 +53,34 @@ HistoryWindow::HistoryWindow(std::unique_ptr<RecordedRun> run, Dialogs &dialogs)
     QToolBar *bar = addToolBar(QStringLiteral("Recording"));
     bar->setObjectName(QStringLiteral("RecordingBar"));
     bar->setMovable(false);
-    const auto action = [&](const char *name, const QString &text, const QString &tip) {
+    // Each with a key too: a toolbar is not in the keyboard's way round the window.
+    const auto action = [&](const char *name, const QString &text, const QString &tip,
+                            const QKeySequence &key) {
         QAction *a = bar->addAction(text);
         a->setObjectName(QLatin1String(name));
-        a->setToolTip(tip);
+        a->setShortcut(key);
+        a->setToolTip(key.isEmpty() ? tip
+                                    : tip + QStringLiteral(" (") +
+                                          key.toString(QKeySequence::NativeText) + u')');
         return a;
     };
     OpenRecording = action("OpenRecording", QStringLiteral("Open Recording..."),
-                           QStringLiteral("Open another recording in a window of its own"));
-    OpenRecording->setShortcut(QKeySequence::Open);
+                           QStringLiteral("Open another recording in a window of its own"),
+                           QKeySequence::Open);
     bar->addSeparator();
     WholeRun = action("WholeRun", QStringLiteral("Whole Run"),
-                      QStringLiteral("Show the whole recording (Home)"));
+                      QStringLiteral("Show the whole recording (Home on the chart)"), {});
     FixedScales = action("FixedScales", QStringLiteral("Fixed Scales"),
-                         QStringLiteral("Keep the scales of the whole run while zooming"));
+                         QStringLiteral("Keep the scales of the whole run while zooming"),
+                         Qt::CTRL | Qt::Key_L);
     FixedScales->setCheckable(true);
     bar->addSeparator();
     SaveStretch = action("SaveStretch", QStringLiteral("Save Stretch..."),
-                         QStringLiteral("Save the lines between the cursors (or of the view) as CSV"));
+                         QStringLiteral("Save the lines between the cursors (or of the view) as CSV"),
+                         QKeySequence::Save);
     SaveImage = action("SaveChartImage", QStringLiteral("Save Chart Image..."),
-                       QStringLiteral("Save the chart as shown as PNG, SVG or PDF"));
+                       QStringLiteral("Save the chart as shown as PNG, SVG or PDF"),
+                       Qt::CTRL | Qt::Key_I);
 
     auto *central = new QWidget;
     auto *row = new QHBoxLayout(central);

@@ -287,6 +287,12 @@ private slots:
         w->SaveImage->trigger();
         QVERIFY(dialogs.allShown());
         QCOMPARE(QImage(image).size(), QSize(1600, 1000));
+        // Ctrl+L keeps the whole run's scales.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(&chart, Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(w->FixedScales->isChecked() && chart.FixedScales());
+        QCOMPARE(chart.SceneNow().scales.volt.max, Fit(w->Run().Samples().Range(0, 7200)).volt.max);
         // Escape clears the cursors; an event picked in the list centres the view on it.
         QTest::keyClick(&chart, Qt::Key_Escape);
         QVERIFY(!chart.CursorA() && !chart.CursorB());
