@@ -1,5 +1,6 @@
 #include "Guards.h"
 
+#include <QStringList>
 #include <cmath>
 
 namespace Guards {
@@ -39,6 +40,47 @@ QString Keyword(Condition c) {
                                                       "CC",        "CURR:LOW", "CHAR",
                                                       "ENER",      "TIME",     "NREAD"};
     return QLatin1String(words[c]);
+}
+
+QString Text(const Plan &plan) {
+    QStringList parts{QStringLiteral("armed=%1").arg(plan.armed ? 1 : 0),
+                      QStringLiteral("safe=%1,%2").arg(plan.safeVolt, 0, 'f', 2).arg(plan.safeCurr, 0, 'f', 3),
+                      QStringLiteral("stoprec=%1").arg(plan.stopRecording ? 1 : 0)};
+    for (int c = 0; c < ConditionCount; ++c)
+        if (const Setting &g = plan.conditions[size_t(c)]; g.on)
+            parts << QStringLiteral("%1=%2,%3")
+                         .arg(Keyword(Condition(c)), QString::number(g.x, 'g', 10),
+                              QString::number(g.holdS, 'g', 10));
+    return parts.join(u';');
+}
+
+std::optional<Plan> FromText(const QString &text) {
+    Plan plan;
+    bool sawArmed = false;
+    for (const QString &part : text.split(u';', Qt::SkipEmptyParts)) {
+        const QString key = part.section(u'=', 0, 0), value = part.section(u'=', 1);
+        const QStringList pair = value.split(u',');
+        bool ok1 = false, ok2 = pair.size() == 2;
+        const double a = pair.value(0).toDouble(&ok1);
+        const double b = ok2 ? pair[1].toDouble(&ok2) : 0;
+        if (key == u"armed" && (value == u"0" || value == u"1")) {
+            plan.armed = value == u"1", sawArmed = true;
+        } else if (key == u"stoprec" && (value == u"0" || value == u"1")) {
+            plan.stopRecording = value == u"1";
+        } else if (key == u"safe" && ok1 && ok2 && a >= 0 && b >= 0) {
+            plan.safeVolt = a, plan.safeCurr = b;
+        } else {
+            int c = 0;
+            while (c < ConditionCount && Keyword(Condition(c)) != key)
+                ++c;
+            if (c == ConditionCount || !ok1 || !ok2 || !std::isfinite(a) || !std::isfinite(b))
+                return std::nullopt;
+            plan.conditions[size_t(c)] = {true, a, b};
+        }
+    }
+    if (!sawArmed)
+        return std::nullopt;
+    return plan;
 }
 
 QString ArmRefusal(const Settings &s, double maxVolt, double maxCurr, double setCurr) {

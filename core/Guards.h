@@ -49,6 +49,19 @@ struct Verdict {
     QString words; // "Done: current 0.048 A below 0.050 A in C.V. for 60 s"
 };
 
+// Guards as the operator set them, and whether they watch: what a restart must find again.
+struct Plan {
+    Settings conditions{};
+    double safeVolt = 0, safeCurr = 0; // the output a guard leaves; 0 A is the lowest current
+    bool stopRecording = false;        // a recording running ends too
+    bool armed = false;
+};
+// One line for the settings record: "armed=1;safe=0.00,0.000;stoprec=0;CURR:HIGH=2,1;...",
+// only the conditions ticked, each as its value and hold.
+QString Text(const Plan &plan);
+// Nothing when the text is not one (a damaged record arms nothing).
+std::optional<Plan> FromText(const QString &text);
+
 // Why a set of guards cannot be armed ("" when it can): a current limit above the supply's
 // maximum, a "below X in C.V." with the set current under X, a guard with nothing to watch.
 QString ArmRefusal(const Settings &s, double maxVolt, double maxCurr, double setCurr);

@@ -113,6 +113,25 @@ private slots:
         QCOMPARE(refusal(CurrentBelowInCv, 0.05, 60, 1), QString());
         QCOMPARE(Keyword(CurrentBelowInCv), QStringLiteral("CURR:LOW"));
     }
+
+    // The settings record: what a restart reads back, and a damaged record arms nothing.
+    void remembered() {
+        Plan plan;
+        plan.armed = true;
+        plan.safeCurr = 0.05;
+        plan.conditions[CurrentBelowInCv] = {true, 0.05, 60};
+        plan.conditions[TimeReaches] = {true, 0, 5 * 3600};
+        const QString text = Text(plan);
+        QCOMPARE(text, QStringLiteral("armed=1;safe=0.00,0.050;stoprec=0;CURR:LOW=0.05,60;"
+                                      "TIME=0,18000"));
+        const auto back = FromText(text);
+        QVERIFY(back && back->armed && back->safeCurr == 0.05 && !back->stopRecording);
+        QVERIFY(back->conditions[CurrentBelowInCv].on && back->conditions[TimeReaches].holdS == 18000);
+        QVERIFY(!back->conditions[CurrentAbove].on);
+        for (const char *bad : {"", "armed=2", "armed=1;CURR:HIGH=2", "armed=1;BOGUS=1,1",
+                                "armed=1;CURR:HIGH=x,1", "armed=1;TIME=0,inf"})
+            QVERIFY2(!FromText(bad), bad);
+    }
 };
 
 QTEST_MAIN(TestGuards)
