@@ -182,6 +182,7 @@ void RecordedRun::Open(const QString &path, qint64 budget) {
         Fail(QStringLiteral("not a QVR recording: the file is empty"));
     // The lines' length in the first part, for the memory the whole will take.
     QByteArray chunk = file.read(std::min<qint64>(size, Recording::TailBytes));
+    prefix_ = chunk.left(PrefixBytes);
     const qsizetype headerEnd = chunk.indexOf('\n');
     const qsizetype lines = chunk.count('\n') - 1;
     const double perLine =
@@ -211,7 +212,12 @@ bool RecordedRun::Follow() {
     if (file.size() < have)
         Fail(QStringLiteral("%1 became shorter: it was replaced or cut")
                  .arg(QDir::toNativeSeparators(path_)));
-    if (file.size() == have || !file.seek(have))
+    if (file.size() == have)
+        return false;
+    // Another file under the same name, longer than this one was: its beginning differs.
+    if (file.read(prefix_.size()) != prefix_)
+        Fail(QStringLiteral("%1 was replaced by another file").arg(QDir::toNativeSeparators(path_)));
+    if (!file.seek(have))
         return false;
     const qint64 samples = samples_.Size();
     const size_t events = events_.size();

@@ -28,8 +28,8 @@ public:
     // "not a QVR recording: the header has no 'voltage' column", or a file too large for
     // `budget` bytes, said before anything is read.
     void Open(const QString &path, qint64 budget = DefaultBudget());
-    // Reads what has been appended since; whether anything new came. A file that became shorter
-    // was replaced: throws as Open does, after which the caller opens it again.
+    // Reads what has been appended since; whether anything new came. A file that became shorter,
+    // or begins differently, was replaced: throws, after which the caller opens it again.
     bool Follow();
     // Takes bytes as the file gives them (tests and Follow): whole lines are read, the rest
     // waits for its end.
@@ -66,6 +66,8 @@ private:
 
     QString path_;
     QByteArray header_, pending_;
+    QByteArray prefix_; // the file's first bytes, to know it again
+    static constexpr qsizetype PrefixBytes = 512;
     qint64 read_ = 0, lineNo_ = 0, unreadable_ = 0, firstBad_ = 0;
     int columns_ = 0, timeCol_ = -1, voltCol_ = -1, currCol_ = -1, eventCol_ = -1;
     SampleColumns samples_;

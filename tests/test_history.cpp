@@ -331,6 +331,12 @@ private slots:
         WriteFile(path, Recording::Header() + Samples(0, 10));
         QTRY_COMPARE_WITH_TIMEOUT(w->Run().Samples().Size(), qint64(10), 1500);
         QCOMPARE(chart.T1(), 4.5);
+        // Replaced by a longer recording of another day: read anew, not appended to this one.
+        QByteArray other = Recording::Header() + Samples(0, 30);
+        other.replace("2026-12-07", "2026-12-08");
+        WriteFile(path, other);
+        QTRY_COMPARE_WITH_TIMEOUT(w->Run().Samples().Size(), qint64(30), 1500);
+        QCOMPARE(w->Run().Problems(), QString());
     }
 
     // "Open Recording..." clicked on the Data Log's toolbar and picked in its chart menu opens a
