@@ -24,9 +24,16 @@ double DirectChargeAh(const QString &path) {
     file.readLine();
     double charge = 0, lastS = 0, lastI = NAN;
     while (!file.atEnd()) {
-        const QList<QByteArray> f = file.readLine().split(',');
-        if (f.size() < 9)
+        const QByteArray line = file.readLine();
+        // The fields by hand, without a list of byte arrays a line.
+        std::array<QByteArray, 9> f;
+        qsizetype at = 0;
+        int n = 0;
+        for (qsizetype comma; n < 8 && (comma = line.indexOf(',', at)) >= 0; ++n, at = comma + 1)
+            f[size_t(n)] = QByteArray::fromRawData(line.constData() + at, comma - at);
+        if (n < 8)
             continue;
+        f[8] = QByteArray::fromRawData(line.constData() + at, line.size() - at);
         const double s = f[1].toDouble();
         if (f[8].trimmed().startsWith("recording started")) {
             lastI = NAN;
@@ -212,8 +219,8 @@ bool viewFigures() {
     file.open(QIODevice::Append);
     const QDateTime start(QDate(2026, 11, 30), QTime(8, 0), QTimeZone(3600));
     std::vector<double> followMs;
-    for (int k = 0; k < 8; ++k) {
-        idle(0.05 + 0.037 * k); // anywhere in the follow timer's period
+    for (int k = 0; k < 5; ++k) {
+        idle(0.05 + 0.06 * k); // anywhere in the follow timer's period
         paints.want = g->Run().Samples().Size() + 1;
         paints.seen = false;
         const double s = 60 + k * 0.5;
