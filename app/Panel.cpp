@@ -43,7 +43,14 @@ QLabel *caption(const QString &text, QWidget *parent) {
 Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidget *parent)
     : QFrame(parent), main_(main), comm1_(port), dialogs_(dialogs), clock_(clock) {
     setObjectName(QStringLiteral("Panel"));
-    auto *row = new QHBoxLayout(this);
+    auto *rows = new QVBoxLayout(this);
+    auto *row = new QHBoxLayout;
+    rows->addLayout(row);
+    GuardLine = new QLabel(this);
+    GuardLine->setObjectName(QStringLiteral("GuardLine"));
+    GuardLine->setWordWrap(true);
+    GuardLine->hide();
+    rows->addWidget(GuardLine);
 
     // Readouts on a dark face, as on the supply itself.
     auto *face = new QFrame(this);
@@ -115,6 +122,10 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
         Command4[i]->setMinimumWidth(100);
         buttons->addWidget(Command4[i]);
     }
+    GuardsButton = new QPushButton(QStringLiteral("Guards..."), this);
+    GuardsButton->setObjectName(QStringLiteral("GuardsButton"));
+    GuardsButton->setMinimumWidth(100);
+    buttons->addWidget(GuardsButton);
     buttons->addStretch();
     row->addLayout(buttons);
 
@@ -146,6 +157,17 @@ Panel::Panel(TabbedFrm &main, Comm1 &port, Dialogs &dialogs, Clock &clock, QWidg
         connect(box, &QLineEdit::textChanged, this, &Panel::CheckSetpoints);
     }
     CheckSetpoints();
+}
+
+void Panel::ShowGuards(const QString &line) {
+    GuardLine->setText(line);
+    GuardLine->setVisible(!line.isEmpty());
+    // What acted stands out from what is only watched.
+    GuardLine->setStyleSheet(line.startsWith(QLatin1String("Tripped"))
+                                 ? QStringLiteral("color: #c00000; font-weight: bold;")
+                             : line.startsWith(QLatin1String("Done"))
+                                 ? QStringLiteral("color: #006000; font-weight: bold;")
+                                 : QString());
 }
 
 void Panel::ShowRemote(const QString &status) {

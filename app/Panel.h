@@ -27,6 +27,9 @@ public:
     CounterBox *Counters = nullptr;          // charge and energy delivered
     QLabel *RemoteLabel = nullptr;           // "Remote: port 5025, 1 script" while it is on
     void ShowRemote(const QString &status);
+    QPushButton *GuardsButton = nullptr; // "Guards..." under "Options"
+    QLabel *GuardLine = nullptr;         // what the guards watch, or what acted; hidden when off
+    void ShowGuards(const QString &line);
 
     static const QColor DarkGrey;  // &H404040: indicator off
     static const QColor Red;       // &HFF: C.C.

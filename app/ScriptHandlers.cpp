@@ -30,19 +30,21 @@ Supply::Handlers ScriptHandlers::Bound() {
     h.zeroCounters = [this] { w_.panel->Counters->ZeroButton_Click(); };
     h.record = [this](bool on, const QString &file) { return RecordTo(on, file); };
     h.busy = [this] { return OperatorBusy(); };
+    h.armGuards = [this](const Guards::Plan &plan) { return w_.ArmGuards(plan); };
     return h;
 }
 
 template <typename F> Result ScriptHandlers::Routed(F &&f) {
     QStringList said;
+    QStringList *const outer = w_.routed_.Captured(); // a guard acting under a script's command
     w_.routed_.Capture(&said);
     try {
         f();
     } catch (...) {
-        w_.routed_.Capture(nullptr);
+        w_.routed_.Capture(outer);
         throw;
     }
-    w_.routed_.Capture(nullptr);
+    w_.routed_.Capture(outer);
     w_.SyncSupply(); // what runs now, for the script's next question
     if (!said.isEmpty())
         return {Refusal::Failed, said.join(u' ')};

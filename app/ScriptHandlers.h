@@ -12,11 +12,13 @@ public:
     // The core's handlers, bound to this window.
     Supply::Handlers Bound();
 
-private:
+    // Also a guard's: one setpoint out as the panel's "Set" sends it, and Stop as the pages do.
     Supply::Result SetBox(int box, float value);
+    Supply::Result StopRun();
+
+private:
     Supply::Result FreshPoll();
     Supply::Result StartTable(Supply::Where where, const QString &table, int cycles);
-    Supply::Result StopRun();
     Supply::Result RecallMemory(int memory);
     Supply::Result RecordTo(bool on, const QString &file);
     QString OperatorBusy() const;

@@ -128,6 +128,12 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     ReconnectTimer->setObjectName(QStringLiteral("ReconnectTimer"));
     ReconnectTimer->setInterval(ReconnectMs);
     connect(ReconnectTimer, &QTimer::timeout, this, &TabbedFrm::ReconnectTimer_Timer);
+    GuardTimer = new QTimer(this);
+    GuardTimer->setObjectName(QStringLiteral("GuardTimer"));
+    GuardTimer->setSingleShot(true);
+    connect(GuardTimer, &QTimer::timeout, this, &TabbedFrm::GuardTimer_Timer);
+    connect(&supply.Guard(), &Guards::Keeper::changed, this, &TabbedFrm::GuardsChanged);
+    connect(panel->GuardsButton, &QPushButton::clicked, this, &TabbedFrm::ShowGuardsDialog);
     Timer2->start();                   // the live indicator runs from the start
     dataLogPage->PVCPicTimer->start(); // and so does live sampling
     connect(Tab1, &QTabWidget::currentChanged, this, &TabbedFrm::Tab1_Click);
@@ -237,6 +243,7 @@ bool TabbedFrm::Form_Load() {
     panel->ShowStatus();
     adoptRun_ = Connected;
     LoadRemote();
+    LoadGuards(); // before the polling starts
     return true;
 }
 
@@ -408,6 +415,7 @@ void TabbedFrm::Form_Unload() {
     Timer1->stop();
     Timer2->stop();
     ReconnectTimer->stop();
+    GuardTimer->stop();
     dataLogPage->PVCPicTimer->stop();
     externalPage->OrthenTimer->stop(); // no step goes out after the farewell
     externalPage->Timer3->stop();
@@ -504,21 +512,25 @@ void TabbedFrm::PollOutputState() {
         panel->Label5[1]->setText(Format(MeasCurr, QStringLiteral("0.00")));
         panel->OfferReading(true);
     }
-    if (!r.mode)
-        return;
-    if ((*r.mode == '0' || *r.mode == '1') && internalPage->Running())
-        internalPage->BackToIdle(1); // the program ended by itself: one STOP, answer discarded
-    if (std::exchange(adoptRun_, false) && (*r.mode == '2' || *r.mode == '3') &&
-        !internalPage->Running() && !externalPage->Running()) {
-        internalPage->AdoptRun();
-        if (Tab1->currentIndex() != 0)
-            ShowPageTitle();
+    std::optional<bool> constantCurrent;
+    if (r.mode) {
+        if ((*r.mode == '0' || *r.mode == '1') && internalPage->Running())
+            internalPage->BackToIdle(1); // the program ended by itself: one STOP, answer discarded
+        if (std::exchange(adoptRun_, false) && (*r.mode == '2' || *r.mode == '3') &&
+            !internalPage->Running() && !externalPage->Running()) {
+            internalPage->AdoptRun();
+            if (Tab1->currentIndex() != 0)
+                ShowPageTitle();
+        }
+        if (const auto mode = Protocol::DecodeMode(*r.mode)) {
+            constantCurrent = mode->constantCurrent;
+            mode_ = mode->constantCurrent ? QStringLiteral("CC") : QStringLiteral("CV");
+            pollMode_ = mode_;
+            Panel::SetTextColor(panel->Label5[2],
+                                mode->constantCurrent ? Panel::Red : Panel::DarkGrey);
+            Panel::SetTextColor(panel->Label5[3],
+                                mode->constantCurrent ? Panel::DarkGrey : Panel::Yellow);
+        }
     }
-    if (const auto mode = Protocol::DecodeMode(*r.mode)) {
-        mode_ = mode->constantCurrent ? QStringLiteral("CC") : QStringLiteral("CV");
-        pollMode_ = mode_;
-        Panel::SetTextColor(panel->Label5[2], mode->constantCurrent ? Panel::Red : Panel::DarkGrey);
-        Panel::SetTextColor(panel->Label5[3],
-                            mode->constantCurrent ? Panel::DarkGrey : Panel::Yellow);
-    }
+    FeedGuards(r, constantCurrent);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Database.h"
+#include "Protocol.h"
 #include "Dialogs.h"
 #include "ProgramPages.h"
 #include "RoutedDialogs.h"
@@ -11,6 +12,7 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTabWidget>
 #include <QTimer>
 #include <array>
@@ -18,6 +20,8 @@
 
 class Clock;
 class Comm1;
+class GuardsDialog;
+class QMessageBox;
 class DataLogPage;
 class GridEditor;
 class KeepAwake;
@@ -109,6 +113,18 @@ public:
     QTimer *ReconnectTimer = nullptr;
     static constexpr int ReconnectMs = 2000;
 
+    // Guards over an unattended run (the plan lives in the core, `supply.Guard()`): armed from
+    // the dialog or a script with the supply's limits; the reason when refused.
+    QString ArmGuards(const Guards::Plan &plan);
+    // Carries out what a guard found: every program ends by its Stop path, the safe output goes
+    // out, then the recording's line, the status line, a box that holds nothing up and, when
+    // chosen, the recording's end.
+    void GuardActs(const Guards::Verdict &verdict);
+    QTimer *GuardTimer = nullptr; // the "no reading" guard's deadline between polls
+    GuardsDialog *guardsDialog = nullptr;
+    QPointer<QMessageBox> GuardBox; // what acted, until the operator closes it
+    inline static const QString GuardsRecord = QStringLiteral("Guards");
+
 public slots:
     // Start-up; false when the operator's answers, or a signal, end the program.
     bool Form_Load();
@@ -123,6 +139,10 @@ public slots:
     // A new sampling interval from Options: sampling starts over with it now, not after the old
     // period has run out.
     void SamplingChanged();
+
+    // The "Guards" dialog, beside the window (one; raised when already open).
+    void ShowGuardsDialog();
+    void GuardTimer_Timer();
 
     // Recordings read back, each in a window of its own beside the live run (none given: asked).
     void OpenRecordings(const QStringList &paths = {});
@@ -139,8 +159,11 @@ private:
     void NoteAwakeFailure();
     // The core's copy of the reading, the setpoints, the counters and what runs.
     void SyncSupply();
-    void LoadRemote(); // the remembered remote control, at start-up // grids, name lists and boxes
-                       // at start-up
+    void LoadRemote(); // the remembered remote control, at start-up
+    void LoadGuards(); // guards left armed by the last run watch again, and say so
+    // A poll's reading for the guards; out-of-range fields are no reading.
+    void FeedGuards(const Protocol::Reading &r, std::optional<bool> constantCurrent);
+    void GuardsChanged(); // the record, the panel's line, the deadline
     // The automatic reconnect's tries, when it is on and no supply is known.
     void StartTries();
     // The limit typed into an input box, asked again after an entry that is no usable limit;

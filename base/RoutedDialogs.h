@@ -11,6 +11,7 @@ public:
     explicit RoutedDialogs(Dialogs &shown) : shown_(shown) {}
     // Messages go to `said` instead of a box while set; nullptr shows them again.
     void Capture(QStringList *said) { said_ = said; }
+    QStringList *Captured() const { return said_; }
 
     Answer MsgBox(const QString &text, Buttons buttons, Icon icon, const QString &title) override {
         if (!said_)

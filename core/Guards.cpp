@@ -7,21 +7,22 @@ namespace Guards {
 
 namespace {
 
+QString Seconds(double s) {
+    return QString::number(s, 'g', 6) + QStringLiteral(" s");
+}
+
+} // namespace
+
 QString Amps(double a) {
     return QString::number(a, 'f', std::abs(a) < 1 ? 3 : 2) + QStringLiteral(" A");
 }
 QString Volts(double v) {
     return QString::number(v, 'f', 2) + QStringLiteral(" V");
 }
-QString Seconds(double s) {
-    return QString::number(s, 'g', 6) + QStringLiteral(" s");
-}
 QString HoursMinutes(double s) {
     const qint64 minutes = std::llround(s / 60);
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
-
-} // namespace
 
 Kind KindOf(Condition c) {
     switch (c) {
@@ -81,6 +82,14 @@ std::optional<Plan> FromText(const QString &text) {
     if (!sawArmed)
         return std::nullopt;
     return plan;
+}
+
+bool Plausible(double volt, double curr, double maxVolt, double maxCurr) {
+    // A little above the limit is the meter's tolerance; far above it is a garbled field.
+    const auto within = [](double value, double max) {
+        return value >= 0 && (!(max > 0) || value <= max * 1.05 + 0.05);
+    };
+    return within(volt, maxVolt) && within(curr, maxCurr);
 }
 
 QString ArmRefusal(const Settings &s, double maxVolt, double maxCurr, double setCurr) {

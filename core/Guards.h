@@ -23,6 +23,10 @@ enum Condition {
 };
 enum class Kind { Trip, Done };
 Kind KindOf(Condition c);
+// Values as the guards' words give them: "0.050 A", "2.31 A", "12.00 V", "5:00".
+QString Amps(double a);
+QString Volts(double v);
+QString HoursMinutes(double s);
 // The word a script reads after "DONE " or "TRIPPED ": "CURR:HIGH", "VOLT:LOW" ...
 QString Keyword(Condition c);
 
@@ -52,15 +56,20 @@ struct Verdict {
 // Guards as the operator set them, and whether they watch: what a restart must find again.
 struct Plan {
     Settings conditions{};
-    double safeVolt = 0, safeCurr = 0; // the output a guard leaves; 0 A is the lowest current
+    // The output a guard leaves: 0.0 V and the lowest current a setpoint may have.
+    double safeVolt = 0, safeCurr = 0.01;
     bool stopRecording = false;        // a recording running ends too
     bool armed = false;
 };
-// One line for the settings record: "armed=1;safe=0.00,0.000;stoprec=0;CURR:HIGH=2,1;...",
+// One line for the settings record: "armed=1;safe=0.00,0.010;stoprec=0;CURR:HIGH=2,1;...",
 // only the conditions ticked, each as its value and hold.
 QString Text(const Plan &plan);
 // Nothing when the text is not one (a damaged record arms nothing).
 std::optional<Plan> FromText(const QString &text);
+
+// Whether a reading is one the supply can have made: not negative, and not beyond its limits
+// (limits of 0 are not known yet and allow any).
+bool Plausible(double volt, double curr, double maxVolt, double maxCurr);
 
 // Why a set of guards cannot be armed ("" when it can): a current limit above the supply's
 // maximum, a "below X in C.V." with the set current under X, a guard with nothing to watch.

@@ -161,6 +161,25 @@ Supply::Result Supply::Record(bool on, const QString &file) {
     return r;
 }
 
+Supply::Result Supply::ArmGuards(const Guards::Plan &plan) {
+    if (Result r = Check(false, false); !r.ok())
+        return r;
+    // The window notes what was armed.
+    if (const QString why = handlers_.armGuards(plan); !why.isEmpty())
+        return {Refusal::Conflict, why};
+    return {};
+}
+
+Supply::Result Supply::DisarmGuards() {
+    if (Result r = Check(false, false); !r.ok())
+        return r;
+    if (guards_.Now() != Guards::State::Off) {
+        guards_.Disarm();
+        emit happened(QStringLiteral("script: guards disarmed"));
+    }
+    return {};
+}
+
 Supply::Result Supply::Reset() {
     if (Result r = Check(false); !r.ok())
         return r;

@@ -3,6 +3,8 @@
 // the window's own handlers after the same checks as the operator's buttons.
 #pragma once
 
+#include "GuardKeeper.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -43,6 +45,8 @@ public:
         // What the operator is in the middle of that a script must not cut into ("the Options
         // dialog is open", the reset's countdown); empty when nothing.
         std::function<QString()> busy;
+        // Arms the guards with the window's clock and the supply's limits; the refusal's reason.
+        std::function<QString(const Guards::Plan &plan)> armGuards;
     };
 
     explicit Supply(QObject *parent = nullptr) : QObject(parent) {}
@@ -76,6 +80,13 @@ public:
     Result ZeroCounters();
     // A script ends only a recording a script started.
     Result Record(bool on, const QString &file);
+    // The guards: a plan armed, refused with the reason, or disarmed. Both hold while a program
+    // runs; arming needs no supply (they watch it once it answers).
+    Result ArmGuards(const Guards::Plan &plan);
+    Result DisarmGuards();
+    Guards::Keeper &Guard() { return guards_; }
+    const Guards::Keeper &Guard() const { return guards_; }
+
     // *RST: any program stopped, then 0.0 V and the smallest current the setpoint rules allow.
     Result Reset();
 
@@ -106,4 +117,5 @@ private:
     double ah_ = 0, wh_ = 0;
     QString recording_;
     bool scriptRecords_ = false; // the recording running was started by a script
+    Guards::Keeper guards_;
 };

@@ -1,4 +1,4 @@
-#include "ScpiCommands.h"
+#include "ScpiEntry.h"
 
 #include "Module1.h"
 #include "Supply.h"
@@ -52,6 +52,10 @@ Conditions ConditionsOf(const Supply &supply) {
         c.oper |= Bit::OperProgram;
     if (!link)
         c.ques |= Bit::QuesLink;
+    if (supply.Guard().Now() == Guards::State::Tripped)
+        c.ques |= Bit::QuesGuardTripped;
+    if (supply.Guard().Now() == Guards::State::Done)
+        c.oper |= Bit::OperGuardDone;
     if (!link || r.volts < 0)
         c.ques |= Bit::QuesVolt;
     if (!link || r.amps < 0)
@@ -59,18 +63,6 @@ Conditions ConditionsOf(const Supply &supply) {
     return c;
 }
 
-namespace {
-
-using Reply = std::optional<QByteArray>;
-
-struct Context {
-    const Scpi::Command &cmd;
-    Client &client;
-    Supply &supply;
-    const QString &version;
-};
-
-// A refused request into the queue with the code its reason has.
 bool Done(Context &c, const Supply::Result &r) {
     switch (r.refusal) {
     case Supply::Refusal::None:
@@ -90,6 +82,8 @@ bool Done(Context &c, const Supply::Result &r) {
     }
     return false;
 }
+
+namespace {
 
 QByteArray Text(const QString &s) {
     return s.toUtf8();
@@ -254,13 +248,6 @@ Reply RecordState(Context &c) {
     Done(c, c.supply.Record(start, p.value(1)));
     return std::nullopt;
 }
-
-struct Entry {
-    const char *pattern;
-    bool query;
-    Reply (*run)(Context &);
-    bool queryParams = false; // a query that reads parameters (MIN, MAX, DEF)
-};
 
 QByteArray Identity(Context &c) {
     const QString limits = Module1::MaxVolt > 0
@@ -432,9 +419,10 @@ std::optional<QByteArray> Execute(const Scpi::Command &command, Client &client, 
     auto it = found.find(command.header);
     if (it == found.end()) {
         std::vector<const Entry *> entries;
-        for (const Entry &e : Table)
-            if (Scpi::Matches(QLatin1String(e.pattern), command.header))
-                entries.push_back(&e);
+        for (const Entries table : {Entries{Table, std::size(Table)}, GuardTable()})
+            for (const Entry &e : table)
+                if (Scpi::Matches(QLatin1String(e.pattern), command.header))
+                    entries.push_back(&e);
         it = found.insert(command.header, entries);
     }
     bool known = false;

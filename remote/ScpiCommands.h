@@ -16,10 +16,12 @@ namespace ScpiCommands {
 namespace Bit {
 constexpr int OperCV = 1 << 8;       // OPERation: the output regulates its voltage (C.V.)
 constexpr int OperCC = 1 << 10;      // OPERation: the output limits its current (C.C.)
+constexpr int OperGuardDone = 1 << 11; // OPERation: a guard found the job done
 constexpr int OperProgram = 1 << 14; // OPERation: a program runs (internal or external)
 constexpr int QuesVolt = 1 << 0;     // QUEStionable: no voltage reading
 constexpr int QuesCurr = 1 << 1;     // QUEStionable: no current reading
 constexpr int QuesLink = 1 << 9;     // QUEStionable: no supply answers (the link is down)
+constexpr int QuesGuardTripped = 1 << 10; // QUEStionable: a guard tripped and ended the run
 } // namespace Bit
 struct Conditions {
     int oper = 0, ques = 0;
