@@ -163,8 +163,11 @@ GuardsDialog::GuardsDialog(Keeper &keeper, std::function<QString(const Plan &)> 
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
     // Every change is kept at once, so that the next arm (or a restart) finds it.
     const auto keep = [this] {
-        if (!showing_)
-            keeper_.Keep(Entered());
+        if (showing_)
+            return;
+        showing_ = true; // the boxes already show what is kept: no refill under the typing
+        keeper_.Keep(Entered());
+        showing_ = false;
     };
     for (size_t k = 0; k < ConditionCount; ++k) {
         connect(On[k], &QCheckBox::toggled, this, keep);
@@ -211,6 +214,8 @@ Plan GuardsDialog::Entered() const {
 }
 
 void GuardsDialog::Show() {
+    if (showing_)
+        return;
     showing_ = true;
     const Plan &plan = keeper_.Current();
     for (size_t k = 0; k < ConditionCount; ++k) {

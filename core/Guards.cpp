@@ -7,8 +7,9 @@ namespace Guards {
 
 namespace {
 
+// To a tenth: a hold is met at a poll, and the poll's milliseconds say nothing.
 QString Seconds(double s) {
-    return QString::number(s, 'g', 6) + QStringLiteral(" s");
+    return QString::number(std::round(s * 10) / 10, 'g', 10) + QStringLiteral(" s");
 }
 
 } // namespace
