@@ -1,5 +1,8 @@
 // The guards' rule: readings in, whether a guard acts and at which reading, and the words out.
+#include "GuardKeeper.h"
 #include "Guards.h"
+
+#include <QSignalSpy>
 
 #include <QTest>
 
@@ -131,6 +134,51 @@ private slots:
         for (const char *bad : {"", "armed=2", "armed=1;CURR:HIGH=2", "armed=1;BOGUS=1,1",
                                 "armed=1;CURR:HIGH=x,1", "armed=1;TIME=0,inf"})
             QVERIFY2(!FromText(bad), bad);
+    }
+
+    // The keeper over the rule: the panel's counters zeroed under a watch count on, a "no
+    // reading" that held waits for a reading before it is carried out, and the words a script
+    // and the panel read.
+    void keeper() {
+        Keeper k;
+        QSignalSpy changed(&k, &Keeper::changed);
+        Plan plan;
+        plan.conditions[ChargeReaches] = {true, 1.0, 0};
+        plan.conditions[NoReading] = {true, 0, 10};
+        QCOMPARE(k.Arm(plan, 100, 30, 3, 1), QString());
+        QVERIFY(k.Current().armed && changed.count() == 1);
+        QCOMPARE(k.Line(), QStringLiteral("Guards armed: done at 1.000 Ah, no reading 10 s"));
+        const auto at = [](double t, double ah, bool reading = true) {
+            Reading r{t, {}, {}, false, 4.2, 1, ah, 0};
+            if (reading)
+                r.volt = 4.0, r.curr = 1.0;
+            return r;
+        };
+        QVERIFY(!k.Feed(at(101, 5.0))); // the totals before arming do not count
+        QVERIFY(!k.Feed(at(102, 5.6)));
+        QVERIFY(!k.Feed(at(103, 0.1))); // zeroed, then 0.1 more: 0.7 Ah since arming
+        QCOMPARE(*k.NextTickS(), 113.0);
+        k.Tick(112.9);
+        QVERIFY(!k.Pending());
+        k.Tick(113);
+        QVERIFY(k.Pending() && k.StateWord() == QStringLiteral("ARMED"));
+        QCOMPARE(k.Line(), QStringLiteral("Tripped: no reading for 10 s: acts when the supply "
+                                          "answers"));
+        QVERIFY(!k.Feed(at(114, 0.1, false))); // still nothing read
+        const auto v = k.Feed(at(120, 0.9)); // the supply answers: carried out now, whatever else
+        QVERIFY(v && v->condition == NoReading && v->kind == Kind::Trip);
+        QCOMPARE(k.StateWord(), QStringLiteral("TRIPPED NREAD"));
+        QVERIFY(!k.Current().armed && k.Line() == v->words && !k.NextTickS());
+        QVERIFY(!k.Feed(at(121, 5))); // once
+        QCOMPARE(k.Arm(plan, 200, 30, 3, 1), QString());
+        QVERIFY(!k.Feed(at(201, 0)) && !k.Feed(at(202, 0.5)));
+        QCOMPARE(k.Feed(at(203, 1.0))->words, QStringLiteral("Done: charge reached 1.000 Ah"));
+        QCOMPARE(k.StateWord(), QStringLiteral("DONE CHAR"));
+        k.Disarm();
+        QVERIFY(k.StateWord() == QStringLiteral("OFF") && k.Line().isEmpty());
+        // A field the supply cannot have made is no reading: the window leaves it out.
+        QVERIFY(Plausible(30.5, 3.1, 30, 3) && Plausible(1, 1, 0, 0));
+        QVERIFY(!Plausible(99.9, 1, 30, 3) && !Plausible(5, 9.99, 30, 3) && !Plausible(-1, 0, 30, 3));
     }
 };
 
