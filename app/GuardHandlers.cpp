@@ -140,30 +140,46 @@ void TabbedFrm::GuardTimer_Timer() {
     }
 }
 
+void TabbedFrm::RememberGuards() {
+    if (!db_.IsOpen())
+        return;
+    // Only what changed goes to the file: a box typed into changes one record.
+    for (const auto &[name, value] : Guards::ToRecords(supply.Guard().Current())) {
+        if (guardRecords_.value(name) == value)
+            continue;
+        try {
+            SettingsTable::RememberRecord(db_, name, value);
+            guardRecords_[name] = value;
+        } catch (const StoreError &e) {
+            std::fprintf(stderr, "qvr: %s\n", e.what()); // they watch for this session
+            break;
+        }
+    }
+}
+
 void TabbedFrm::GuardsChanged() {
     Guards::Keeper &guard = supply.Guard();
-    try {
-        SettingsTable::RememberRecord(db_, GuardsRecord, Guards::Text(guard.Current()));
-    } catch (const StoreError &e) {
-        std::fprintf(stderr, "qvr: %s\n", e.what()); // they watch for this session
-    }
     panel->ShowGuards(guard.Line());
     StartDeadline(GuardTimer, guard.NextTickS(), clock_.MonotonicMs() / 1000.0);
 }
 
 void TabbedFrm::LoadGuards() {
-    std::optional<QString> text;
+    std::optional<Guards::Plan> plan;
     try {
-        text = SettingsTable::ReadRecord(db_, GuardsRecord);
+        plan = Guards::FromRecords([this](const QString &name) {
+            auto value = SettingsTable::ReadRecord(db_, name);
+            if (value)
+                guardRecords_[name] = *value;
+            return value;
+        });
+        if (!plan && guardRecords_.contains(Guards::MainRecord)) {
+            std::fprintf(stderr, "qvr: the guards' records cannot be read; no guard watches\n");
+            guardRecords_.clear(); // written whole again at the next change
+        }
     } catch (const StoreError &) {
     }
-    if (!text)
+    if (!plan)
         return;
-    const auto plan = Guards::FromText(*text);
-    if (!plan) {
-        std::fprintf(stderr, "qvr: the guards' record cannot be read; no guard watches\n");
-        return;
-    }
     if (!plan->armed) {
         supply.Guard().Keep(*plan);
         return;

@@ -133,6 +133,9 @@ TabbedFrm::TabbedFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, const QString 
     GuardTimer->setSingleShot(true);
     connect(GuardTimer, &QTimer::timeout, this, &TabbedFrm::GuardTimer_Timer);
     connect(&supply.Guard(), &Guards::Keeper::changed, this, &TabbedFrm::GuardsChanged);
+    // The file after the act: a guard's safe output never waits for the disk.
+    connect(&supply.Guard(), &Guards::Keeper::changed, this, &TabbedFrm::RememberGuards,
+            Qt::QueuedConnection);
     connect(panel->GuardsButton, &QPushButton::clicked, this, &TabbedFrm::ShowGuardsDialog);
     Timer2->start();                   // the live indicator runs from the start
     dataLogPage->PVCPicTimer->start(); // and so does live sampling
@@ -434,6 +437,7 @@ void TabbedFrm::Form_Unload() {
     } catch (const CommError &e) {
         std::fprintf(stderr, "qvr: %s\n", e.what());
     }
+    RememberGuards(); // a change just made is not lost with the window
     db_.Close();
 }
 

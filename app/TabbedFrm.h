@@ -10,6 +10,7 @@
 #include "ScriptHandlers.h"
 #include "Supply.h"
 
+#include <QHash>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -123,7 +124,6 @@ public:
     QTimer *GuardTimer = nullptr; // the "no reading" guard's deadline between polls
     GuardsDialog *guardsDialog = nullptr;
     QPointer<QMessageBox> GuardBox; // what acted, until the operator closes it
-    inline static const QString GuardsRecord = QStringLiteral("Guards");
 
 public slots:
     // Start-up; false when the operator's answers, or a signal, end the program.
@@ -163,7 +163,8 @@ private:
     void LoadGuards(); // guards left armed by the last run watch again, and say so
     // A poll's reading for the guards; out-of-range fields are no reading.
     void FeedGuards(const Protocol::Reading &r, std::optional<bool> constantCurrent);
-    void GuardsChanged(); // the record, the panel's line, the deadline
+    void GuardsChanged();  // the panel's line, the deadline
+    void RememberGuards(); // the records of what changed
     // The automatic reconnect's tries, when it is on and no supply is known.
     void StartTries();
     // The limit typed into an input box, asked again after an entry that is no usable limit;
@@ -193,5 +194,6 @@ private:
     quint16 remotePort_ = 5025;
     KeepAwake *awake_ = nullptr;
     QString awakeFailureNotedIn_; // the recording already told the computer may sleep
+    QHash<QString, QString> guardRecords_; // the guards' records as the file holds them
     Recording::Context RecordingContext() const;
 };

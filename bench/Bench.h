@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "Database.h"
 #include "Dialogs.h"
+#include "Guards.h"
 #include "Module1.h"
 #include "SerialComm1.h"
 #include "SimProcess.h"
@@ -160,6 +161,11 @@ bool remoteFigures();
 // Recordings read back (History.cpp); the bench's week, also for a look by hand.
 bool viewFigures();
 void WriteWeek(const QString &path, qint64 samples);
+
+// The guards (Guards.cpp): every guard armed, none of which acts on a supply left alone.
+Guards::Plan NeverActing();
+bool guardAct();
+bool guardCharge(); // the soak's row
 
 // The long unattended checks (Soak.cpp).
 bool reconnectTime();

@@ -272,7 +272,7 @@ bool soak(double minutes) {
     print("soak_stall_with_machine_max_ms", rawStall);
     print("soak_stalls_with_machine_over_50ms", rawStallsOver);
     print("soak_idle_loop_stall_max_ms", idleWorst);
-    return volt.size() > 10 && soakReplug(minutes);
+    return volt.size() > 10 && soakReplug(minutes) && guardCharge();
 }
 
 } // namespace Bench

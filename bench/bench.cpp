@@ -112,13 +112,26 @@ bool pollCpu() {
                                                {"--char-delay-us", QString::number(CharDelayUs)}},
           {"poll_cpu_pct_silent", {"--only", "GETD", "--silent"}}}) {
         QvrRun run(args);
-        if (!run.start())
+        // Beside the answering one, a twin with every guard armed (none of them ever acting):
+        // what watching adds to each poll.
+        std::unique_ptr<QvrRun> guarded;
+        if (std::string(name) == "poll_cpu_pct_answering")
+            guarded = std::make_unique<QvrRun>(args, QString(), [](Database &db) {
+                for (const auto &[name, value] : Guards::ToRecords(NeverActing()))
+                    SettingsTable::RememberRecord(db, name, value);
+            });
+        if (!run.start() || (guarded && !guarded->start()))
             return false;
         QThread::sleep(1); // past start-up
         const double cpu0 = run.cpuSeconds(), wall0 = wallSeconds();
+        const double guardedCpu0 = guarded ? guarded->cpuSeconds() : 0;
         QThread::usleep(static_cast<unsigned long>(seconds * 1e6));
-        const double pct = (run.cpuSeconds() - cpu0) / (wallSeconds() - wall0) * 100;
+        const double wall = wallSeconds() - wall0;
+        const double pct = (run.cpuSeconds() - cpu0) / wall * 100;
         figure(name, pct, 2);
+        if (guarded)
+            figure("guard_poll_cpu_pct", (guarded->cpuSeconds() - guardedCpu0) / wall * 100 - pct,
+                   0.05);
         worst = std::max(worst, pct);
     }
     figure("poll_cpu_pct", worst, 2);
@@ -618,6 +631,7 @@ int main(int argc, char *argv[]) {
             {"polling", pollCpu},
             {"remote", remoteFigures},
             {"view", viewFigures},
+            {"guards", guardAct},
         };
         QStringList only;
         if (args.size() == 3 && args[1] == QLatin1String("--only"))
@@ -635,14 +649,17 @@ int main(int argc, char *argv[]) {
             WriteWeek(args[2], 7LL * 24 * 3600 * 2);
             return 0;
         }
-        if (args.size() == 3 && args[1] == QLatin1String("--soak") && args[2].toDouble() > 0) {
+        if (args.size() == 2 && args[1] == QLatin1String("--guard-charge")) { // the soak's row alone
+            ok = guardCharge();
+        } else if (args.size() == 3 && args[1] == QLatin1String("--soak") && args[2].toDouble() > 0) {
             ok = soak(args[2].toDouble());
         } else if (args.size() > 1 && only.isEmpty()) {
             QStringList names;
             for (const auto &group : groups)
                 names << group.first;
             std::fprintf(stderr,
-                         "Usage: qvr-bench [--only GROUP,...] | --soak MINUTES | --write-week FILE\n"
+                         "Usage: qvr-bench [--only GROUP,...] | --soak MINUTES | --guard-charge |\n"
+                         "                 --write-week FILE\n"
                          "Groups: %s\n",
                          qPrintable(names.join(u' ')));
             return 2;

@@ -44,44 +44,63 @@ QString Keyword(Condition c) {
     return QLatin1String(words[c]);
 }
 
-QString Text(const Plan &plan) {
-    QStringList parts{QStringLiteral("armed=%1").arg(plan.armed ? 1 : 0),
-                      QStringLiteral("safe=%1,%2").arg(plan.safeVolt, 0, 'f', 2).arg(plan.safeCurr, 0, 'f', 3),
-                      QStringLiteral("stoprec=%1").arg(plan.stopRecording ? 1 : 0)};
-    for (int c = 0; c < ConditionCount; ++c)
-        if (const Setting &g = plan.conditions[size_t(c)]; g.on)
-            parts << QStringLiteral("%1=%2,%3")
-                         .arg(Keyword(Condition(c)), QString::number(g.x, 'g', 10),
-                              QString::number(g.holdS, 'g', 10));
-    return parts.join(u';');
+QString RecordName(Condition c) {
+    return QStringLiteral("Guard ") + Keyword(c);
 }
 
-std::optional<Plan> FromText(const QString &text) {
+Records ToRecords(const Plan &plan) {
+    Records records{{MainRecord, QStringLiteral("armed=%1;safe=%2,%3;stoprec=%4")
+                                     .arg(plan.armed ? 1 : 0)
+                                     .arg(plan.safeVolt, 0, 'f', 2)
+                                     .arg(plan.safeCurr, 0, 'f', 3)
+                                     .arg(plan.stopRecording ? 1 : 0)}};
+    for (int c = 0; c < ConditionCount; ++c) {
+        const Setting &g = plan.conditions[size_t(c)];
+        records.append({RecordName(Condition(c)), QStringLiteral("%1,%2,%3")
+                                                      .arg(g.on ? QStringLiteral("on")
+                                                                : QStringLiteral("off"),
+                                                           QString::number(g.x, 'g', 8),
+                                                           QString::number(g.holdS, 'g', 8))});
+    }
+    return records;
+}
+
+std::optional<Plan> FromRecords(const std::function<std::optional<QString>(const QString &)> &read) {
+    const auto main = read(MainRecord);
+    if (!main)
+        return std::nullopt;
     Plan plan;
-    bool sawArmed = false;
-    for (const QString &part : text.split(u';', Qt::SkipEmptyParts)) {
+    int seen = 0;
+    for (const QString &part : main->split(u';')) {
         const QString key = part.section(u'=', 0, 0), value = part.section(u'=', 1);
         const QStringList pair = value.split(u',');
         bool ok1 = false, ok2 = pair.size() == 2;
-        const double a = pair.value(0).toDouble(&ok1);
-        const double b = ok2 ? pair[1].toDouble(&ok2) : 0;
-        if (key == u"armed" && (value == u"0" || value == u"1")) {
-            plan.armed = value == u"1", sawArmed = true;
-        } else if (key == u"stoprec" && (value == u"0" || value == u"1")) {
+        const double a = pair.value(0).toDouble(&ok1), b = ok2 ? pair[1].toDouble(&ok2) : 0;
+        if (key == u"armed" && (value == u"0" || value == u"1"))
+            plan.armed = value == u"1";
+        else if (key == u"stoprec" && (value == u"0" || value == u"1"))
             plan.stopRecording = value == u"1";
-        } else if (key == u"safe" && ok1 && ok2 && a >= 0 && b >= 0) {
+        else if (key == u"safe" && ok1 && ok2 && a >= 0 && b >= 0 && std::isfinite(a + b))
             plan.safeVolt = a, plan.safeCurr = b;
-        } else {
-            int c = 0;
-            while (c < ConditionCount && Keyword(Condition(c)) != key)
-                ++c;
-            if (c == ConditionCount || !ok1 || !ok2 || !std::isfinite(a) || !std::isfinite(b))
-                return std::nullopt;
-            plan.conditions[size_t(c)] = {true, a, b};
-        }
+        else
+            return std::nullopt;
+        ++seen;
     }
-    if (!sawArmed)
+    if (seen != 3)
         return std::nullopt;
+    // A condition without its record is not ticked; one that cannot be read arms nothing.
+    for (int c = 0; c < ConditionCount; ++c) {
+        const auto text = read(RecordName(Condition(c)));
+        if (!text)
+            continue;
+        const QStringList f = text->split(u',');
+        bool ok1 = false, ok2 = false;
+        const double x = f.value(1).toDouble(&ok1), hold = f.value(2).toDouble(&ok2);
+        if (f.size() != 3 || (f[0] != u"on" && f[0] != u"off") || !ok1 || !ok2 ||
+            !std::isfinite(x) || !std::isfinite(hold))
+            return std::nullopt;
+        plan.conditions[size_t(c)] = {f[0] == u"on", x, hold};
+    }
     return plan;
 }
 

@@ -3,8 +3,10 @@
 // caller feeds every poll's reading and carries out what a verdict asks.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace Guards {
@@ -61,11 +63,16 @@ struct Plan {
     bool stopRecording = false;        // a recording running ends too
     bool armed = false;
 };
-// One line for the settings record: "armed=1;safe=0.00,0.010;stoprec=0;CURR:HIGH=2,1;...",
-// only the conditions ticked, each as its value and hold.
-QString Text(const Plan &plan);
-// Nothing when the text is not one (a damaged record arms nothing).
-std::optional<Plan> FromText(const QString &text);
+// The settings records that keep a plan, each value within the table's 50 characters:
+// "Guards" = "armed=1;safe=0.00,0.010;stoprec=0", and one per condition, ticked or not, so that
+// what was typed survives too: "Guard CURR:LOW" = "on,0.05,60".
+inline const QString MainRecord = QStringLiteral("Guards");
+QString RecordName(Condition c);
+using Records = QList<std::pair<QString, QString>>;
+Records ToRecords(const Plan &plan);
+// The plan from the records `read` finds; nothing when one cannot be read (a damaged record arms
+// nothing) or there is no main record.
+std::optional<Plan> FromRecords(const std::function<std::optional<QString>(const QString &)> &read);
 
 // Whether a reading is one the supply can have made: not negative, and not beyond its limits
 // (limits of 0 are not known yet and allow any).

@@ -69,7 +69,7 @@ void ArmByHand(TabbedFrm &w, Guards::Condition c, const QString &hold, bool stop
 }
 
 QString GuardRecord(Database &db) {
-    return SettingsTable::ReadRecord(db, TabbedFrm::GuardsRecord).value_or("none");
+    return SettingsTable::ReadRecord(db, Guards::MainRecord).value_or("none");
 }
 
 } // namespace
@@ -169,7 +169,7 @@ private slots:
             QVERIFY(w.Form_Load());
             w.Form_Activate();
             ArmByHand(w, Guards::NoReading, "30");
-            QVERIFY(GuardRecord(w.db()).startsWith("armed=1;"));
+            QTRY_VERIFY(GuardRecord(w.db()).startsWith("armed=1;")); // after the act, not before
             w.close();
         }
         TabbedFrm &w = b.open();
@@ -183,7 +183,7 @@ private slots:
         QVERIFY(b.dialogs.takeTexts().isEmpty());
         w.Form_Activate();
         QVERIFY(w.GuardTimer->isActive());
-        SettingsTable::RememberRecord(w.db(), TabbedFrm::GuardsRecord, "armed=1;NREAD=x,3");
+        SettingsTable::RememberRecord(w.db(), "Guard NREAD", "on,x,30");
         w.close();
         TabbedFrm &again = b.open();
         QVERIFY(again.Form_Load());

@@ -117,23 +117,49 @@ private slots:
         QCOMPARE(Keyword(CurrentBelowInCv), QStringLiteral("CURR:LOW"));
     }
 
-    // The settings record: what a restart reads back, and a damaged record arms nothing.
+    // The settings records: what a restart reads back, each within the table's 50 characters,
+    // and a damaged one arms nothing.
     void remembered() {
         Plan plan;
         plan.armed = true;
         plan.safeCurr = 0.05;
         plan.conditions[CurrentBelowInCv] = {true, 0.05, 60};
         plan.conditions[TimeReaches] = {true, 0, 5 * 3600};
-        const QString text = Text(plan);
-        QCOMPARE(text, QStringLiteral("armed=1;safe=0.00,0.050;stoprec=0;CURR:LOW=0.05,60;"
-                                      "TIME=0,18000"));
-        const auto back = FromText(text);
+        plan.conditions[CurrentAbove] = {false, 2.5, 1}; // typed, not ticked
+        QHash<QString, QString> table;
+        for (const auto &[name, value] : ToRecords(plan)) {
+            QVERIFY(name.size() <= 50 && value.size() <= 50);
+            table[name] = value;
+        }
+        QCOMPARE(table.size(), 1 + int(ConditionCount));
+        QCOMPARE(table["Guards"], QStringLiteral("armed=1;safe=0.00,0.050;stoprec=0"));
+        QCOMPARE(table["Guard CURR:LOW"], QStringLiteral("on,0.05,60"));
+        QCOMPARE(table["Guard CURR:HIGH"], QStringLiteral("off,2.5,1"));
+        const auto read = [&](const QString &name) -> std::optional<QString> {
+            if (!table.contains(name))
+                return std::nullopt;
+            return table[name];
+        };
+        const auto back = FromRecords(read);
         QVERIFY(back && back->armed && back->safeCurr == 0.05 && !back->stopRecording);
         QVERIFY(back->conditions[CurrentBelowInCv].on && back->conditions[TimeReaches].holdS == 18000);
-        QVERIFY(!back->conditions[CurrentAbove].on);
-        for (const char *bad : {"", "armed=2", "armed=1;CURR:HIGH=2", "armed=1;BOGUS=1,1",
-                                "armed=1;CURR:HIGH=x,1", "armed=1;TIME=0,inf"})
-            QVERIFY2(!FromText(bad), bad);
+        QVERIFY(!back->conditions[CurrentAbove].on && back->conditions[CurrentAbove].x == 2.5);
+        table.remove("Guard TIME"); // an older file: not ticked
+        QVERIFY(!FromRecords(read)->conditions[TimeReaches].on);
+        for (const auto &[name, bad] :
+             {std::pair<QString, QString>{"Guards", "armed=2;safe=0,0.01;stoprec=0"},
+              {"Guards", "armed=1;safe=0,0.01"}, {"Guards", "armed=1;safe=0,x;stoprec=0"},
+              {"Guard CC", "on,0"}, {"Guard CC", "yes,0,5"}, {"Guard CC", "on,0,inf"}}) {
+            QHash<QString, QString> damaged = table;
+            damaged[name] = bad;
+            QVERIFY2(!FromRecords([&](const QString &n) -> std::optional<QString> {
+                         if (!damaged.contains(n))
+                             return std::nullopt;
+                         return damaged[n];
+                     }),
+                     qPrintable(bad));
+        }
+        QVERIFY(!FromRecords([](const QString &) { return std::optional<QString>(); }));
     }
 
     // The keeper over the rule: the panel's counters zeroed under a watch count on, a "no
