@@ -4,7 +4,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace Guards;
 
@@ -67,6 +69,7 @@ GuardsDialog::GuardsDialog(Keeper &keeper, std::function<QString(const Plan &)> 
     auto *dones = new QGroupBox(QStringLiteral("Done: the job has ended"), this);
     auto *tripGrid = new QGridLayout(trips), *doneGrid = new QGridLayout(dones);
     int tripRow = 0, doneRow = 0;
+    std::vector<QLabel *> betweens;
     for (const Condition c : Order) {
         const Row row = RowOf(c);
         const bool trip = KindOf(c) == Kind::Trip;
@@ -87,7 +90,9 @@ GuardsDialog::GuardsDialog(Keeper &keeper, std::function<QString(const Plan &)> 
             grid->addWidget(X[k], r, 1);
         }
         if (row.between) {
-            grid->addWidget(new QLabel(QLatin1String(row.between), box), r, 2);
+            auto *between = new QLabel(QLatin1String(row.between), box);
+            betweens.push_back(between);
+            grid->addWidget(between, r, 2);
             Hold[k] = Spin(box, QStringLiteral(" s"), 1, 86400);
             Hold[k]->setValue(row.hold);
             Hold[k]->setObjectName(QStringLiteral("GuardHold_%1").arg(c));
@@ -104,10 +109,25 @@ GuardsDialog::GuardsDialog(Keeper &keeper, std::function<QString(const Plan &)> 
     TimeMinutes->setObjectName(QStringLiteral("GuardMinutes"));
     TimeMinutes->setRange(0, 59);
     TimeMinutes->setSuffix(QStringLiteral(" min"));
-    doneGrid->addWidget(TimeHours, doneRow - 1, 1);
-    doneGrid->addWidget(TimeMinutes, doneRow - 1, 3);
-    for (QGridLayout *grid : {tripGrid, doneGrid})
+    auto *time = new QHBoxLayout;
+    time->addWidget(TimeHours);
+    time->addWidget(TimeMinutes);
+    time->addStretch();
+    doneGrid->addLayout(time, doneRow - 1, 1, 1, 3);
+    // Both groups' values in one column, under each other.
+    int labels = 0, between = 0, values = 0;
+    for (QCheckBox *on : On)
+        labels = std::max(labels, on->sizeHint().width());
+    for (QDoubleSpinBox *x : X)
+        values = std::max(values, x ? x->sizeHint().width() : 0);
+    for (QLabel *l : betweens)
+        between = std::max(between, l->sizeHint().width());
+    for (QGridLayout *grid : {tripGrid, doneGrid}) {
+        grid->setColumnMinimumWidth(0, labels);
+        grid->setColumnMinimumWidth(1, values);
+        grid->setColumnMinimumWidth(2, between);
         grid->setColumnStretch(4, 1);
+    }
     On[VoltageBelow]->setToolTip(
         QStringLiteral("Only while the set voltage is above it: an overload pulling it down."));
     On[ConstantCurrent]->setToolTip(

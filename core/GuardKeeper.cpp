@@ -106,7 +106,7 @@ QString Keeper::Summary(const Settings &s) {
         const Setting &g = s[size_t(k)];
         if (!g.on)
             continue;
-        const QString hold = QStringLiteral(" %1 s").arg(g.holdS, 0, 'g', 6);
+        const QString hold = QStringLiteral(" for %1 s").arg(g.holdS, 0, 'g', 6);
         switch (Condition(k)) {
         case CurrentAbove:
             parts << QStringLiteral("I > ") + Amps(g.x) + hold;
@@ -121,7 +121,8 @@ QString Keeper::Summary(const Settings &s) {
             parts << QStringLiteral("C.C.") + hold;
             break;
         case CurrentBelowInCv:
-            parts << QStringLiteral("done I < ") + Amps(g.x) + QStringLiteral(" in C.V.") + hold;
+            parts << QStringLiteral("done when I < ") + Amps(g.x) + QStringLiteral(" in C.V.") +
+                         hold;
             break;
         case ChargeReaches:
             parts << QStringLiteral("done at %1 Ah").arg(g.x, 0, 'f', 3);

@@ -39,9 +39,10 @@ public:
 
     // "OFF", "ARMED", "DONE CURR:LOW", "TRIPPED CURR:HIGH": a script's word.
     QString StateWord() const;
-    // The panel's one line: "Guards armed: I > 2.00 A, done I < 0.050 A in C.V." or what acted.
+    // The panel's one line: "Guards armed: I > 2.00 A for 1 s, done when I < 0.050 A in C.V. for
+    // 60 s", or what acted.
     QString Line() const;
-    // The conditions ticked, in short: "I > 2.00 A 1 s, I < 0.050 A C.V. 60 s".
+    // The conditions ticked, in short: "I > 2.00 A for 1 s, no reading for 30 s".
     static QString Summary(const Settings &s);
 
 signals:

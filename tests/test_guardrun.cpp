@@ -96,7 +96,7 @@ private slots:
         w.Form_Activate();
         ArmByHand(w, Guards::ConstantCurrent, "0.5", running == "internal");
         QVERIFY2(w.supply.Guard().StateWord() == "ARMED", qPrintable(b.dialogs.takeTexts().join("|")));
-        QVERIFY2(w.panel->GuardLine->text().startsWith("Guards armed: C.C. 0.5 s"), qPrintable(w.panel->GuardLine->text()));
+        QVERIFY2(w.panel->GuardLine->text().startsWith("Guards armed: C.C. for 0.5 s"), qPrintable(w.panel->GuardLine->text()));
         w.guardsDialog->CloseButton->click();
         const QString csv = b.dir.filePath("run.csv");
         if (running == "internal") {
@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(w.supply.Guard().StateWord(), QString("ARMED"));
         QVERIFY(w.GuardBox && w.GuardBox->isVisible());
         QCOMPARE(w.GuardBox->text(), QString("Guards were armed when QVR last ran, and watch again "
-                                             "from now: no reading 30 s. Time, charge and energy "
+                                             "from now: no reading for 30 s. Time, charge and energy "
                                              "count from now."));
         QVERIFY(b.dialogs.takeTexts().isEmpty());
         w.Form_Activate();

@@ -173,7 +173,7 @@ private slots:
         plan.conditions[NoReading] = {true, 0, 10};
         QCOMPARE(k.Arm(plan, 100, 30, 3, 1), QString());
         QVERIFY(k.Current().armed && changed.count() == 1);
-        QCOMPARE(k.Line(), QStringLiteral("Guards armed: done at 1.000 Ah, no reading 10 s"));
+        QCOMPARE(k.Line(), QStringLiteral("Guards armed: done at 1.000 Ah, no reading for 10 s"));
         const auto at = [](double t, double ah, bool reading = true) {
             Reading r{t, {}, {}, false, 4.2, 1, ah, 0};
             if (reading)
