@@ -2,6 +2,7 @@
 // run through the pages' own Stop paths and the panel's setpoint lines, and remembered in the
 // settings table so that a restart watches on.
 #include "Comm1.h"
+#include "Connection.h"
 #include "CounterBox.h"
 #include "DataLogPage.h"
 #include "GuardsDialog.h"
@@ -65,6 +66,8 @@ QString TabbedFrm::ArmGuards(const Guards::Plan &plan) {
 }
 
 void TabbedFrm::FeedGuards(const Protocol::Reading &r, std::optional<bool> constantCurrent) {
+    if (guardRetry_ && r.volt >= 0)
+        RetrySafeOutput();
     Guards::Keeper &guard = supply.Guard();
     if (guard.Now() != Guards::State::Armed)
         return;
@@ -88,6 +91,7 @@ void TabbedFrm::FeedGuards(const Protocol::Reading &r, std::optional<bool> const
 void TabbedFrm::GuardActs(const Guards::Verdict &verdict) {
     const Guards::Plan plan = supply.Guard().Current();
     QStringList done;
+    const bool stoppingInternal = internalPage->Running();
     // The operator's Stop path, so that buttons and title come back; a stop the page would
     // not make (its box is said to nobody) still ends the run here.
     if (internalPage->Running() || externalPage->Running()) {
@@ -105,17 +109,17 @@ void TabbedFrm::GuardActs(const Guards::Verdict &verdict) {
             externalPage->EndRun(true);
         }
     }
-    Supply::Result sent = scripts_.SetBox(0, float(plan.safeVolt));
-    if (sent.ok())
-        sent = scripts_.SetBox(1, float(plan.safeCurr));
-    if (sent.ok()) {
-        NoteEvent(QStringLiteral("guard: ") +
-                  Supply::SetText(float(plan.safeVolt), float(plan.safeCurr)));
-        done << QStringLiteral("The output was set to %1 V and %2 A.")
-                    .arg(Format(plan.safeVolt, QStringLiteral("0.0")),
-                         Format(plan.safeCurr, QStringLiteral("0.00")));
+    const QString safe = SendSafeOutput(plan);
+    if (safe.isEmpty()) {
+        done << SafeText(plan);
     } else {
-        done << QStringLiteral("The output could not be set: %1").arg(sent.text);
+        // The port failed under the act: a program may still run in the supply, at its own
+        // setpoints. Both go out as soon as it answers again.
+        guardRetry_ =
+            GuardRetry{verdict.words, stoppingInternal, verdict.kind == Guards::Kind::Trip};
+        done << QStringLiteral("The output could not be set (%1); QVR sets it as soon as the "
+                               "supply answers again.")
+                    .arg(safe);
     }
     NoteEvent(verdict.words);
     statusBar()->showMessage(verdict.words); // stays until the next message
@@ -126,6 +130,45 @@ void TabbedFrm::GuardActs(const Guards::Verdict &verdict) {
     std::fprintf(stderr, "qvr: %s\n", qPrintable(verdict.words));
     ShowBox(GuardBox, this, verdict.words + QStringLiteral("\n\n") + done.join(u' '),
             verdict.kind == Guards::Kind::Trip);
+}
+
+QString TabbedFrm::SafeText(const Guards::Plan &plan) {
+    return QStringLiteral("The output was set to %1 V and %2 A.")
+        .arg(Format(plan.safeVolt, QStringLiteral("0.0")),
+             Format(plan.safeCurr, QStringLiteral("0.00")));
+}
+
+QString TabbedFrm::SendSafeOutput(const Guards::Plan &plan) {
+    Supply::Result sent = scripts_.SetBox(0, float(plan.safeVolt));
+    if (sent.ok())
+        sent = scripts_.SetBox(1, float(plan.safeCurr));
+    if (!sent.ok())
+        return sent.text;
+    NoteEvent(QStringLiteral("guard: ") +
+              Supply::SetText(float(plan.safeVolt), float(plan.safeCurr)));
+    return {};
+}
+
+void TabbedFrm::RetrySafeOutput() {
+    const GuardRetry retry = *guardRetry_;
+    guardRetry_.reset();
+    if (retry.stopInternal) {
+        guardRetry_ = retry; // a port that fails again (the poll's handler hears it) keeps it waiting
+        Connection::StopProgram(comm1_, clock_, 4);
+        guardRetry_.reset();
+    }
+    const Guards::Plan &plan = supply.Guard().Current();
+    if (const QString failed = SendSafeOutput(plan); !failed.isEmpty()) {
+        guardRetry_ = GuardRetry{retry.words, false, retry.trip};
+        return;
+    }
+    const QString said = retry.words + QStringLiteral(": the supply answers again. ") +
+                         SafeText(plan);
+    NoteEvent(said);
+    statusBar()->showMessage(said);
+    ShowBox(GuardBox, this,
+            retry.words + QStringLiteral("\n\nThe supply answers again. ") + SafeText(plan),
+            retry.trip);
 }
 
 void TabbedFrm::GuardTimer_Timer() {

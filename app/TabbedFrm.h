@@ -165,6 +165,18 @@ private:
     void FeedGuards(const Protocol::Reading &r, std::optional<bool> constantCurrent);
     void GuardsChanged();  // the panel's line, the deadline
     void RememberGuards(); // the records of what changed
+    // The safe output, each line once; the failure's text, or "" when it went out.
+    QString SendSafeOutput(const Guards::Plan &plan);
+    static QString SafeText(const Guards::Plan &plan); // "The output was set to 0.0 V and 0.01 A."
+    // A safe output the port failed under, sent with the next reading (STOP first when an
+    // internal program was running).
+    struct GuardRetry {
+        QString words;
+        bool stopInternal = false;
+        bool trip = true;
+    };
+    std::optional<GuardRetry> guardRetry_;
+    void RetrySafeOutput();
     // The automatic reconnect's tries, when it is on and no supply is known.
     void StartTries();
     // The limit typed into an input box, asked again after an entry that is no usable limit;

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>
+#include <QTcpSocket>
 #include <functional>
 #include <unistd.h>
 #include <QTemporaryDir>
@@ -102,6 +103,23 @@ struct SimWindow {
     }
 };
 
+// A blocking client of a `qvr --remote` process.
+struct Script {
+    QTcpSocket s;
+    explicit Script(quint16 port) {
+        s.connectToHost(QHostAddress::LocalHost, port);
+        s.waitForConnected(3000);
+    }
+    QByteArray ask(const QByteArray &line) {
+        s.write(line + '\n');
+        s.waitForBytesWritten(1000);
+        QByteArray reply;
+        while (!reply.endsWith('\n') && (s.bytesAvailable() || s.waitForReadyRead(2000)))
+            reply += s.readAll();
+        return reply.trimmed();
+    }
+};
+
 // A qvr process polling a supply that the bench started, with its database in `dir`.
 class QvrRun {
 public:
@@ -162,9 +180,9 @@ bool remoteFigures();
 bool viewFigures();
 void WriteWeek(const QString &path, qint64 samples);
 
-// The guards (Guards.cpp): every guard armed, none of which acts on a supply left alone.
-Guards::Plan NeverActing();
+// The guards (Guards.cpp).
 bool guardAct();
+bool guardPollCpu();
 bool guardCharge(); // the soak's row
 
 // The long unattended checks (Soak.cpp).

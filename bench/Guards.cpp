@@ -10,22 +10,6 @@
 
 namespace Bench {
 
-Guards::Plan NeverActing() {
-    using namespace Guards;
-    Plan p;
-    p.conditions[CurrentAbove] = {true, 2.9, 1};
-    p.conditions[VoltageBelow] = {true, 0.5, 1};
-    p.conditions[VoltageAbove] = {true, 29, 1};
-    p.conditions[ConstantCurrent] = {true, 0, 3600};
-    p.conditions[CurrentBelowInCv] = {true, 0.001, 3600};
-    p.conditions[ChargeReaches] = {true, 100, 0};
-    p.conditions[EnergyReaches] = {true, 1000, 0};
-    p.conditions[TimeReaches] = {true, 0, 36000};
-    p.conditions[NoReading] = {true, 0, 60};
-    p.armed = true;
-    return p;
-}
-
 namespace {
 
 // Lets the window work until `done` or `seconds` have passed; whether it was done.
@@ -92,6 +76,42 @@ bool guardAct() {
             w.GuardBox->close();
     }
     figure("guard_act_ms", *std::max_element(acts.begin(), acts.end()), 30);
+    return true;
+}
+
+// What watching adds to polling: two programs polling side by side over the same 6 s, one with
+// every guard armed (none of which acts on a supply left alone) and one without, then the other
+// way round, so that the machine's own moments fall on both alike.
+bool guardPollCpu() {
+    const QStringList paced{"--char-delay-us", QString::number(CharDelayUs)};
+    const quint16 port = 5125 + quint16(getpid() % 20000);
+    QvrRun a(paced), b(paced);
+    if (!a.start({"--remote", QString::number(port)}) ||
+        !b.start({"--remote", QString::number(port + 1)}))
+        return false;
+    QThread::sleep(2); // past start-up
+    const QByteArray all = "GUAR:CURR:HIGH 2.9,1;:GUAR:VOLT:LOW 0.5,1;:GUAR:VOLT:HIGH 29,1;"
+                           ":GUAR:CC 3600;:GUAR:CURR:LOW 0.001,3600;:GUAR:CHAR 100;:GUAR:ENER 1000;"
+                           ":GUAR:TIME 36000;:GUAR:NREAD 60;:GUAR:ARM;:GUAR:STAT?";
+    std::vector<double> added;
+    for (QvrRun *with : {&a, &b}) {
+        QvrRun *without = with == &a ? &b : &a;
+        {
+            Script arm(with == &a ? port : port + 1);
+            Script disarm(with == &a ? port + 1 : port);
+            if (arm.ask(all) != "ARMED" || disarm.ask("GUAR:DIS;:GUAR:STAT?") != "OFF") {
+                std::fprintf(stderr, "qvr-bench: the guards would not arm\n");
+                return false;
+            }
+        } // the scripts gone before the measurement
+        QThread::msleep(300);
+        const double w0 = with->cpuSeconds(), o0 = without->cpuSeconds(), t0 = wallSeconds();
+        QThread::usleep(6000000);
+        const double wall = wallSeconds() - t0;
+        added.push_back(((with->cpuSeconds() - w0) - (without->cpuSeconds() - o0)) / wall * 100);
+    }
+    print("guard_poll_cpu_pct_measured", (added[0] + added[1]) / 2); // below 0 is the machine's
+    figure("guard_poll_cpu_pct", std::max(0.0, (added[0] + added[1]) / 2), 0.05);
     return true;
 }
 

@@ -22,23 +22,6 @@ std::vector<double> LineTimes(const QString &times, const QByteArray &word) {
     return at;
 }
 
-// A blocking client: the server is another process.
-struct Script {
-    QTcpSocket s;
-    explicit Script(quint16 port) {
-        s.connectToHost(QHostAddress::LocalHost, port);
-        s.waitForConnected(3000);
-    }
-    QByteArray ask(const QByteArray &line) {
-        s.write(line + '\n');
-        s.waitForBytesWritten(1000);
-        QByteArray reply;
-        while (!reply.endsWith('\n') && (s.bytesAvailable() || s.waitForReadyRead(2000)))
-            reply += s.readAll();
-        return reply.trimmed();
-    }
-};
-
 } // namespace
 
 bool remoteFigures() {

@@ -112,26 +112,13 @@ bool pollCpu() {
                                                {"--char-delay-us", QString::number(CharDelayUs)}},
           {"poll_cpu_pct_silent", {"--only", "GETD", "--silent"}}}) {
         QvrRun run(args);
-        // Beside the answering one, a twin with every guard armed (none of them ever acting):
-        // what watching adds to each poll.
-        std::unique_ptr<QvrRun> guarded;
-        if (std::string(name) == "poll_cpu_pct_answering")
-            guarded = std::make_unique<QvrRun>(args, QString(), [](Database &db) {
-                for (const auto &[name, value] : Guards::ToRecords(NeverActing()))
-                    SettingsTable::RememberRecord(db, name, value);
-            });
-        if (!run.start() || (guarded && !guarded->start()))
+        if (!run.start())
             return false;
         QThread::sleep(1); // past start-up
         const double cpu0 = run.cpuSeconds(), wall0 = wallSeconds();
-        const double guardedCpu0 = guarded ? guarded->cpuSeconds() : 0;
         QThread::usleep(static_cast<unsigned long>(seconds * 1e6));
-        const double wall = wallSeconds() - wall0;
-        const double pct = (run.cpuSeconds() - cpu0) / wall * 100;
+        const double pct = (run.cpuSeconds() - cpu0) / (wallSeconds() - wall0) * 100;
         figure(name, pct, 2);
-        if (guarded)
-            figure("guard_poll_cpu_pct", (guarded->cpuSeconds() - guardedCpu0) / wall * 100 - pct,
-                   0.05);
         worst = std::max(worst, pct);
     }
     figure("poll_cpu_pct", worst, 2);
@@ -631,7 +618,7 @@ int main(int argc, char *argv[]) {
             {"polling", pollCpu},
             {"remote", remoteFigures},
             {"view", viewFigures},
-            {"guards", guardAct},
+            {"guards", [] { return guardAct() & guardPollCpu(); }},
         };
         QStringList only;
         if (args.size() == 3 && args[1] == QLatin1String("--only"))

@@ -40,7 +40,10 @@ QByteArray SupplyModel::handleLine(const QByteArray &line, qint64 nowMs) {
     const QByteArray word = line.startsWith("GETM") ? line.left(5) : line.left(4);
     const int count = ++counts_[word];
     ++linesHandled_;
-    if (faults.unplugAt > 0 && linesHandled_ >= faults.unplugAt) {
+    const bool inScope = faults.scope.isEmpty() || faults.scope.split(',').contains(word);
+    scopedLines_ += inScope;
+    // With --only, the count is of those words' lines: the port can go under one command.
+    if (faults.unplugAt > 0 && scopedLines_ >= faults.unplugAt) {
         unplugged_ = true;
         return {};
     }
@@ -48,7 +51,6 @@ QByteArray SupplyModel::handleLine(const QByteArray &line, qint64 nowMs) {
         unplugged_ = true;
     if (nowMs < silentUntilMs_)
         return {};
-    const bool inScope = faults.scope.isEmpty() || faults.scope.split(',').contains(word);
     if (inScope && (faults.silent || count < faults.answerFrom))
         return {};
     const QByteArray echo = line + '\r';

@@ -27,7 +27,7 @@ struct SupplyFaults {
     QByteArray extra;     // characters appended to each reply
     bool garbage = false; // answer after the echo replaced by non-digits, NUL and bytes > 127
     int unplugAfter = 0;  // lines handled before the port disappears; 0 = never
-    int unplugAt = 0;     // the port disappears on this line, before answering it; 0 = never
+    int unplugAt = 0; // the port disappears on this line (of the scope's words), unanswered; 0 = never
 };
 
 class SupplyModel {
@@ -46,7 +46,7 @@ public:
     void SetFaults(const SupplyFaults &f) {
         faults = f;
         counts_.clear();
-        linesHandled_ = 0;
+        linesHandled_ = scopedLines_ = 0;
     }
     qint64 resetSilenceMs = 10000; // SRST: how long the supply stays silent
     float maxVolt = 30.0f;
@@ -85,7 +85,7 @@ private:
 
     QByteArray pending_;
     QHash<QByteArray, int> counts_;
-    int linesHandled_ = 0;
+    int linesHandled_ = 0, scopedLines_ = 0;
     bool unplugged_ = false;
     bool remote_ = false;
     qint64 silentUntilMs_ = -1;

@@ -214,6 +214,34 @@ private slots:
         QVERIFY(b.wire().indexOf("GETD\r") < b.wire().indexOf("VOLT000\r"));
     }
 
+    // The port fails under the act itself: the safe output goes to the supply that answers next.
+    void portLostUnderTheAct() {
+        Bench b;
+        QVERIFY(b.plugIn({"--load", "10,2@3s", "--faults-later", "--only", "VOLT", "--unplug-at",
+                          "1"}));
+        TabbedFrm &w = b.open();
+        QVERIFY(w.Form_Load());
+        w.Form_Activate();
+        w.SetAutoReconnect(true);
+        QVERIFY(w.supply.SetVoltage(5).ok() && w.supply.SetCurrent(1).ok());
+        ArmByHand(w, Guards::ConstantCurrent, "0.3");
+        QVERIFY(b.sim->setFaults(true)); // the next VOLT line takes the port with it
+        QTRY_VERIFY2_WITH_TIMEOUT(w.supply.Guard().StateWord() == "TRIPPED CC",
+                                  b.wire().right(100).replace('\r', '|').constData(), 8000);
+        QTRY_VERIFY(!Connected);
+        QVERIFY2(w.GuardBox->text().endsWith("QVR sets it as soon as the supply answers again."),
+                 qPrintable(w.GuardBox->text()));
+        QFile::remove(b.log);
+        QVERIFY(b.plugIn({}));
+        QTRY_VERIFY_WITH_TIMEOUT(b.wire().contains("VOLT000\rCURR001\r"), 8000);
+        QVERIFY(b.wire().startsWith("GMAX\r") && b.wire().indexOf("GETD") < b.wire().indexOf("VOLT000"));
+        QVERIFY2(w.GuardBox->text().endsWith("The supply answers again. The output was set to 0.0 V "
+                                             "and 0.01 A."),
+                 qPrintable(w.GuardBox->text()));
+        QTest::qWait(700);
+        QCOMPARE(b.wire().count("VOLT000"), 1);
+    }
+
     // A script arms a "done" guard and waits on the status byte; the rules it meets on the way.
     void scriptArmsAndWaits() {
         Bench b;
