@@ -168,6 +168,10 @@ private slots:
             TabbedFrm &w = b.open();
             QVERIFY(w.Form_Load());
             w.Form_Activate();
+            QTest::mouseClick(w.panel->GuardsButton, Qt::LeftButton);
+            QTest::mouseClick(w.guardsDialog->ArmButton, Qt::LeftButton); // nothing ticked yet
+            QCOMPARE(b.dialogs.takeTexts(),
+                     QStringList{"No guard is ticked: there is nothing to watch."});
             ArmByHand(w, Guards::NoReading, "30");
             QTRY_VERIFY(GuardRecord(w.db()).startsWith("armed=1;")); // after the act, not before
             w.close();
