@@ -484,6 +484,7 @@ void TabbedFrm::Timer1_Timer() {
     try {
         PollOutputState();
     } catch (const CommError &e) {
+        supply.CountPoll(false);
         PortLost(e.description());
     }
 }
@@ -505,6 +506,7 @@ void TabbedFrm::PollOutputState() {
         ~Synced() { w.SyncSupply(); }
     } synced{*this};
     const Protocol::Reading r = Connection::Poll(comm1_, clock_);
+    supply.CountPoll(r.volt != -1);
     pollMode_.clear();
     panel->Counters->Take(clock_.MonotonicMs(), r.volt == -1 ? -1.0 : double(MeasVolt),
                           r.volt == -1 ? -1.0 : double(MeasCurr));

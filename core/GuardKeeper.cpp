@@ -15,8 +15,8 @@ QString Keeper::Arm(const Plan &plan, double nowS, double maxVolt, double maxCur
     pending_.reset();
     watch_.Arm(plan_.conditions, nowS);
     lastReadingS_ = nowS;
-    ah_ = wh_ = 0;
-    counted_ = false;
+    ah_.Restart();
+    wh_.Restart();
     emit changed();
     return {};
 }
@@ -52,14 +52,10 @@ std::optional<Verdict> Keeper::acts(const Verdict &v) {
 std::optional<Verdict> Keeper::Feed(Reading r) {
     if (state_ != State::Armed)
         return std::nullopt;
-    // Counters since arming; a total that went down was zeroed and counts on from 0.
-    if (counted_) {
-        ah_ += r.ah >= lastAh_ ? r.ah - lastAh_ : r.ah;
-        wh_ += r.wh >= lastWh_ ? r.wh - lastWh_ : r.wh;
-    }
-    counted_ = true;
-    lastAh_ = r.ah, lastWh_ = r.wh;
-    r.ah = ah_, r.wh = wh_;
+    // Counters since arming, the first reading their start.
+    ah_.Take(r.ah);
+    wh_.Take(r.wh);
+    r.ah = ah_.total, r.wh = wh_.total;
     const bool reading = r.volt && r.curr;
     if (reading)
         lastReadingS_ = r.atS;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Guards.h"
+#include "RunningTotal.h"
 
 #include <QObject>
 
@@ -56,8 +57,7 @@ private:
     std::optional<Verdict> acted_, pending_;
     double lastReadingS_ = 0;
     // Counters since arming: the panel's totals may be zeroed under a watch.
-    double ah_ = 0, wh_ = 0, lastAh_ = 0, lastWh_ = 0;
-    bool counted_ = false;
+    RunningTotal ah_, wh_;
 };
 
 } // namespace Guards

@@ -10,8 +10,10 @@ void Supply::SetConnected(bool up) {
     if (up == connected_)
         return;
     connected_ = up;
-    if (!up)
+    if (!up) {
         last_ = {};
+        ++tally_.linkLosses;
+    }
     emit linkChanged(up);
 }
 

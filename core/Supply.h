@@ -4,6 +4,7 @@
 #pragma once
 
 #include "GuardKeeper.h"
+#include "RunningTotal.h"
 
 #include <QObject>
 #include <QString>
@@ -64,7 +65,24 @@ public:
     void SetRun(const Run &run);
     double ChargeAh() const { return ah_; }
     double EnergyWh() const { return wh_; }
-    void SetCounters(double ah, double wh) { ah_ = ah, wh_ = wh; }
+    void SetCounters(double ah, double wh) {
+        ah_ = ah, wh_ = wh;
+        tally_.ah.Take(ah);
+        tally_.wh.Take(wh);
+    }
+
+    // What a monitor counts over the program's run, never decreasing: the polls and those that
+    // got no reading, the links lost, and the charge and energy delivered (the panel's Zero does
+    // not reset them).
+    struct Tally {
+        quint64 polls = 0, pollFailures = 0, linkLosses = 0;
+        RunningTotal ah = RunningTotal::From(0), wh = RunningTotal::From(0);
+    };
+    const Tally &Counted() const { return tally_; }
+    void CountPoll(bool answered) {
+        ++tally_.polls;
+        tally_.pollFailures += !answered;
+    }
     const QString &RecordingFile() const { return recording_; } // empty: none
     void SetRecording(const QString &file);
 
@@ -118,4 +136,5 @@ private:
     QString recording_;
     bool scriptRecords_ = false; // the recording running was started by a script
     Guards::Keeper guards_;
+    Tally tally_;
 };

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(qt6-base-dev qt6-serialport-dev qt6-svg-dev libsqlcipher-dev cmake g++ pkg-config make
           xvfb xauth socat poppler-utils dpkg-dev python3-pyvisa python3-pyvisa-py sqlcipher
-          python3-pymeasure lxi-tools curl dbus-daemon file "$@")
+          python3-pymeasure lxi-tools curl dbus-daemon file qt6-httpserver-dev prometheus "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
