@@ -18,7 +18,7 @@ const QStringList QtFlags{"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 QString Usage() {
     return QStringLiteral(
-        "Usage: qvr [--record FILE] [--remote [PORT]]\n"
+        "Usage: qvr [--record FILE] [--remote [PORT]] [--metrics [ADDR:]PORT]\n"
         "       qvr --view FILE...\n"
         "Controls and logs a programmable DC bench power supply over one RS-232 line.\n"
         "\n"
@@ -28,11 +28,26 @@ QString Usage() {
         "                 opened and nothing goes to any supply\n"
         "  --remote [PORT]  accept SCPI commands from scripts of this user on 127.0.0.1 and\n"
         "                 ::1, port PORT (default 5025), for this run\n"
+        "  --metrics [ADDR:]PORT  publish the readings for monitoring (Prometheus) at\n"
+        "                 http://ADDR:PORT/metrics for this run; ADDR 127.0.0.1 unless given\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n"
         "\n"
         "Port n is the device named by QVR_COM<n>, else the one assigned in Options, else\n"
         "/dev/ttyS<n-1>. QVR_DATA_DIR names the folder of the database QVRdb.mdb.\n");
+}
+
+std::optional<std::pair<QString, quint16>> ListenAddress(const QString &text) {
+    static const QRegularExpression form(
+        QStringLiteral("^(?:(\\[[0-9A-Fa-f:.]+\\]|[0-9.]+):)?([0-9]{1,5})$"));
+    const QRegularExpressionMatch m = form.match(text);
+    const int port = m.hasMatch() ? m.captured(2).toInt() : 0;
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    QString address = m.captured(1);
+    if (address.startsWith(u'['))
+        address = address.mid(1, address.size() - 2);
+    return std::pair{address.isEmpty() ? QStringLiteral("127.0.0.1") : address, quint16(port)};
 }
 
 QString Version() {
@@ -68,9 +83,11 @@ Options Parse(const QStringList &given) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption record(QStringLiteral("record"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption view(QStringLiteral("view"));
+    const QCommandLineOption metrics(QStringLiteral("metrics"), QString(),
+                                     QStringLiteral("ADDR:PORT"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({record, view, help, version});
+    parser.addOptions({record, view, metrics, help, version});
     for (const QString &name : QtValueOptions)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
     for (const QString &name : QtFlags)
@@ -88,10 +105,10 @@ Options Parse(const QStringList &given) {
         if (out.viewFiles.isEmpty()) {
             out.action = Options::Action::Error;
             out.error = QStringLiteral("--view needs the recordings to read.");
-        } else if (parser.isSet(record) || out.remotePort) {
+        } else if (parser.isSet(record) || out.remotePort || parser.isSet(metrics)) {
             out.action = Options::Action::Error;
             out.error = QStringLiteral("--view reads recordings only: it cannot be used with "
-                                       "--record or --remote.");
+                                       "--record, --remote or --metrics.");
         }
     } else if (!parser.positionalArguments().isEmpty()) {
         out.action = Options::Action::Error;
@@ -99,6 +116,15 @@ Options Parse(const QStringList &given) {
                         .arg(parser.positionalArguments().constFirst());
     } else {
         out.recordFile = parser.value(record);
+        if (parser.isSet(metrics)) {
+            out.metrics = ListenAddress(parser.value(metrics));
+            if (!out.metrics) {
+                out.action = Options::Action::Error;
+                out.error = QStringLiteral("--metrics needs [ADDR:]PORT, such as 9725 or "
+                                           "0.0.0.0:9725, not '%1'.")
+                                .arg(parser.value(metrics));
+            }
+        }
     }
     return out;
 }

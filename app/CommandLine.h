@@ -14,12 +14,16 @@ struct Options {
     QString recordFile; // --record FILE; empty when not given
     std::optional<quint16> remotePort; // --remote [PORT]
     QStringList viewFiles; // --view FILE...: recordings read back, without the supply
+    std::optional<std::pair<QString, quint16>> metrics; // --metrics [ADDR:]PORT
     QString error;      // what was wrong, for Action::Error
 };
 
 // `args` as main() gets them, the program's name first. Qt's own options (-platform, -style and
 // the like) are let through for the application object.
 Options Parse(const QStringList &args);
+
+// "9725", "0.0.0.0:9725", "[::1]:9725": the address (127.0.0.1 when none) and the port.
+std::optional<std::pair<QString, quint16>> ListenAddress(const QString &text);
 
 QString Usage();
 QString Version();

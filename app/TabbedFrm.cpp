@@ -246,6 +246,7 @@ bool TabbedFrm::Form_Load() {
     panel->ShowStatus();
     adoptRun_ = Connected;
     LoadRemote();
+    LoadMetrics();
     LoadGuards(); // before the polling starts
     return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Database.h"
+#include "Metrics.h"
 #include "Protocol.h"
 #include "Dialogs.h"
 #include "ProgramPages.h"
@@ -28,6 +29,7 @@ class GridEditor;
 class KeepAwake;
 class Panel;
 class RemoteServer;
+class MetricsServer;
 
 namespace Recording {
 struct Context;
@@ -61,6 +63,15 @@ public:
     // the settings table when `remember`; the reason when it cannot listen.
     QString SetRemote(bool on, quint16 port, bool remember);
     RemoteServer *remote = nullptr; // while remote control is on
+    // The monitoring endpoint (GET /metrics) on `address`:`port`, or off; remembered like remote
+    // control. The reason when it cannot listen.
+    QString SetMetrics(bool on, const QString &address, quint16 port, bool remember);
+    MetricsServer *metrics = nullptr; // while it is on
+    QString MetricsAddress() const { return metricsAddress_; }
+    quint16 MetricsPort() const { return metricsPort_; }
+    static constexpr quint16 DefaultMetricsPort = 9725;
+    // What the endpoint publishes now.
+    Metrics::Snapshot MetricsSnapshot() const;
     quint16 RemotePort() const { return remotePort_; }
 
     Database &db() { return db_; }
@@ -160,6 +171,9 @@ private:
     // The core's copy of the reading, the setpoints, the counters and what runs.
     void SyncSupply();
     void LoadRemote(); // the remembered remote control, at start-up
+    void LoadMetrics(); // and the remembered monitoring endpoint
+    QString metricsAddress_ = QStringLiteral("127.0.0.1");
+    quint16 metricsPort_ = DefaultMetricsPort;
     void LoadGuards(); // guards left armed by the last run watch again, and say so
     // A poll's reading for the guards; out-of-range fields are no reading.
     void FeedGuards(const Protocol::Reading &r, std::optional<bool> constantCurrent);

@@ -83,6 +83,16 @@ int main(int argc, char *argv[]) {
             return 2;
         }
     }
+    // "--metrics [ADDR:]PORT": the readings published for this run, the remembered setting kept.
+    if (options.metrics) {
+        if (const QString why =
+                window.SetMetrics(true, options.metrics->first, options.metrics->second, false);
+            !why.isEmpty()) {
+            Console::Print(QStringLiteral("qvr: %1\n").arg(why), true);
+            window.Form_Unload();
+            return 2;
+        }
+    }
     window.show();
     window.Form_Activate();
     return QApplication::exec();
