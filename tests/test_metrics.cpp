@@ -1,11 +1,20 @@
 // The exposition for monitoring: the core's states in, the exact text out, and every text one
 // that Prometheus's own promtool accepts in both formats.
 #include "Metrics.h"
+#include "MetricsServer.h"
+#include "Module1.h"
+#include "SerialComm1.h"
+#include "SimProcess.h"
 #include "Supply.h"
+#include "WindowFixture.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTest>
+#include <memory>
 
 using namespace Metrics;
 
@@ -133,7 +142,94 @@ private slots:
         QVERIFY(supply.Counted().linkLosses == 1 && supply.Counted().polls == 2 &&
                 supply.Counted().pollFailures == 1);
     }
+
+    // The endpoint of a window polling a real port: what a scraper gets, what it cannot do, and
+    // clients that misbehave, while the polls go on.
+    void endpoint() {
+        SimProcess sim({"--demo"});
+        QVERIFY(sim.started());
+        QTemporaryDir dir;
+        qputenv("QVR_COM1", sim.device().toLatin1());
+        RememberPortIn(dir.path(), 1);
+        Module1::ResetSharedState();
+        SerialComm1 port;
+        ScriptedDialogs dialogs;
+        TabbedFrm w(port, dialogs, SystemClock::instance(), dir.filePath(Database::FileName));
+        QVERIFY(w.Form_Load());
+        w.Form_Activate();
+        QVERIFY(w.supply.SetVoltage(5).ok() && w.supply.SetCurrent(1).ok());
+        QCOMPARE(w.SetMetrics(true, "300.1.2.3", 0, false),
+                 QString("\"300.1.2.3\" is not an IP address to publish readings on."));
+        QVERIFY(w.SetMetrics(true, "127.0.0.1", 0, false).isEmpty());
+        const quint16 at = w.metrics->Port();
+        const auto ask = [&](const QByteArray &request, int ms = 2000) {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, at);
+            s.waitForConnected(1000);
+            s.write(request);
+            QByteArray got;
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < ms && s.state() == QAbstractSocket::ConnectedState &&
+                   !(got.contains("\r\n\r\n") && got.endsWith('\n')))
+                QTest::qWait(10), got += s.readAll();
+            return got + s.readAll();
+        };
+        QTRY_VERIFY(ask("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n").contains("\nqvr_output_voltage_volts 5\n"));
+        const QByteArray got = ask("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n");
+        QVERIFY2(got.startsWith("HTTP/1.1 200") &&
+                     got.contains("Content-Type: text/plain; version=0.0.4; charset=utf-8") &&
+                     got.contains("\nqvr_link_up 1\n") &&
+                     got.contains("\nqvr_setpoint_current_amperes 1\n"),
+                 got.constData());
+        const QByteArray body = got.mid(got.indexOf("\r\n\r\n") + 4);
+        QVERIFY2(Promtool(body).isEmpty(), qPrintable(Promtool(body)));
+        QVERIFY(ask("GET /metrics HTTP/1.1\r\nAccept: application/openmetrics-text\r\n\r\n")
+                    .endsWith("# EOF\n"));
+        for (const QByteArray method : {"POST", "PUT", "DELETE", "PATCH"})
+            QVERIFY(ask(method + " /metrics HTTP/1.1\r\nContent-Length: 3\r\n\r\nVOLT")
+                        .startsWith("HTTP/1.1 405"));
+        QVERIFY(ask("GET /../../etc/passwd HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 404"));
+        const QByteArray setBefore = ask("GET /metrics HTTP/1.1\r\n\r\n");
+        QVERIFY(setBefore.contains("\nqvr_setpoint_voltage_volts 5\n")); // nothing changed
+
+        // Misbehaving clients, and the polling meanwhile.
+        const quint64 polls0 = w.supply.Counted().polls;
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!ask("GET /" + QByteArray(100000, 'a') + " HTTP/1.1\r\n\r\n", 1500)
+                     .startsWith("HTTP/1.1 200")); // closed past the bound
+        QVERIFY(!ask(QByteArray("\x00\xff\x16\x03garbage\r\n\r\n", 18), 500)
+                     .startsWith("HTTP/1.1 200"));
+        std::vector<std::unique_ptr<QTcpSocket>> crowd;
+        for (int i = 0; i < 100; ++i) {
+            crowd.push_back(std::make_unique<QTcpSocket>());
+            crowd.back()->connectToHost(QHostAddress::LocalHost, at);
+        }
+        auto *deaf = new QTcpSocket(&w); // asks again and again and never reads
+        deaf->connectToHost(QHostAddress::LocalHost, at);
+        deaf->setReadBufferSize(1);
+        deaf->write(QByteArray("GET /metrics HTTP/1.1\r\n\r\n").repeated(500));
+        QTest::qWait(1500);
+        int open = 0;
+        for (const auto &c : crowd)
+            open += c->state() == QAbstractSocket::ConnectedState;
+        QVERIFY2(open <= MetricsServer::MaxClients, qPrintable(QString::number(open)));
+        QTest::qWait(MetricsServer::ClientMs); // every one of them gone by its deadline
+        QTRY_VERIFY(deaf->state() == QAbstractSocket::UnconnectedState);
+        crowd.clear();
+        QVERIFY(ask("GET /metrics HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 200"));
+        // Three polls a second all along.
+        const double seconds = t.elapsed() / 1000.0;
+        QVERIFY2(double(w.supply.Counted().polls - polls0) >= seconds * 3 * 0.8,
+                 qPrintable(QString("%1 polls in %2 s").arg(w.supply.Counted().polls - polls0).arg(seconds)));
+        w.Form_Unload();
+    }
 };
 
-QTEST_MAIN(TestMetrics)
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    TestMetrics t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "test_metrics.moc"
