@@ -370,6 +370,9 @@ void Panel::ShowOptions() {
         dialog.ChkReconnect->setChecked(main_.AutoReconnect());
         dialog.ChkRemote->setChecked(main_.remote != nullptr);
         dialog.SpnRemotePort->setValue(main_.RemotePort());
+        dialog.ChkMetrics->setChecked(main_.metrics != nullptr);
+        dialog.EdtMetricsAddress->setText(main_.MetricsAddress());
+        dialog.SpnMetricsPort->setValue(main_.MetricsPort());
         if (dialog.exec() == QDialog::Accepted) {
             if (dialog.ChkReconnect->isChecked() != main_.AutoReconnect())
                 main_.SetAutoReconnect(dialog.ChkReconnect->isChecked());
@@ -377,6 +380,14 @@ void Panel::ShowOptions() {
             const auto port = quint16(dialog.SpnRemotePort->value());
             if (remote != (main_.remote != nullptr) || port != main_.RemotePort())
                 if (const QString why = main_.SetRemote(remote, port, true); !why.isEmpty())
+                    dialogs_.MsgBox(why, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+            const bool publish = dialog.ChkMetrics->isChecked();
+            const QString address = dialog.EdtMetricsAddress->text().trimmed();
+            const auto metricsPort = quint16(dialog.SpnMetricsPort->value());
+            if (publish != (main_.metrics != nullptr) || address != main_.MetricsAddress() ||
+                metricsPort != main_.MetricsPort())
+                if (const QString why = main_.SetMetrics(publish, address, metricsPort, true);
+                    !why.isEmpty())
                     dialogs_.MsgBox(why, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
             // Beside "CommPort", whose record and fields stay as they are.
             try {

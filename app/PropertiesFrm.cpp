@@ -61,6 +61,7 @@ PropertiesFrm::PropertiesFrm(Comm1 &port, Dialogs &dialogs, Clock &clock, QWidge
     SSTab1->setUsesScrollButtons(false); // both captions in full
     SSTab1->addTab(buildSamplingPage(), QStringLiteral("    Sampling  Time    "));
     SSTab1->addTab(buildPortPage(), QStringLiteral("    Communication  Port  Properties   "));
+    SSTab1->addTab(buildRemotePage(), QStringLiteral("Remote control"));
     column->addWidget(SSTab1);
     auto *buttons = new QHBoxLayout;
     CmdOK = new QPushButton(QStringLiteral("OK"), this);
@@ -136,6 +137,15 @@ QWidget *PropertiesFrm::buildPortPage() {
     ChkReconnect->setToolTip(QStringLiteral("When the port is lost, try every 2 s to open it "
                                             "again and go on polling"));
     right->addWidget(ChkReconnect);
+    right->addStretch();
+    row->addLayout(right);
+    return page;
+}
+
+// Scripts and monitoring: what other programs on this computer (or beyond) may do.
+QWidget *PropertiesFrm::buildRemotePage() {
+    auto *page = new QWidget;
+    auto *column = new QVBoxLayout(page);
     auto *remoteFrame = new QGroupBox(QStringLiteral("Remote control (SCPI)"), page);
     auto *remote = new QFormLayout(remoteFrame);
     ChkRemote = new QCheckBox(QStringLiteral("Accept commands from scripts on this computer"),
@@ -149,9 +159,29 @@ QWidget *PropertiesFrm::buildPortPage() {
     SpnRemotePort->setValue(5025);
     remote->addRow(ChkRemote);
     remote->addRow(QStringLiteral("TCP port:"), SpnRemotePort);
-    right->addWidget(remoteFrame);
-    right->addStretch();
-    row->addLayout(right);
+    column->addWidget(remoteFrame);
+    auto *metricsFrame = new QGroupBox(QStringLiteral("Monitoring"), page);
+    auto *metrics = new QFormLayout(metricsFrame);
+    ChkMetrics = new QCheckBox(QStringLiteral("Publish readings for monitoring (Prometheus)"),
+                               metricsFrame);
+    ChkMetrics->setObjectName(QStringLiteral("ChkMetrics"));
+    EdtMetricsAddress = new QLineEdit(QStringLiteral("127.0.0.1"), metricsFrame);
+    EdtMetricsAddress->setObjectName(QStringLiteral("EdtMetricsAddress"));
+    SpnMetricsPort = new QSpinBox(metricsFrame);
+    SpnMetricsPort->setObjectName(QStringLiteral("SpnMetricsPort"));
+    SpnMetricsPort->setRange(1, 65535);
+    SpnMetricsPort->setValue(9725);
+    auto *exposed = new QLabel(QStringLiteral("Readings only, never control. An address other "
+                                              "than 127.0.0.1 lets every computer that reaches "
+                                              "this one read them."),
+                               metricsFrame);
+    exposed->setWordWrap(true);
+    metrics->addRow(ChkMetrics);
+    metrics->addRow(QStringLiteral("Address:"), EdtMetricsAddress);
+    metrics->addRow(QStringLiteral("TCP port:"), SpnMetricsPort);
+    metrics->addRow(exposed);
+    column->addWidget(metricsFrame);
+    column->addStretch();
     return page;
 }
 
@@ -241,7 +271,7 @@ void PropertiesFrm::DevicePicked() {
 void PropertiesFrm::SSTab1_Click(int page) {
     if (page == 0)
         CmdDefault->setEnabled(true);
-    else if (Connected)
+    else if (Connected || page == 2) // scripts and monitoring have no defaults to go back to
         CmdDefault->setEnabled(false);
 }
 

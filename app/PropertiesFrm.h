@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -35,6 +36,10 @@ public:
     QPushButton *CmdOK = nullptr, *CmdCancel = nullptr, *CmdDefault = nullptr;
     QCheckBox *ChkRemote = nullptr; // remote control on
     QSpinBox *SpnRemotePort = nullptr;
+    // "Publish readings for monitoring (Prometheus)": the address and port of GET /metrics.
+    QCheckBox *ChkMetrics = nullptr;
+    QLineEdit *EdtMetricsAddress = nullptr;
+    QSpinBox *SpnMetricsPort = nullptr;
     QCheckBox *ChkReconnect = nullptr; // "Reconnect automatically"; the caller loads and keeps it
     // The device the selected port number reaches, and a present device to assign to it (entry
     // 0: none, the port number's own device).
@@ -65,6 +70,7 @@ private:
     void DevicePicked(); // CboDevice's choice for the selected port
     QWidget *buildSamplingPage();
     QWidget *buildPortPage();
+    QWidget *buildRemotePage();
 
     Comm1 &comm1_;
     Dialogs &dialogs_;

@@ -40,7 +40,10 @@ private slots:
     void commandLine() {
         using Case = std::tuple<QStringList, int, const char *, const char *>;
         const Case cases[] = {
-            {{"--help"}, 0, "Usage: qvr [--record FILE] [--remote [PORT]]\n", ""},
+            {{"--help"}, 0, "Usage: qvr [--record FILE] [--remote [PORT]] [--metrics [ADDR:]PORT]\n",
+             ""},
+            {{"--metrics", "[::1]"}, 2, "",
+             "qvr: --metrics needs [ADDR:]PORT, such as 9725 or 0.0.0.0:9725, not '[::1]'."},
             {{"--remote", "0"}, 2, "", "qvr: The port for --remote must be 1 to 65535, not '0'."},
             {{"-platform", "offscreen", "-v"}, 0, "qvr 2.0\n", ""},
             {{"--bogus"}, 2, "", "qvr: Unknown option 'bogus'.\nUsage: qvr"},
