@@ -175,6 +175,7 @@ private:
 
 // Remote control's figures (Remote.cpp).
 bool remoteFigures();
+bool metricsFigures(); // the monitoring endpoint's
 
 // Recordings read back (History.cpp); the bench's week, also for a look by hand.
 bool viewFigures();

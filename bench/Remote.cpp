@@ -9,8 +9,6 @@
 
 namespace Bench {
 
-namespace {
-
 // The wall-clock times (s) at which `word` lines reached the supply, from --line-times.
 std::vector<double> LineTimes(const QString &times, const QByteArray &word) {
     std::vector<double> at;
@@ -22,7 +20,51 @@ std::vector<double> LineTimes(const QString &times, const QByteArray &word) {
     return at;
 }
 
-} // namespace
+// The monitoring endpoint of a `qvr --metrics` process: one scrape's round trip on loopback
+// (median), while a client scrapes 20 times a second for 10 s, and the longest gap between polls
+// meanwhile.
+bool metricsFigures() {
+    QTemporaryDir timesDir;
+    const QString times = timesDir.filePath("times.log");
+    QvrRun run({"--char-delay-us", QString::number(CharDelayUs), "--line-times", times});
+    const quint16 port = 9725 + quint16(getpid() % 20000);
+    if (!run.start({"--metrics", QString::number(port)}))
+        return false;
+    QThread::sleep(2); // past start-up
+    std::vector<double> scrapes;
+    const double t0 = wallSeconds();
+    while (wallSeconds() - t0 < 10) {
+        const double s0 = wallSeconds();
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        if (!s.waitForConnected(1000))
+            return false;
+        s.write("GET /metrics HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n\r\n");
+        // Until the body is whole, by its Content-Length.
+        QByteArray reply;
+        const auto whole = [&reply] {
+            const qsizetype end = reply.indexOf("\r\n\r\n");
+            const qsizetype at = reply.indexOf("Content-Length: ");
+            return end > 0 && at > 0 &&
+                   reply.size() - end - 4 >= reply.mid(at + 16, reply.indexOf('\r', at) - at - 16).toLongLong();
+        };
+        while (!whole() && s.waitForReadyRead(1000))
+            reply += s.readAll();
+        if (!reply.startsWith("HTTP/1.1 200") || !reply.contains("qvr_link_up 1")) {
+            std::fprintf(stderr, "qvr-bench: the scrape failed: %s\n", reply.left(80).constData());
+            return false;
+        }
+        scrapes.push_back((wallSeconds() - s0) * 1000);
+        QThread::usleep(static_cast<unsigned long>(std::max(0.0, 0.05 - (wallSeconds() - s0)) * 1e6));
+    }
+    double gap = 0, last = t0;
+    for (double at : LineTimes(times, "GETD"))
+        if (at >= t0)
+            gap = std::max(gap, at - last), last = at;
+    figure("metrics_scrape_ms", median(scrapes), 5);
+    figure("metrics_poll_gap_ms", std::max(gap, wallSeconds() - last) * 1000, 350);
+    return true;
+}
 
 bool remoteFigures() {
     QTemporaryDir timesDir;

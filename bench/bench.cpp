@@ -619,6 +619,7 @@ int main(int argc, char *argv[]) {
             {"remote", remoteFigures},
             {"view", viewFigures},
             {"guards", [] { return guardAct() & guardPollCpu(); }},
+            {"metrics", metricsFigures},
         };
         QStringList only;
         if (args.size() == 3 && args[1] == QLatin1String("--only"))
