@@ -19,6 +19,7 @@ const QStringList QtFlags{"reverse", "widgetcount", "nograb", "dograb", "sync"};
 QString Usage() {
     return QStringLiteral(
         "Usage: qvr [--record FILE] [--remote [PORT]] [--metrics [ADDR:]PORT]\n"
+        "           [--data DIR] [--name NAME]\n"
         "       qvr --view FILE...\n"
         "Controls and logs a programmable DC bench power supply over one RS-232 line.\n"
         "\n"
@@ -30,6 +31,9 @@ QString Usage() {
         "                 ::1, port PORT (default 5025), for this run\n"
         "  --metrics [ADDR:]PORT  publish the readings for monitoring (Prometheus) at\n"
         "                 http://ADDR:PORT/metrics for this run; ADDR 127.0.0.1 unless given\n"
+        "  --data DIR     the folder of the database (QVRdb.mdb), as QVR_DATA_DIR names it;\n"
+        "                 one folder to each QVR running side by side\n"
+        "  --name NAME    the bench's name for monitoring, for this run\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n"
         "\n"
@@ -85,9 +89,11 @@ Options Parse(const QStringList &given) {
     const QCommandLineOption view(QStringLiteral("view"));
     const QCommandLineOption metrics(QStringLiteral("metrics"), QString(),
                                      QStringLiteral("ADDR:PORT"));
+    const QCommandLineOption data(QStringLiteral("data"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("NAME"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({record, view, metrics, help, version});
+    parser.addOptions({record, view, metrics, data, name, help, version});
     for (const QString &name : QtValueOptions)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
     for (const QString &name : QtFlags)
@@ -116,6 +122,15 @@ Options Parse(const QStringList &given) {
                         .arg(parser.positionalArguments().constFirst());
     } else {
         out.recordFile = parser.value(record);
+        out.dataDir = parser.value(data);
+        out.benchName = parser.value(name).trimmed();
+        if (parser.isSet(data) && out.dataDir.isEmpty()) {
+            out.action = Options::Action::Error;
+            out.error = QStringLiteral("--data needs the folder of the database.");
+        } else if (parser.isSet(name) && out.benchName.isEmpty()) {
+            out.action = Options::Action::Error;
+            out.error = QStringLiteral("--name needs the bench's name.");
+        }
         if (parser.isSet(metrics)) {
             out.metrics = ListenAddress(parser.value(metrics));
             if (!out.metrics) {

@@ -15,6 +15,8 @@ struct Options {
     std::optional<quint16> remotePort; // --remote [PORT]
     QStringList viewFiles; // --view FILE...: recordings read back, without the supply
     std::optional<std::pair<QString, quint16>> metrics; // --metrics [ADDR:]PORT
+    QString dataDir;   // --data DIR: the database's folder, as QVR_DATA_DIR names it
+    QString benchName; // --name NAME: the bench's name for monitoring, for this run
     QString error;      // what was wrong, for Action::Error
 };
 

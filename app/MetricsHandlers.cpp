@@ -17,7 +17,7 @@ Metrics::Snapshot TabbedFrm::MetricsSnapshot() const {
     Metrics::Snapshot s;
     s.version = QStringLiteral(QVR_VERSION);
     s.port = QString::number(comm1_.CommPort());
-    s.bench = QSysInfo::machineHostName() + u':' + s.port;
+    s.bench = benchName_.isEmpty() ? QSysInfo::machineHostName() + u':' + s.port : benchName_;
     s.linkUp = supply.Connected();
     const Supply::Output &r = supply.Last();
     if (s.linkUp && r.volts >= 0 && r.amps >= 0)
@@ -99,8 +99,20 @@ QString TabbedFrm::SetMetrics(bool on, const QString &address, quint16 port, boo
 #endif
 }
 
+void TabbedFrm::SetBenchName(const QString &name, bool remember) {
+    benchName_ = name.trimmed().left(50); // the settings table's field
+    if (!remember)
+        return;
+    try {
+        SettingsTable::RememberRecord(db_, SettingsTable::BenchNameRecord, benchName_);
+    } catch (const StoreError &e) {
+        std::fprintf(stderr, "qvr: %s\n", e.what());
+    }
+}
+
 void TabbedFrm::LoadMetrics() {
     try {
+        benchName_ = SettingsTable::ReadRecord(db_, SettingsTable::BenchNameRecord).value_or(QString());
         if (const auto a = SettingsTable::ReadRecord(db_, SettingsTable::MetricsAddressRecord))
             metricsAddress_ = *a;
         const auto port = SettingsTable::ReadRecord(db_, SettingsTable::MetricsPortRecord);

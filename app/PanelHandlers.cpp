@@ -373,6 +373,7 @@ void Panel::ShowOptions() {
         dialog.ChkMetrics->setChecked(main_.metrics != nullptr);
         dialog.EdtMetricsAddress->setText(main_.MetricsAddress());
         dialog.SpnMetricsPort->setValue(main_.MetricsPort());
+        dialog.EdtBenchName->setText(main_.BenchName());
         if (dialog.exec() == QDialog::Accepted) {
             if (dialog.ChkReconnect->isChecked() != main_.AutoReconnect())
                 main_.SetAutoReconnect(dialog.ChkReconnect->isChecked());
@@ -381,6 +382,8 @@ void Panel::ShowOptions() {
             if (remote != (main_.remote != nullptr) || port != main_.RemotePort())
                 if (const QString why = main_.SetRemote(remote, port, true); !why.isEmpty())
                     dialogs_.MsgBox(why, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+            if (dialog.EdtBenchName->text().trimmed() != main_.BenchName())
+                main_.SetBenchName(dialog.EdtBenchName->text(), true);
             const bool publish = dialog.ChkMetrics->isChecked();
             const QString address = dialog.EdtMetricsAddress->text().trimmed();
             const auto metricsPort = quint16(dialog.SpnMetricsPort->value());

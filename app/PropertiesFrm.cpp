@@ -179,6 +179,11 @@ QWidget *PropertiesFrm::buildRemotePage() {
     metrics->addRow(ChkMetrics);
     metrics->addRow(QStringLiteral("Address:"), EdtMetricsAddress);
     metrics->addRow(QStringLiteral("TCP port:"), SpnMetricsPort);
+    EdtBenchName = new QLineEdit(metricsFrame);
+    EdtBenchName->setObjectName(QStringLiteral("EdtBenchName"));
+    EdtBenchName->setMaxLength(50);
+    EdtBenchName->setPlaceholderText(QStringLiteral("the host name and port number"));
+    metrics->addRow(QStringLiteral("Bench name:"), EdtBenchName);
     metrics->addRow(exposed);
     column->addWidget(metricsFrame);
     column->addStretch();

@@ -40,6 +40,7 @@ public:
     QCheckBox *ChkMetrics = nullptr;
     QLineEdit *EdtMetricsAddress = nullptr;
     QSpinBox *SpnMetricsPort = nullptr;
+    QLineEdit *EdtBenchName = nullptr; // empty: the host name and the port number
     QCheckBox *ChkReconnect = nullptr; // "Reconnect automatically"; the caller loads and keeps it
     // The device the selected port number reaches, and a present device to assign to it (entry
     // 0: none, the port number's own device).

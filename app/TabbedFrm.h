@@ -70,6 +70,9 @@ public:
     QString MetricsAddress() const { return metricsAddress_; }
     quint16 MetricsPort() const { return metricsPort_; }
     static constexpr quint16 DefaultMetricsPort = 9725;
+    // The bench's name in the metrics; empty for the host name and the port number.
+    void SetBenchName(const QString &name, bool remember);
+    QString BenchName() const { return benchName_; }
     // What the endpoint publishes now.
     Metrics::Snapshot MetricsSnapshot() const;
     quint16 RemotePort() const { return remotePort_; }
@@ -174,6 +177,7 @@ private:
     void LoadMetrics(); // and the remembered monitoring endpoint
     QString metricsAddress_ = QStringLiteral("127.0.0.1");
     quint16 metricsPort_ = DefaultMetricsPort;
+    QString benchName_;
     void LoadGuards(); // guards left armed by the last run watch again, and say so
     // A poll's reading for the guards; out-of-range fields are no reading.
     void FeedGuards(const Protocol::Reading &r, std::optional<bool> constantCurrent);

@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "DataLogPage.h"
+#include "FolderLock.h"
 #include "HistoryWindow.h"
 #include "QtDialogs.h"
 #include "SignalCloser.h"
@@ -53,8 +54,17 @@ int main(int argc, char *argv[]) {
         return opened ? QApplication::exec() : 2;
     }
 
-    // QVR_DATA_DIR moves the database elsewhere (the demo keeps its own).
+    // QVR_DATA_DIR (or --data) moves the database elsewhere (the demo keeps its own).
+    if (!options.dataDir.isEmpty())
+        qputenv("QVR_DATA_DIR", QFile::encodeName(QDir(options.dataDir).absolutePath()));
     const Database::Place place = Database::ProgramPlace();
+    FolderLock lock(place.dir);
+    if (const QString why = lock.Take(); !why.isEmpty()) {
+        Console::Print(QStringLiteral("qvr: %1\n").arg(why), true);
+        if (QGuiApplication::platformName() != QLatin1String("offscreen")) // nobody to answer it
+            QtDialogs().MsgBox(why, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, {});
+        return 2;
+    }
     SystemComm1 port;
     QtDialogs dialogs;
     TabbedFrm window(port, dialogs, SystemClock::instance(),
@@ -83,6 +93,8 @@ int main(int argc, char *argv[]) {
             return 2;
         }
     }
+    if (!options.benchName.isEmpty())
+        window.SetBenchName(options.benchName, false);
     // "--metrics [ADDR:]PORT": the readings published for this run, the remembered setting kept.
     if (options.metrics) {
         if (const QString why =

@@ -36,6 +36,7 @@ inline const QString RemotePortRecord = QStringLiteral("RemotePort");   // "5025
 inline const QString MetricsRecord = QStringLiteral("Metrics");               // "1" on, "0" off
 inline const QString MetricsAddressRecord = QStringLiteral("MetricsAddress"); // "127.0.0.1"
 inline const QString MetricsPortRecord = QStringLiteral("MetricsPort");       // "9725"
+inline const QString BenchNameRecord = QStringLiteral("BenchName"); // empty: host and port
 std::optional<QString> ReadRecord(Database &db, const QString &name);
 void RememberRecord(Database &db, const QString &name, const QString &value);
 

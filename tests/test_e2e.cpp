@@ -3,7 +3,9 @@
 #include "SimProcess.h"
 #include "WindowFixture.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,6 +35,51 @@ private slots:
         QVERIFY2(bytes.startsWith("GMAX\rGETD\rSESS\rGETD\r") && bytes.endsWith("GETD\rENDS\r"),
                  bytes.constData());
         QVERIFY2(ReadFile(csv).endsWith(",recording ended\n"), ReadFile(csv).constData());
+    }
+
+    // Benches side by side: each QVR with its own --data folder, --name and --metrics port; a
+    // second one on a folder the first holds is refused with the first named.
+    void benchesSideBySide() {
+        QTemporaryDir dir;
+        SimProcess simA({}), simB({});
+        QVERIFY(simA.started() && simB.started());
+        const QString a = dir.filePath("a"), b = dir.filePath("b");
+        QDir().mkpath(a);
+        QDir().mkpath(b);
+        RememberPortIn(a, 1);
+        RememberPortIn(b, 2);
+        qputenv("QVR_COM1", QFile::encodeName(simA.device()));
+        qputenv("QVR_COM2", QFile::encodeName(simB.device()));
+        qunsetenv("QVR_DATA_DIR");
+        const QString qvr = QCoreApplication::applicationDirPath() + "/qvr";
+        QProcess first, second, third;
+        const quint16 port = 20000 + quint16(QCoreApplication::applicationPid() % 20000);
+        first.start(qvr, {"--data", a, "--name", "bench A", "--metrics", QString::number(port)});
+        second.start(qvr, {"--data", b, "--metrics", "127.0.0.1:" + QString::number(port + 1)});
+        const auto scrape = [](quint16 at) {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, at);
+            s.waitForConnected(500);
+            s.write("GET /metrics HTTP/1.1\r\n\r\n");
+            QByteArray got;
+            for (int i = 0; i < 50 && !got.contains("# TYPE qvr_guard_state"); ++i)
+                s.waitForReadyRead(20), got += s.readAll();
+            return got;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(scrape(port).contains("\nqvr_link_up 1\n"), 8000);
+        QVERIFY(scrape(port).contains("port=\"1\",bench=\"bench A\"}"));
+        QTRY_VERIFY_WITH_TIMEOUT(scrape(port + 1).contains("port=\"2\""), 8000);
+        third.start(qvr, {"--data", a});
+        QVERIFY(third.waitForFinished(5000) && third.exitCode() == 2);
+        const QString said = QString::fromUtf8(third.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("qvr: Another QVR (process %1 on ").arg(first.processId())) &&
+                     said.contains("has the database in " + QDir::toNativeSeparators(a) + " open."),
+                 qPrintable(said));
+        for (QProcess *p : {&first, &second}) {
+            p->terminate();
+            QVERIFY(p->waitForFinished(5000) && p->exitCode() == 0);
+        }
+        qunsetenv("QVR_COM2");
     }
 
     // The command line is read before anything needs a display: --help and --version answer
