@@ -15,7 +15,8 @@ for f in ./usr/bin/qvr ./usr/bin/qvr-supply-sim ./usr/bin/qvr-setport \
          ./usr/share/icons/hicolor/scalable/apps/io.qvr.QVR.svg \
          ./usr/share/icons/hicolor/48x48/apps/io.qvr.QVR.png \
          ./usr/share/man/man1/qvr.1.gz ./usr/share/man/man1/qvr-supply-sim.1.gz \
-         ./usr/share/man/man1/qvr-setport.1.gz ./usr/share/doc/qvr/copyright; do
+         ./usr/share/man/man1/qvr-setport.1.gz ./usr/share/doc/qvr/copyright \
+         ./usr/share/doc/qvr/prometheus/qvr-alerts.yml; do
     grep -qx -- "$f" <<<"$files" || {
         echo "missing from the package: $f"
         status=1
