@@ -199,7 +199,8 @@ private slots:
         t.start();
         QVERIFY(!ask("GET /" + QByteArray(100000, 'a') + " HTTP/1.1\r\n\r\n", 1500)
                      .startsWith("HTTP/1.1 200")); // closed past the bound
-        QVERIFY(!ask(QByteArray("\x00\xff\x16\x03garbage\r\n\r\n", 18), 500)
+        static const char garbage[] = "\x00\xff\x16\x03garbage\r\n\r\n";
+        QVERIFY(!ask(QByteArray(garbage, sizeof garbage - 1), 500)
                      .startsWith("HTTP/1.1 200"));
         std::vector<std::unique_ptr<QTcpSocket>> crowd;
         for (int i = 0; i < 100; ++i) {
