@@ -209,11 +209,17 @@ void TabbedFrm::GuardsChanged() {
 void TabbedFrm::LoadGuards() {
     std::optional<Guards::Plan> plan;
     try {
-        plan = Guards::FromRecords([this](const QString &name) {
-            auto value = SettingsTable::ReadRecord(db_, name);
-            if (value)
-                guardRecords_[name] = *value;
-            return value;
+        // The settings table read once, not once for each record.
+        QHash<QString, QString> stored;
+        if (db_.TableExists(SettingsTable::Name))
+            for (const QStringList &record : db_.ReadAll(SettingsTable::Name))
+                stored.insert(record.value(0), record.value(1));
+        plan = Guards::FromRecords([&](const QString &name) -> std::optional<QString> {
+            const auto it = stored.constFind(name);
+            if (it == stored.constEnd())
+                return std::nullopt;
+            guardRecords_[name] = *it;
+            return *it;
         });
         if (!plan && guardRecords_.contains(Guards::MainRecord)) {
             std::fprintf(stderr, "qvr: the guards' records cannot be read; no guard watches\n");

@@ -40,6 +40,18 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+std::vector<std::pair<double, QByteArray>> LinesSince(const QString &times, double t0) {
+    std::vector<std::pair<double, QByteArray>> lines;
+    QFile f(times);
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray &entry : f.readAll().split('\n')) {
+            const double at = entry.left(entry.indexOf(' ')).toDouble() / 1e6;
+            if (!entry.isEmpty() && at >= t0)
+                lines.emplace_back(at, entry.mid(entry.indexOf(' ') + 1));
+        }
+    return lines;
+}
+
 void idle(double seconds) {
     QEventLoop loop;
     QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);

@@ -38,6 +38,9 @@ void print(const char *name, double value);
 extern std::vector<std::string> misses;
 void figure(const char *name, double value, double target);
 double median(std::vector<double> v);
+// The lines the supply received from `t0` (monotonic s) on, from its --line-times file: when each
+// arrived, and its text.
+std::vector<std::pair<double, QByteArray>> LinesSince(const QString &times, double t0);
 // Lets the window work for `seconds`, sleeping between events as the program's own loop does.
 void idle(double seconds);
 long residentKb();

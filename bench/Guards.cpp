@@ -22,19 +22,6 @@ bool until(const std::function<bool()> &done, double seconds) {
     return done();
 }
 
-// The lines the supply received from `t0` (s): their arrival times and texts.
-std::vector<std::pair<double, QByteArray>> linesSince(const QString &times, double t0) {
-    std::vector<std::pair<double, QByteArray>> lines;
-    QFile f(times);
-    if (f.open(QIODevice::ReadOnly))
-        for (const QByteArray &entry : f.readAll().split('\n')) {
-            const double at = entry.left(entry.indexOf(' ')).toDouble() / 1e6;
-            if (!entry.isEmpty() && at >= t0)
-                lines.emplace_back(at, entry.mid(entry.indexOf(' ') + 1));
-        }
-    return lines;
-}
-
 } // namespace
 
 // From the GETD reply that completes a hold to the safe output's first line leaving the port,
@@ -64,7 +51,7 @@ bool guardAct() {
             return false;
         }
         idle(0.1); // the safe lines off the line
-        const auto lines = linesSince(times, t0);
+        const auto lines = LinesSince(times, t0);
         const auto safe = std::find_if(lines.begin(), lines.end(),
                                        [](const auto &l) { return l.second == "VOLT000"; });
         const auto poll = std::find_if(std::make_reverse_iterator(safe), lines.rend(),

@@ -10,13 +10,11 @@
 namespace Bench {
 
 // The wall-clock times (s) at which `word` lines reached the supply, from --line-times.
-std::vector<double> LineTimes(const QString &times, const QByteArray &word) {
+static std::vector<double> LineTimes(const QString &times, const QByteArray &word) {
     std::vector<double> at;
-    QFile f(times);
-    if (f.open(QIODevice::ReadOnly))
-        for (const QByteArray &entry : f.readAll().split('\n'))
-            if (entry.mid(entry.indexOf(' ') + 1).startsWith(word))
-                at.push_back(entry.left(entry.indexOf(' ')).toDouble() / 1e6);
+    for (const auto &[when, line] : LinesSince(times, 0))
+        if (line.startsWith(word))
+            at.push_back(when);
     return at;
 }
 

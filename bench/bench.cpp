@@ -303,15 +303,8 @@ int replyChars(const QByteArray &line) {
 // The line's own time for what went each way from `t0` (s) until the line `last` arrived:
 // every line and its answer, `last` itself without one. Negative when `last` never came.
 double wireMs(const QString &times, double t0, const QByteArray &last, double *arrivedS) {
-    QFile f(times);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
     int chars = 0;
-    for (const QByteArray &entry : f.readAll().split('\n')) {
-        const double at = entry.left(entry.indexOf(' ')).toDouble() / 1e6;
-        const QByteArray line = entry.mid(entry.indexOf(' ') + 1);
-        if (entry.isEmpty() || at < t0)
-            continue;
+    for (const auto &[at, line] : LinesSince(times, t0)) {
         chars += int(line.size()) + 1;
         if (line == last) {
             *arrivedS = at;
