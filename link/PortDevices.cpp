@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 
 namespace PortDevices {
 
@@ -34,6 +35,35 @@ QString Origin(int port) {
     if (qEnvironmentVariableIsSet(QByteArray("QVR_COM" + QByteArray::number(port)).constData()))
         return QStringLiteral("the variable QVR_COM%1").arg(port);
     return Assigned(port) ? QStringLiteral("assigned in Options") : QStringLiteral("the default");
+}
+
+QString Holder(const QString &device) {
+    // Qt names the lock after the path as opened, less /dev/; the other program may have opened
+    // the device by another of its names.
+    QStringList names{device, QFileInfo(device).canonicalFilePath()};
+    for (QString name : names) {
+        if (name.isEmpty())
+            continue;
+        if (name.startsWith(QLatin1String("/dev/")))
+            name = name.mid(5);
+        name = QStringLiteral("LCK..") + QString(name).replace(QLatin1Char('/'), QLatin1Char('_'));
+        for (const char *dir : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                                "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
+            const QString path = QLatin1String(dir) + QLatin1Char('/') + name;
+            qint64 pid = 0;
+            QString host, app;
+            QLockFile lock(path);
+            if (!QFileInfo::exists(path) || !lock.getLockInfo(&pid, &host, &app))
+                continue;
+            if (app.compare(QLatin1String("qvr"), Qt::CaseInsensitive) == 0)
+                return QStringLiteral("another QVR (process %1 on %2)").arg(pid).arg(host);
+            return QStringLiteral("another program, %1 (process %2 on %3),")
+                .arg(app.isEmpty() ? QStringLiteral("unnamed") : app)
+                .arg(pid)
+                .arg(host);
+        }
+    }
+    return {};
 }
 
 QString StablePath(const QString &device, const QString &byIdDir) {

@@ -28,6 +28,11 @@ QList<Device> Present();
 QString StablePath(const QString &device,
                    const QString &byIdDir = QStringLiteral("/dev/serial/by-id"));
 
+// Who holds `device` open, from the lock file Qt's serial port leaves beside it (UUCP style,
+// in /run/lock and the like): "another QVR (process 812 on lab3)", "another program, minicom
+// (process 812 on lab3)"; "" when nobody does or the system keeps no such files.
+QString Holder(const QString &device);
+
 // Settings records: "ComDevice<n>" holds port n's device.
 QString RecordName(int port);
 std::optional<int> PortOfRecord(const QString &name);

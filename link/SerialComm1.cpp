@@ -1,5 +1,7 @@
 #include "SerialComm1.h"
 
+#include "PortDevices.h"
+
 #include <QElapsedTimer>
 
 SerialComm1::SerialComm1() = default;
@@ -54,6 +56,18 @@ void SerialComm1::setPortOpen(bool open) {
     device_ = DevicePathFor(port_);
     serial_.setPortName(device_);
     if (!serial_.open(QIODevice::ReadWrite)) {
+        const QString holder = serial_.error() == QSerialPort::PermissionError
+                                   ? PortDevices::Holder(device_)
+                                   : QString();
+        if (!holder.isEmpty()) {
+            // Qt reports a port another program holds as a permission error: name the holder.
+            serial_.clearError();
+            throw CommError(QStringLiteral("Cannot open serial port (port %1, %2): %3 is using it. "
+                                           "Close it there, or give this QVR another port in "
+                                           "Options.")
+                                .arg(port_)
+                                .arg(device_, holder));
+        }
         if (serial_.error() == QSerialPort::PermissionError) {
             // The usual cause on Linux, and its fix, rather than a bare "Permission denied".
             const QString user = qEnvironmentVariable("USER", QStringLiteral("<user>"));

@@ -75,7 +75,22 @@ private slots:
         QVERIFY2(said.contains(QStringLiteral("qvr: Another QVR (process %1 on ").arg(first.processId())) &&
                      said.contains("has the database in " + QDir::toNativeSeparators(a) + " open."),
                  qPrintable(said));
-        for (QProcess *p : {&first, &second}) {
+        // A fourth on a folder of its own but the first one's port: told who holds it.
+        const QString c = dir.filePath("c");
+        QDir().mkpath(c);
+        RememberPortIn(c, 1);
+        QProcess fourth;
+        fourth.start(qvr, {"--data", c});
+        QString told;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (told += QString::fromUtf8(fourth.readAllStandardError())).contains(" is using it."),
+            8000);
+        QVERIFY2(told.contains(QStringLiteral("qvr: Cannot open serial port (port 1, %1): another "
+                                              "QVR (process %2 on ")
+                                   .arg(simA.device())
+                                   .arg(first.processId())),
+                 qPrintable(told));
+        for (QProcess *p : {&first, &second, &fourth}) {
             p->terminate();
             QVERIFY(p->waitForFinished(5000) && p->exitCode() == 0);
         }

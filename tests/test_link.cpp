@@ -224,6 +224,29 @@ private slots:
             QVERIFY(!port.PortOpen());
             QVERIFY_THROWS_EXCEPTION(CommError, port.Output("GETD\r"));
         }
+        // A device another program holds is named with its holder, not blamed on the groups.
+        QFile::setPermissions(sim.device(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ReadOther | QFileDevice::WriteOther);
+        SerialComm1 holder, second;
+        holder.setCommPort(5);
+        holder.setPortOpen(true);
+        second.setCommPort(5);
+        try {
+            second.setPortOpen(true);
+            QFAIL("opened a device another port holds");
+        } catch (const CommError &e) {
+            QCOMPARE(e.description(),
+                     QStringLiteral("Cannot open serial port (port 5, %1): another program, "
+                                    "test_link (process %2 on %3), is using it. Close it there, "
+                                    "or give this QVR another port in Options.")
+                         .arg(sim.device())
+                         .arg(QCoreApplication::applicationPid())
+                         .arg(QSysInfo::machineHostName()));
+        }
+        holder.setPortOpen(false);
+        second.setPortOpen(true); // free again
+        QVERIFY(second.PortOpen());
         SerialComm1 port;
         QVERIFY_THROWS_EXCEPTION(CommError, port.setSettings("9600,Q,8,1"));
         qunsetenv("QVR_COM5");
