@@ -179,6 +179,7 @@ private:
 // Remote control's figures (Remote.cpp).
 bool remoteFigures();
 bool metricsFigures(); // the monitoring endpoint's
+bool metricsIdleCpu();
 
 // Recordings read back (History.cpp); the bench's week, also for a look by hand.
 bool viewFigures();

@@ -18,6 +18,31 @@ static std::vector<double> LineTimes(const QString &times, const QByteArray &wor
     return at;
 }
 
+// One scrape of the endpoint on `port`, until the body is whole by its Content-Length; the
+// reply, or "" when it does not come within a second.
+static QByteArray scrape(quint16 port) {
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, port);
+    if (!s.waitForConnected(1000))
+        return {};
+    s.write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray reply;
+    const auto whole = [&reply] {
+        const qsizetype end = reply.indexOf("\r\n\r\n");
+        const qsizetype at = reply.indexOf("Content-Length: ");
+        return end > 0 && at > 0 &&
+               reply.size() - end - 4 >=
+                   reply.mid(at + 16, reply.indexOf('\r', at) - at - 16).toLongLong();
+    };
+    while (!whole() && s.waitForReadyRead(1000))
+        reply += s.readAll();
+    if (!reply.startsWith("HTTP/1.1 200") || !reply.contains("qvr_link_up 1")) {
+        std::fprintf(stderr, "qvr-bench: the scrape failed: %s\n", reply.left(80).constData());
+        return {};
+    }
+    return reply;
+}
+
 // The monitoring endpoint of a `qvr --metrics` process: one scrape's round trip on loopback
 // (median), while a client scrapes 20 times a second for 10 s, and the longest gap between polls
 // meanwhile.
@@ -33,25 +58,8 @@ bool metricsFigures() {
     const double t0 = wallSeconds();
     while (wallSeconds() - t0 < 10) {
         const double s0 = wallSeconds();
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port);
-        if (!s.waitForConnected(1000))
+        if (scrape(port).isEmpty())
             return false;
-        s.write("GET /metrics HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n\r\n");
-        // Until the body is whole, by its Content-Length.
-        QByteArray reply;
-        const auto whole = [&reply] {
-            const qsizetype end = reply.indexOf("\r\n\r\n");
-            const qsizetype at = reply.indexOf("Content-Length: ");
-            return end > 0 && at > 0 &&
-                   reply.size() - end - 4 >= reply.mid(at + 16, reply.indexOf('\r', at) - at - 16).toLongLong();
-        };
-        while (!whole() && s.waitForReadyRead(1000))
-            reply += s.readAll();
-        if (!reply.startsWith("HTTP/1.1 200") || !reply.contains("qvr_link_up 1")) {
-            std::fprintf(stderr, "qvr-bench: the scrape failed: %s\n", reply.left(80).constData());
-            return false;
-        }
         scrapes.push_back((wallSeconds() - s0) * 1000);
         QThread::usleep(static_cast<unsigned long>(std::max(0.0, 0.05 - (wallSeconds() - s0)) * 1e6));
     }
@@ -61,6 +69,40 @@ bool metricsFigures() {
             gap = std::max(gap, at - last), last = at;
     figure("metrics_scrape_ms", median(scrapes), 5);
     figure("metrics_poll_gap_ms", std::max(gap, wallSeconds() - last) * 1000, 350);
+    return true;
+}
+
+// What publishing costs a bench Prometheus scrapes at its default 15 s: two programs polling side
+// by side, both publishing, over 15 s in which one is scraped once and the other not, then the
+// other way round, so that the pair's own difference and the machine's moments fall on both
+// alike. An endpoint nobody asks waits on its socket and costs nothing, as one that is off.
+bool metricsIdleCpu() {
+    const QStringList paced{"--char-delay-us", QString::number(CharDelayUs)};
+    const quint16 port = 9825 + quint16(getpid() % 20000);
+    QvrRun a(paced), b(paced);
+    if (!a.start({"--metrics", QString::number(port)}) ||
+        !b.start({"--metrics", QString::number(port + 1)}))
+        return false;
+    QThread::sleep(2); // past start-up
+    // Each one's first scrape has its one-time costs (the first reply's buffers).
+    if (scrape(port).isEmpty() || scrape(port + 1).isEmpty())
+        return false;
+    const auto sleepUntil = [](double at) {
+        QThread::usleep(static_cast<unsigned long>(std::max(0.0, at - wallSeconds()) * 1e6));
+    };
+    std::vector<double> added;
+    for (QvrRun *scraped : {&a, &b}) {
+        QvrRun *idle = scraped == &a ? &b : &a;
+        const double s0 = scraped->cpuSeconds(), i0 = idle->cpuSeconds(), t0 = wallSeconds();
+        sleepUntil(t0 + 7.5);
+        if (scrape(scraped == &a ? port : port + 1).isEmpty())
+            return false;
+        sleepUntil(t0 + 15);
+        const double wall = wallSeconds() - t0;
+        added.push_back(((scraped->cpuSeconds() - s0) - (idle->cpuSeconds() - i0)) / wall * 100);
+    }
+    print("metrics_idle_cpu_pct_measured", (added[0] + added[1]) / 2); // below 0 is the machine's
+    figure("metrics_idle_cpu_pct", std::max(0.0, (added[0] + added[1]) / 2), 0.05);
     return true;
 }
 

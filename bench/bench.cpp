@@ -598,10 +598,10 @@ int main(int argc, char *argv[]) {
             {"reconnect", reconnectTime},
             {"steps",
              [] {
-                 // 20 slow steps: a silent supply's retries fit in each, and the whole benchmark
+                 // 14 slow steps: a silent supply's retries fit in each, and the whole benchmark
                  // in five minutes.
-                 return stepDrift("step_drift_ms", 1, 30, {}) &
-                        stepDrift("step_drift_silent_ms", 3, 20,
+                 return stepDrift("step_drift_ms", 1, 20, {}) &
+                        stepDrift("step_drift_silent_ms", 3, 14,
                                   {"--only", "VOLT,CURR", "--silent"});
              }},
             {"sequences", sequenceRatios},
@@ -612,7 +612,7 @@ int main(int argc, char *argv[]) {
             {"remote", remoteFigures},
             {"view", viewFigures},
             {"guards", [] { return guardAct() & guardPollCpu(); }},
-            {"metrics", metricsFigures},
+            {"metrics", [] { return metricsFigures() & metricsIdleCpu(); }},
         };
         QStringList only;
         if (args.size() == 3 && args[1] == QLatin1String("--only"))

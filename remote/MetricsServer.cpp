@@ -76,8 +76,31 @@ QString MetricsServer::Listen(const QHostAddress &address, quint16 port) {
             .arg(why);
     }
     tcp_ = tcp;
+    loopback_ = address.isLoopback();
     bind(tcp);
     return {};
+}
+
+QString MetricsServer::Refusal(const QByteArray &host, const QByteArray &fetchSite,
+                               bool loopback) {
+    const QByteArray site = fetchSite.trimmed().toLower();
+    if (!site.isEmpty() && site != "none" && site != "same-origin")
+        return QStringLiteral("QVR's readings are for scrapers, not for other web pages.");
+    if (!loopback || host.isEmpty()) // a client without a Host is no browser
+        return {};
+    // The name without its port: "[::1]:9725" -> "[::1]", "localhost:9725" -> "localhost".
+    QByteArray name = host.trimmed().toLower();
+    const qsizetype colon = name.lastIndexOf(':');
+    if (colon > name.lastIndexOf(']'))
+        name.truncate(colon);
+    if (name.startsWith('[') && name.endsWith(']'))
+        name = name.mid(1, name.size() - 2);
+    QHostAddress address;
+    if (name == "localhost" || (address.setAddress(QString::fromLatin1(name)) &&
+                                address.isLoopback()))
+        return {};
+    return QStringLiteral("QVR publishes to this computer only: ask for 127.0.0.1, [::1] or "
+                          "localhost.");
 }
 
 quint16 MetricsServer::Port() const {
@@ -95,6 +118,13 @@ bool MetricsServer::handleRequest(const QHttpServerRequest &request, QTcpSocket 
         responder.write(QByteArray("Only GET: nothing here can be changed.\n"),
                         {{"Content-Type", "text/plain"}, {"Allow", "GET"}},
                         QHttpServerResponder::StatusCode::MethodNotAllowed);
+        return true;
+    }
+    const QString refused = Refusal(request.value("Host"), request.value("Sec-Fetch-Site"),
+                                    loopback_);
+    if (!refused.isEmpty()) {
+        responder.write(refused.toUtf8() + '\n', QByteArray("text/plain"),
+                        QHttpServerResponder::StatusCode::Forbidden);
         return true;
     }
     ++scrapes_;

@@ -24,6 +24,13 @@ public:
     quint16 Port() const;
     quint64 Scrapes() const { return scrapes_; }
 
+    // Why a request is refused for where it comes from, "" when it is not. A web page in a
+    // browser on this computer is a client too: one of another site is refused by the browser's
+    // Sec-Fetch-Site, and one that renamed itself to this computer's address (DNS rebinding) by
+    // its Host, which on a loopback endpoint must be a loopback name. An endpoint on another
+    // address is the operator's choice to be reached by any name.
+    static QString Refusal(const QByteArray &host, const QByteArray &fetchSite, bool loopback);
+
     static constexpr int MaxClients = 16;         // connections at once; more are closed at once
     static constexpr int ClientMs = 5000;         // a connection's whole life
     static constexpr qint64 MaxRequestBytes = 16384; // what one connection may send
@@ -35,5 +42,6 @@ protected:
 private:
     Source source_;
     QTcpServer *tcp_ = nullptr;
+    bool loopback_ = true;
     quint64 scrapes_ = 0;
 };

@@ -143,6 +143,42 @@ private slots:
                 supply.Counted().pollFailures == 1);
     }
 
+    // Where a request comes from: a scraper, a person's own browser, or a web page that is not
+    // this computer's (another site, or one renamed to it by DNS rebinding).
+    void refusal_data() {
+        QTest::addColumn<QByteArray>("host");
+        QTest::addColumn<QByteArray>("fetchSite");
+        QTest::addColumn<bool>("loopback");
+        QTest::addColumn<QString>("refused");
+        const QString page = "QVR's readings are for scrapers, not for other web pages.";
+        const QString name = "QVR publishes to this computer only: ask for 127.0.0.1, [::1] or "
+                             "localhost.";
+        for (const char *ok : {"127.0.0.1:9725", "localhost:9725", "[::1]:9725", "LOCALHOST",
+                               "127.0.0.2", "[::1]", ""})
+            QTest::newRow(ok) << QByteArray(ok) << QByteArray() << true << QString();
+        for (const char *bad : {"evil.example:9725", "127.0.0.1.evil.example",
+                                "localhost.evil.example:80", "10.0.0.5:9725", "[::2]:9725"})
+            QTest::newRow(bad) << QByteArray(bad) << QByteArray() << true << name;
+        QTest::newRow("another address, any name") << QByteArray("bench3.lab:9725") << QByteArray()
+                                                   << false << QString();
+        QTest::newRow("typed in the browser") << QByteArray("127.0.0.1:9725") << QByteArray("none")
+                                              << true << QString();
+        QTest::newRow("rebound page") << QByteArray("evil.example:9725")
+                                      << QByteArray("same-origin") << true << name;
+        for (const char *site : {"cross-site", "same-site", "Cross-Site"}) {
+            QTest::newRow(site) << QByteArray("127.0.0.1:9725") << QByteArray(site) << true << page;
+            QTest::newRow(QByteArray(site) + " elsewhere")
+                << QByteArray("bench3.lab") << QByteArray(site) << false << page;
+        }
+    }
+    void refusal() {
+        QFETCH(QByteArray, host);
+        QFETCH(QByteArray, fetchSite);
+        QFETCH(bool, loopback);
+        QFETCH(QString, refused);
+        QCOMPARE(MetricsServer::Refusal(host, fetchSite, loopback), refused);
+    }
+
     // The endpoint of a window polling a real port: what a scraper gets, what it cannot do, and
     // clients that misbehave, while the polls go on.
     void endpoint() {
@@ -175,8 +211,8 @@ private slots:
                 QTest::qWait(10), got += s.readAll();
             return got + s.readAll();
         };
-        QTRY_VERIFY(ask("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n").contains("\nqvr_output_voltage_volts 5\n"));
-        const QByteArray got = ask("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n");
+        QTRY_VERIFY(ask("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").contains("\nqvr_output_voltage_volts 5\n"));
+        const QByteArray got = ask("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
         QVERIFY2(got.startsWith("HTTP/1.1 200") &&
                      got.contains("Content-Type: text/plain; version=0.0.4; charset=utf-8") &&
                      got.contains("\nqvr_link_up 1\n") &&
@@ -190,6 +226,8 @@ private slots:
             QVERIFY(ask(method + " /metrics HTTP/1.1\r\nContent-Length: 3\r\n\r\nVOLT")
                         .startsWith("HTTP/1.1 405"));
         QVERIFY(ask("GET /../../etc/passwd HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 404"));
+        for (const QByteArray from : {"Host: evil.example\r\n", "Sec-Fetch-Site: cross-site\r\n"})
+            QVERIFY(ask("GET /metrics HTTP/1.1\r\n" + from + "\r\n").startsWith("HTTP/1.1 403"));
         const QByteArray setBefore = ask("GET /metrics HTTP/1.1\r\n\r\n");
         QVERIFY(setBefore.contains("\nqvr_setpoint_voltage_volts 5\n")); // nothing changed
 
