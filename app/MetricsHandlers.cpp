@@ -2,10 +2,8 @@
 #include "Comm1.h"
 #include "Module1.h"
 #include "TabbedFrm.h"
-#include "Tables.h"
-#ifdef QVR_HAVE_METRICS
 #include "MetricsServer.h"
-#endif
+#include "Tables.h"
 
 #include <QFileInfo>
 #include <QHostAddress>
@@ -72,11 +70,8 @@ QString TabbedFrm::SetMetrics(bool on, const QString &address, quint16 port, boo
     }
     metricsAddress_ = address;
     metricsPort_ = port;
-#ifdef QVR_HAVE_METRICS
-    if (metrics) {
-        metrics->deleteLater(); // a new address or port: listen anew
-        metrics = nullptr;
-    }
+    delete metrics; // a new address or port: listen anew, once the old one is let go
+    metrics = nullptr;
     if (!on)
         return {};
     auto *server = new MetricsServer([this] { return MetricsSnapshot(); }, this);
@@ -92,11 +87,6 @@ QString TabbedFrm::SetMetrics(bool on, const QString &address, quint16 port, boo
                                  .arg(server->Port()),
                              TellMs);
     return {};
-#else
-    return on ? QStringLiteral("This build of QVR cannot publish readings (it was built without "
-                               "Qt HTTP Server).")
-              : QString();
-#endif
 }
 
 void TabbedFrm::SetBenchName(const QString &name, bool remember) {

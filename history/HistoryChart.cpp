@@ -232,10 +232,10 @@ void HistoryChart::hoverAt(QPointF pos) {
     pointerT_ = pl.T(pos.x());
     event_.reset();
     const auto &events = run_.Events();
-    const auto near = std::lower_bound(events.begin(), events.end(), pl.T(pos.x() - EventPx),
-                                       [](const Event &ev, double t) { return ev.t < t; });
-    if (near != events.end() && std::abs(pl.X(near->t) - pos.x()) <= EventPx)
-        event_ = size_t(near - events.begin());
+    const auto nearest = std::lower_bound(events.begin(), events.end(), pl.T(pos.x() - EventPx),
+                                          [](const Event &ev, double t) { return ev.t < t; });
+    if (nearest != events.end() && std::abs(pl.X(nearest->t) - pos.x()) <= EventPx)
+        event_ = size_t(nearest - events.begin());
     update();
 }
 

@@ -51,7 +51,7 @@ std::optional<int> SlotAt(const Slots &chart, const ChartScale::Mapping &m, doub
     if (!window || !chart.store)
         return std::nullopt;
     const double t = m.T0 + x / m.W * (m.T1 - m.T0);
-    const int near =
+    const int nearest =
         std::clamp(int(std::lround(t / chart.HalfSeconds(1))), window->first, window->second);
     // The nearest sample within a few pixels or the neighbouring slots: a sample elsewhere is
     // not the one pointed at.
@@ -59,8 +59,8 @@ std::optional<int> SlotAt(const Slots &chart, const ChartScale::Mapping &m, doub
     const int reach = slotPx >= SearchPx ? 1 : int(SearchPx / std::max(slotPx, 1e-9));
     std::optional<int> best;
     double bestPx = std::max(SearchPx, slotPx);
-    for (int k = std::max(near - reach, window->first); k <= std::min(near + reach, window->second);
-         ++k) {
+    for (int k = std::max(nearest - reach, window->first);
+         k <= std::min(nearest + reach, window->second); ++k) {
         const double px = std::abs(XOf(chart, m, k) - x);
         if (chart.store->Present(k) && px < bestPx)
             best = k, bestPx = px;

@@ -1,27 +1,33 @@
 // The monitoring endpoint: GET /metrics in the Prometheus text format (OpenMetrics when the
-// scraper asks), served by Qt HTTP Server on the address the operator chose. Read-only: no
-// request changes anything. Any other method or path is refused, and a client is bounded: a few
-// at a time, a request of a few kilobytes, a few seconds each, so none can hold the window.
+// scraper asks), served by civetweb on the address the operator chose. Read-only: no request
+// changes anything. Any other method or path is refused, and clients are bounded: a few at a
+// time, a request of a few kilobytes, a few seconds each. They are served on civetweb's own
+// threads, so none can hold the window; the readings are asked of the window's thread, with
+// the last ones given when it is busy.
 #pragma once
 
 #include "Metrics.h"
 
-#include <QAbstractHttpServer>
 #include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <atomic>
 #include <functional>
+#include <mutex>
 
-class QTcpServer;
+struct mg_connection;
+struct mg_context;
 
-class MetricsServer : public QAbstractHttpServer {
+class MetricsServer : public QObject {
     Q_OBJECT
 public:
-    using Source = std::function<Metrics::Snapshot()>;
+    using Source = std::function<Metrics::Snapshot()>; // called on the window's thread
     explicit MetricsServer(Source source, QObject *parent = nullptr);
-    ~MetricsServer() override;
+    ~MetricsServer() override; // stops listening before it returns
 
     // Listens on `address`:`port` (0: any free port); the reason when it cannot.
     QString Listen(const QHostAddress &address, quint16 port);
-    quint16 Port() const;
+    quint16 Port() const { return port_; }
     quint64 Scrapes() const { return scrapes_; }
 
     // Why a request is refused for where it comes from, "" when it is not. A web page in a
@@ -31,17 +37,22 @@ public:
     // address is the operator's choice to be reached by any name.
     static QString Refusal(const QByteArray &host, const QByteArray &fetchSite, bool loopback);
 
-    static constexpr int MaxClients = 16;         // connections at once; more are closed at once
-    static constexpr int ClientMs = 5000;         // a connection's whole life
-    static constexpr qint64 MaxRequestBytes = 16384; // what one connection may send
-
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
-    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    static constexpr int Workers = 8;             // requests served at once
+    static constexpr int MaxClients = 16;         // connections waiting for a worker
+    static constexpr int ClientMs = 5000;         // to send a whole request
+    static constexpr qint64 MaxRequestBytes = 16384; // a request's line and headers
+    static constexpr int AskMs = 1000;            // the window's time to give its readings
 
 private:
+    static int Handle(mg_connection *connection, void *self);
+    Metrics::Snapshot Current(); // on a worker: the window's readings, or the last ones
+
     Source source_;
-    QTcpServer *tcp_ = nullptr;
+    mg_context *context_ = nullptr;
+    quint16 port_ = 0;
     bool loopback_ = true;
-    quint64 scrapes_ = 0;
+    std::atomic<quint64> scrapes_{0};
+    std::atomic<bool> stopping_{false};
+    std::mutex lastMutex_;
+    Metrics::Snapshot last_;
 };

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages QVR needs (and any named as arguments), only those missing.
 set -euo pipefail
-# qt6-websockets-dev: Qt HTTP Server's CMake files look for it, though its package does not say so.
 packages=(qt6-base-dev qt6-serialport-dev qt6-svg-dev libsqlcipher-dev cmake g++ pkg-config make
           xvfb xauth socat poppler-utils dpkg-dev python3-pyvisa python3-pyvisa-py sqlcipher
-          python3-pymeasure lxi-tools curl dbus-daemon file qt6-httpserver-dev qt6-websockets-dev prometheus "$@")
+          python3-pymeasure lxi-tools curl dbus-daemon file libcivetweb-dev prometheus "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,7 +6,7 @@ start in the empty folder it was unpacked to (its boxes answered from the keyboa
 the Linux build has remembered port 1 and stored a table in the database qvr.exe made, a start
 that connects and is driven over SCPI. The simulator's log is checked byte for byte; the figures
 and a screenshot of the window come last."""
-import atexit, glob, os, re, shutil, socket, subprocess, sys, time, zipfile
+import urllib.error, urllib.request, atexit, glob, os, re, shutil, socket, subprocess, sys, time, zipfile
 
 top, build, prefix, zip_path, setup_path = sys.argv[1:6]
 linux_bin = os.path.join(top, "build", "bin")
@@ -175,7 +175,9 @@ port = free_port()
 offset = os.path.getsize(wire)
 times_offset = os.path.getsize(times)
 began = time.monotonic()
-qvr = subprocess.Popen(["wine", exe, "--remote", str(port)], env=env, cwd=folder, **quiet)
+metrics_port = free_port()
+qvr = subprocess.Popen(["wine", exe, "--remote", str(port), "--metrics", str(metrics_port)],
+                       env=env, cwd=folder, **quiet)
 polled = wait_for(lambda: lines_from(offset)[:4] == [b"GMAX", b"GETD", b"SESS", b"GETD"], 60)
 check("remembered port: GMAX, GETD, SESS, GETD at start", polled, lines_from(offset)[:6])
 first_getd = None
@@ -235,6 +237,24 @@ check("wire of VOLT 5, CURR 500mA", [l for l in lines_from(mark) if l != b"GETD"
       [b"VOLT050", b"CURR050"], lines_from(mark))
 time.sleep(1)
 check("measured 5 V into 10 ohm", query("MEAS:VOLT?;:MEAS:CURR?;:MEAS:MODE?") == "5.0;0.50;CV")
+# The monitoring endpoint, scraped from Linux as Prometheus would.
+try:
+    with urllib.request.urlopen(f"http://127.0.0.1:{metrics_port}/metrics", timeout=10) as r:
+        scraped = r.read().decode()
+except OSError as e:
+    scraped = str(e)
+check("metrics: the readings published", all(
+    l in scraped.splitlines() for l in ("qvr_link_up 1", "qvr_output_voltage_volts 5",
+                                         "qvr_setpoint_current_amperes 0.5")), scraped[:300])
+try:
+    urllib.request.urlopen(urllib.request.Request(f"http://127.0.0.1:{metrics_port}/metrics",
+                                                  data=b"VOLT 9", method="POST"), timeout=10)
+    posted = 200
+except urllib.error.HTTPError as e:
+    posted = e.code
+except OSError:
+    posted = 0
+check("metrics: a POST refused (405)", posted == 405, posted)
 time.sleep(2)
 shot(os.path.join(work, "window.png"))
 mark = os.path.getsize(wire)

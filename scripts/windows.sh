@@ -109,19 +109,33 @@ if [ ! -e "$prefix/.complete" ]; then
     echo "Built in $(( ($(date +%s) - start) / 60 )) min."
 fi
 
+# civetweb, the monitoring endpoint's HTTP server, from Debian's source too: its one C file,
+# without TLS, CGI or file serving (the endpoint uses none of them); built once per version.
+civetweb_ver=$(source_version civetweb)
+if [ "$(cat "$prefix/civetweb.version" 2>/dev/null)" != "$civetweb_ver" ]; then
+    work=$prefix.work
+    rm -rf "$work" && mkdir -p "$work"
+    fetch civetweb
+    (cd "$work/civetweb" &&
+        $host-gcc-posix -c -O2 -DNO_SSL -DNO_CGI -DNO_FILES -DUSE_IPV6 -DNO_CACHING \
+            -Iinclude src/civetweb.c -o civetweb.o &&
+        $host-ar rcs "$prefix/lib/libcivetweb.a" civetweb.o &&
+        cp include/civetweb.h "$prefix/include/")
+    rm -rf "$work"
+    echo "$civetweb_ver" >"$prefix/civetweb.version"
+fi
+
 # The licences of what goes into the zip, from the same tarballs: each one's own and those of
 # the libraries bundled in it (zlib, libpng, harfbuzz, ...). Made aside, then moved into place.
-if [ ! -d "$prefix/licenses" ]; then
-    rm -rf "$prefix/licenses.new"
-    for pkg in qt6-base sqlcipher openssl; do
-        mkdir -p "$prefix/licenses.new/$pkg"
-        t=$(tarball $pkg)
-        tar -tf "$t" | grep -E '/(LICENSE|COPYING)[^/]*$|/LICENSES/[^/]+$' >"$prefix/licenses.list"
-        tar -xf "$t" -C "$prefix/licenses.new/$pkg" --strip-components=1 -T "$prefix/licenses.list"
-    done
+for pkg in qt6-base sqlcipher openssl civetweb; do
+    [ -d "$prefix/licenses/$pkg" ] && continue
+    rm -rf "$prefix/licenses.new" && mkdir -p "$prefix/licenses.new" "$prefix/licenses"
+    t=$(tarball $pkg)
+    tar -tf "$t" | grep -E '/(LICENSE|COPYING)[^/]*$|/LICENSES/[^/]+$' >"$prefix/licenses.list"
+    tar -xf "$t" -C "$prefix/licenses.new" --strip-components=1 -T "$prefix/licenses.list"
     rm -f "$prefix/licenses.list"
-    mv "$prefix/licenses.new" "$prefix/licenses"
-fi
+    mv "$prefix/licenses.new" "$prefix/licenses/$pkg"
+done
 
 # QVR itself, with Qt's toolchain file (it chains the MinGW one and finds the host tools).
 version=$(sed -n 's/^project(QVR VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")

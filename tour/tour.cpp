@@ -111,6 +111,13 @@ void tour(TabbedFrm &w, const QString &device, int waitS) {
         d->CboDevice->setCurrentIndex(d->CboDevice->count() - 1);
         emit d->CboDevice->activated(d->CboDevice->currentIndex());
         shot(QStringLiteral("options"), d);
+        // Monitoring as an operator turning it on sees it, left off for the tour itself.
+        d->SSTab1->setCurrentIndex(2);
+        d->ChkMetrics->setChecked(true);
+        d->EdtBenchName->setText(QStringLiteral("bench A"));
+        shot(QStringLiteral("options-remote"), d);
+        d->ChkMetrics->setChecked(false);
+        d->EdtBenchName->clear();
         d->SSTab1->setCurrentIndex(0);
         d->CboAS->setCurrentText(QStringLiteral("0.5s"));
         d->CmdOK_Click();
