@@ -13,7 +13,7 @@ check=0
 jobs=$(nproc)
 host=x86_64-w64-mingw32
 
-bash "$top/scripts/deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 \
+bash "$top/scripts/deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 \
     ninja-build tcl zip imagemagick xdotool nsis
 
 # A private apt configuration with deb-src entries, the same archives as the machine's own
