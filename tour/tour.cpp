@@ -111,13 +111,6 @@ void tour(TabbedFrm &w, const QString &device, int waitS) {
         d->CboDevice->setCurrentIndex(d->CboDevice->count() - 1);
         emit d->CboDevice->activated(d->CboDevice->currentIndex());
         shot(QStringLiteral("options"), d);
-        // Monitoring as an operator turning it on sees it, left off for the tour itself.
-        d->SSTab1->setCurrentIndex(2);
-        d->ChkMetrics->setChecked(true);
-        d->EdtBenchName->setText(QStringLiteral("bench A"));
-        shot(QStringLiteral("options-remote"), d);
-        d->ChkMetrics->setChecked(false);
-        d->EdtBenchName->clear();
         d->SSTab1->setCurrentIndex(0);
         d->CboAS->setCurrentText(QStringLiteral("0.5s"));
         d->CmdOK_Click();
@@ -127,6 +120,10 @@ void tour(TabbedFrm &w, const QString &device, int waitS) {
         panel->Command4_Click(1); // Reset: look for the supply on the port
     if (!Module1::Connected)
         std::exit(1);
+    // As an operator would, a moment before the first read: at 9600 baud the tail of GMAX's
+    // reply to Reset (14 characters, 11 waited for) can still be arriving, and GETP's tries back
+    // to back would each take the last one's tail.
+    settle(1000);
 
     // Internal page: the supply's own program read back, stored as a table and run endlessly.
     w.Tab1->setCurrentIndex(0);
@@ -188,6 +185,19 @@ void tour(TabbedFrm &w, const QString &device, int waitS) {
     pr->Command2_Click(0); // Run
     settle(1500);
     shot(QStringLiteral("preset"), &w);
+
+    // Options again, its monitoring page as an operator turning it on sees it; cancelled.
+    QTimer::singleShot(500, [] {
+        auto *d = qobject_cast<PropertiesFrm *>(QApplication::activeModalWidget());
+        if (!d)
+            std::exit(1);
+        d->SSTab1->setCurrentIndex(2);
+        d->ChkMetrics->setChecked(true);
+        d->EdtBenchName->setText(QStringLiteral("bench A"));
+        shot(QStringLiteral("options-remote"), d);
+        d->CmdCancel_Click();
+    });
+    panel->Command4_Click(2);
     w.close();
 }
 
