@@ -18,6 +18,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTcpSocket>
+#include <cmath>
 #include <functional>
 #include <unistd.h>
 #include <QTemporaryDir>
@@ -175,6 +176,21 @@ private:
     std::unique_ptr<SimProcess> sim_;
     QProcess qvr_;
 };
+
+// Two programs side by side over the period `window` runs (which returns false when it fails):
+// the CPU, in points of one core, that `with` used beyond `without`, NaN on failure. `alone`
+// gets `without`'s own. Measured both ways round, the machine's moments fall on both alike.
+inline double CpuAdded(QvrRun &with, QvrRun &without, const std::function<bool()> &window,
+                       double *alone = nullptr) {
+    const double w0 = with.cpuSeconds(), o0 = without.cpuSeconds(), t0 = wallSeconds();
+    if (!window())
+        return std::nan("");
+    const double wall = wallSeconds() - t0;
+    const double own = (without.cpuSeconds() - o0) / wall * 100;
+    if (alone)
+        *alone = own;
+    return (with.cpuSeconds() - w0) / wall * 100 - own;
+}
 
 // Remote control's figures (Remote.cpp).
 bool remoteFigures();

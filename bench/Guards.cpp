@@ -92,10 +92,7 @@ bool guardPollCpu() {
             }
         } // the scripts gone before the measurement
         QThread::msleep(300);
-        const double w0 = with->cpuSeconds(), o0 = without->cpuSeconds(), t0 = wallSeconds();
-        QThread::usleep(6000000);
-        const double wall = wallSeconds() - t0;
-        added.push_back(((with->cpuSeconds() - w0) - (without->cpuSeconds() - o0)) / wall * 100);
+        added.push_back(CpuAdded(*with, *without, [] { return QThread::sleep(6), true; }));
     }
     print("guard_poll_cpu_pct_measured", (added[0] + added[1]) / 2); // below 0 is the machine's
     figure("guard_poll_cpu_pct", std::max(0.0, (added[0] + added[1]) / 2), 0.05);

@@ -93,13 +93,16 @@ bool metricsIdleCpu() {
     std::vector<double> added;
     for (QvrRun *scraped : {&a, &b}) {
         QvrRun *idle = scraped == &a ? &b : &a;
-        const double s0 = scraped->cpuSeconds(), i0 = idle->cpuSeconds(), t0 = wallSeconds();
-        sleepUntil(t0 + 7.5);
-        if (scrape(scraped == &a ? port : port + 1).isEmpty())
+        const quint16 at = scraped == &a ? port : port + 1;
+        const double t0 = wallSeconds();
+        added.push_back(CpuAdded(*scraped, *idle, [&] {
+            sleepUntil(t0 + 7.5);
+            const bool answered = !scrape(at).isEmpty();
+            sleepUntil(t0 + 15);
+            return answered;
+        }));
+        if (std::isnan(added.back()))
             return false;
-        sleepUntil(t0 + 15);
-        const double wall = wallSeconds() - t0;
-        added.push_back(((scraped->cpuSeconds() - s0) - (idle->cpuSeconds() - i0)) / wall * 100);
     }
     print("metrics_idle_cpu_pct_measured", (added[0] + added[1]) / 2); // below 0 is the machine's
     figure("metrics_idle_cpu_pct", std::max(0.0, (added[0] + added[1]) / 2), 0.05);
@@ -164,11 +167,9 @@ bool remoteFigures() {
         for (int i = 0; i < 4; ++i)
             silent.push_back(std::make_unique<Script>(with == &run ? port : twinPort));
         QThread::msleep(100);
-        const double w0 = with->cpuSeconds(), o0 = without->cpuSeconds(), t0 = wallSeconds();
-        QThread::usleep(6000000);
-        const double wall = wallSeconds() - t0;
-        alone.push_back((without->cpuSeconds() - o0) / wall * 100);
-        added.push_back((with->cpuSeconds() - w0) / wall * 100 - alone.back());
+        double own = 0;
+        added.push_back(CpuAdded(*with, *without, [] { return QThread::sleep(6), true; }, &own));
+        alone.push_back(own);
     }
     print("remote_idle_cpu_pct_alone", (alone[0] + alone[1]) / 2);
     figure("remote_idle_cpu_pct", std::max(0.0, (added[0] + added[1]) / 2), 0.1);
