@@ -49,6 +49,14 @@ public:
         out_ += "# TYPE " + family + ' ' + word + '\n';
         name_ = base + (type == Type::Counter ? "_total" : type == Type::Info ? "_info" : "");
     }
+    // A gauge of one sample, left out when the value is not known (never given as 0).
+    template <typename V>
+    void Known(const char *name, const char *help, const std::optional<V> &value) {
+        if (!value)
+            return;
+        Family(name, Type::Gauge, help);
+        Sample(double(*value));
+    }
     void Sample(double value, const QByteArray &labels = {}) {
         out_ += name_ + (labels.isEmpty() ? QByteArray() : '{' + labels + '}') + ' ' +
                 Number(value) + '\n';
@@ -89,35 +97,14 @@ QByteArray Exposition(const Snapshot &s, Format f) {
     w.Sample(double(s.polls));
     w.Family("qvr_poll_failures", T::Counter, "Readings asked that brought no reading.");
     w.Sample(double(s.pollFailures));
-    if (s.volts) {
-        w.Family("qvr_output_voltage_volts", T::Gauge, "The output voltage the last poll read.");
-        w.Sample(*s.volts);
-    }
-    if (s.amps) {
-        w.Family("qvr_output_current_amperes", T::Gauge, "The output current the last poll read.");
-        w.Sample(*s.amps);
-    }
-    if (s.constantCurrent) {
-        w.Family("qvr_regulation_constant_current", T::Gauge,
-                 "1 in C.C. (the current limit holds the output), 0 in C.V.");
-        w.Sample(*s.constantCurrent ? 1 : 0);
-    }
-    if (s.setVolts) {
-        w.Family("qvr_setpoint_voltage_volts", T::Gauge, "The voltage setpoint last sent.");
-        w.Sample(*s.setVolts);
-    }
-    if (s.setAmps) {
-        w.Family("qvr_setpoint_current_amperes", T::Gauge, "The current setpoint last sent.");
-        w.Sample(*s.setAmps);
-    }
-    if (s.maxVolts) {
-        w.Family("qvr_supply_max_voltage_volts", T::Gauge, "The supply's maximum voltage.");
-        w.Sample(*s.maxVolts);
-    }
-    if (s.maxAmps) {
-        w.Family("qvr_supply_max_current_amperes", T::Gauge, "The supply's maximum current.");
-        w.Sample(*s.maxAmps);
-    }
+    w.Known("qvr_output_voltage_volts", "The output voltage the last poll read.", s.volts);
+    w.Known("qvr_output_current_amperes", "The output current the last poll read.", s.amps);
+    w.Known("qvr_regulation_constant_current",
+            "1 in C.C. (the current limit holds the output), 0 in C.V.", s.constantCurrent);
+    w.Known("qvr_setpoint_voltage_volts", "The voltage setpoint last sent.", s.setVolts);
+    w.Known("qvr_setpoint_current_amperes", "The current setpoint last sent.", s.setAmps);
+    w.Known("qvr_supply_max_voltage_volts", "The supply's maximum voltage.", s.maxVolts);
+    w.Known("qvr_supply_max_current_amperes", "The supply's maximum current.", s.maxAmps);
     w.Family("qvr_charge_coulombs", T::Counter, "Charge delivered since QVR started.");
     w.Sample(s.coulombs);
     w.Family("qvr_energy_joules", T::Counter, "Energy delivered since QVR started.");
@@ -126,16 +113,10 @@ QByteArray Exposition(const Snapshot &s, Format f) {
     for (const char *where : {"internal", "external", "preset"})
         w.Sample(s.running == QLatin1String(where) ? 1 : 0,
                  QByteArray("where=\"") + where + '"');
-    if (s.step) {
-        w.Family("qvr_program_step", T::Gauge, "The external program's step.");
-        w.Sample(*s.step);
-    }
+    w.Known("qvr_program_step", "The external program's step.", s.step);
     w.Family("qvr_recording_active", T::Gauge, "1 while the Data Log records to a file.");
     w.Sample(s.recording ? 1 : 0);
-    if (s.recordingBytes) {
-        w.Family("qvr_recording_bytes", T::Gauge, "The size of the recording's file.");
-        w.Sample(double(*s.recordingBytes));
-    }
+    w.Known("qvr_recording_bytes", "The size of the recording's file.", s.recordingBytes);
     w.Family("qvr_guard_state", T::Gauge, "1 for the guards' state: armed, done or tripped.");
     using Guards::State;
     for (const auto &[state, word] : {std::pair{State::Armed, "armed"},
